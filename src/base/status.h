@@ -1,0 +1,52 @@
+// Status codes shared by every layer: 0 for success, the classic negative codes, and the
+// codes of the MIDI file reader.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace sw {
+
+using OSStatus = int32_t;
+
+enum : OSStatus {
+  noErr = 0,
+  dskFulErr = -34,
+  ioErr = -36,
+  eofErr = -39,
+  fnfErr = -43,
+  wPrErr = -44,
+  paramErr = -50,
+  permErr = -54,
+  memFullErr = -108,
+  dirNFErr = -120,
+  kTextUnsupportedEncodingErr = -8738,  // text cannot be converted
+
+  // Standard MIDI File reader
+  kSMFTrackTooLongErr = -19986,
+  kSMFNoStatusErr = -19989,
+  kSMFBadStatusErr = -19990,
+  kSMFNotMThdErr = -19991,
+  kSMFNotMTrkErr = -19992,
+  kSMFNoTracksErr = -19993,
+  kSMFEndOfTracks = -19998,  // internal to the sequence builder, never returned
+};
+
+// A short English text for a status code, for messages on the command line and in logs.
+std::string statusDescription(OSStatus status);
+
+// Maps an errno value from a failed system call to the closest status code.
+OSStatus statusFromErrno(int error);
+
+// An error as a value: the status, the file it concerns and a short message.
+struct Error {
+  OSStatus status = noErr;
+  std::string path;
+  std::string message;
+
+  explicit operator bool() const { return status != noErr; }
+  // "path: message [status]"
+  std::string toString() const;
+};
+
+}  // namespace sw

@@ -1,0 +1,331 @@
+#include "smf/midi_sequence.h"
+
+#include <algorithm>
+#include <list>
+#include <stdexcept>
+
+#include "base/log.h"
+
+namespace sw {
+
+// ---------------------------------------------------------------- creation
+
+void MidiSequence::setupMidiSequence() {
+  wholeList_.clear();
+  tempoMap_.clear();
+  signatureMap_.clear();
+  encoding_ = 5;
+}
+
+MidiSequence::MidiSequence() {
+  setupMidiSequence();
+  buildWithSMF(SMFImage::empty(), kSMFLoadFull);
+}
+
+MidiSequence::MidiSequence(const SMFImage& image, uint32_t flags, OSStatus* status) {
+  setupMidiSequence();
+  OSStatus result = buildWithSMF(image, flags);
+  if (status) *status = result;
+}
+
+MidiSequence::MidiSequence(const std::string& path, uint32_t flags, OSStatus* status) {
+  setupMidiSequence();
+  filename_ = path;
+  OSStatus result = buildWithPath(path, flags);
+  if (status) *status = result;
+}
+
+MidiSequence::MidiSequence(const MidiSequence& other)
+    : signatureMap_(other.signatureMap_),
+      tempoMap_(other.tempoMap_),
+      division_(other.division_),
+      SMPTEFormat_(other.SMPTEFormat_),
+      encoding_(other.encoding_),
+      numTracks_(other.numTracks_),
+      SMPTEOffset_(other.SMPTEOffset_),
+      drumChannelMask_(other.drumChannelMask_) {
+  wholeList_.reserve(other.wholeList_.size());
+  for (const MidiEvent* event : other.wholeList_) wholeList_.push_back(new MidiEvent(*event));
+}
+
+MidiSequence::~MidiSequence() { freeEvents(); }
+
+void MidiSequence::freeEvents() {
+  for (MidiEvent* event : wholeList_) delete event;
+  wholeList_.clear();
+}
+
+OSStatus MidiSequence::buildWithPath(const std::string& path, uint32_t flags) {
+  SMFImage image;
+  OSStatus status = readSMFFile(path, image);
+  if (status != noErr) return status;
+  return buildWithSMF(image, flags);
+}
+
+// ---------------------------------------------------------------- lookup
+
+int MidiSequence::indexAtTicks(uint32_t ticks) const {
+  auto it = std::lower_bound(wholeList_.begin(), wholeList_.end(), ticks,
+                             [](const MidiEvent* e, uint32_t t) { return e->ticks() < t; });
+  return int(it - wholeList_.begin());
+}
+
+IndexRange MidiSequence::indexRangeAtTicks(uint32_t ticks) const {
+  IndexRange range;
+  range.location = indexAtTicks(ticks);
+  int i = range.location;
+  while (i < count() && wholeList_[size_t(i)]->ticks() == ticks) ++i;
+  range.length = i - range.location;
+  return range;
+}
+
+int MidiSequence::indexOfEvent(const MidiEvent* event) const {
+  if (!event) return count();
+  uint32_t id = event->eventID();
+  for (int i = indexAtTicks(event->ticks()); i < count(); ++i) {
+    const MidiEvent* e = wholeList_[size_t(i)];
+    if (e->eventID() == id) return i;
+  }
+  return count();
+}
+
+int MidiSequence::indexBefore(int index, uint8_t track) const {
+  for (int i = std::min(index, count()) - 1; i >= 0; --i)
+    if (wholeList_[size_t(i)]->track() == track) return i;
+  return -1;
+}
+
+int MidiSequence::indexAfter(int index, uint8_t track) const {
+  for (int i = std::max(index + 1, 0); i < count(); ++i)
+    if (wholeList_[size_t(i)]->track() == track) return i;
+  return -1;
+}
+
+// ---------------------------------------------------------------- order
+
+int MidiSequence::priorityForStatus(uint8_t status, uint8_t second) {
+  if (status == META_EVENT) {
+    switch (second) {
+      case meta::kPort: return 1;
+      case meta::kTimeSignature: return 2;
+      case meta::kSMPTEOffset: return 3;
+      case meta::kTempo: return 4;
+      case meta::kKeySignature: return 5;
+      case meta::kTrackName: return 6;
+      case meta::kMarker: return 7;
+      case meta::kEndOfTrack: return 50;
+      default: return 8;
+    }
+  }
+  if (status >= 0xF0) return 9;
+  if (status == 0x80) return 11;
+  if (status == 0x90) return 12;
+  return 10;
+}
+
+int MidiSequence::bestIndexForEvent(const MidiEvent* event, int proposed) const {
+  IndexRange range = indexRangeAtTicks(event->ticks());
+  int loc = range.location, len = range.length;
+  int priority = priorityOf(*event);
+  bool usable = proposed != -1 && loc <= proposed && proposed <= loc + len;
+  if (len == 0) return loc;
+  for (int i = loc; i < loc + len; ++i) {
+    const MidiEvent* other = wholeList_[size_t(i)];
+    if (other->track() > event->track()) return i;
+    if (other->track() < event->track()) continue;
+    if (usable) return proposed;
+    if (priority < priorityOf(*other)) return i;
+  }
+  return loc + len;
+}
+
+// ---------------------------------------------------------------- insertion and removal
+
+int MidiSequence::insertEvent(MidiEvent* event, int suggestedIndex) {
+  std::lock_guard guard(lock_);
+  if (event->track() >= numTracks_) {
+    // Not inserted: the caller still owns the event.
+    throw std::out_of_range("fatal error while inserting object: track out of range");
+  }
+  int index = bestIndexForEvent(event, suggestedIndex);
+  insertedTempoSignature(event);
+  wholeList_.insert(wholeList_.begin() + index, event);
+  return index;
+}
+
+int MidiSequence::insertNoteOffForNoteOn(const MidiEvent* noteOn) {
+  uint8_t bytes[3] = {uint8_t(0x80 | noteOn->channel()), noteOn->second(), noteOn->offVelocity()};
+  return insertEvent(new MidiEvent(bytes, 3, noteOn->track(), noteOn->ticks() + noteOn->duration()), -1);
+}
+
+void MidiSequence::removeObjectAtIndex(int index) {
+  std::lock_guard guard(lock_);
+  if (index < 0 || index >= count()) throw std::out_of_range("index out of range");
+  MidiEvent* event = wholeList_[size_t(index)];
+  removedTempoSignature(event);
+  wholeList_.erase(wholeList_.begin() + index);
+  delete event;
+}
+
+void MidiSequence::removeObjectsAtIndexes(const IndexSet& indexes) {
+  std::lock_guard guard(lock_);
+  if (indexes.empty()) return;
+  EventVector kept;
+  kept.reserve(wholeList_.size());
+  auto next = indexes.begin();
+  for (int i = 0; i < count(); ++i) {
+    MidiEvent* event = wholeList_[size_t(i)];
+    if (!event) continue;  // a partner already removed
+    while (next != indexes.end() && *next < i) ++next;
+    if (next != indexes.end() && *next == i) {
+      int partner = noteOffIndexForNoteOn(event, i + 1);
+      removedTempoSignature(event);
+      delete event;
+      wholeList_[size_t(i)] = nullptr;
+      if (partner >= 0) {
+        delete wholeList_[size_t(partner)];
+        wholeList_[size_t(partner)] = nullptr;
+      }
+    } else {
+      kept.push_back(event);
+    }
+  }
+  wholeList_.swap(kept);
+}
+
+IndexSet MidiSequence::insertEventCollection(std::span<const uint8_t> bytes) {
+  return insertFlattenedEventList(FlattenedEventList(bytes));
+}
+
+IndexSet MidiSequence::insertFlattenedEventList(const FlattenedEventList& list) {
+  std::lock_guard guard(lock_);
+  // Records whose track is out of range cannot be placed: they are refused as a whole
+  // before anything changes.
+  for (size_t at = list.begin(); !list.atEnd(at); at = list.next(at))
+    if (list.record(at).track >= numTracks_)
+      throw std::out_of_range("fatal error while inserting object: track out of range");
+
+  FlattenedEventList noteOffs;
+  for (size_t at = list.begin(); !list.atEnd(at); at = list.next(at)) {
+    FlattenedRecord r = list.record(at);
+    if (r.data.size() == 3 && (r.data[0] & 0xF0) == 0x90) {
+      uint8_t off[3] = {uint8_t(0x80 | (r.data[0] & 0x0F)), r.data[1], r.offVelocity};
+      FlattenedRecord n;
+      n.track = r.track;
+      n.ticks = r.ticks + r.duration;
+      n.data = std::span<const uint8_t>(off, 3);
+      noteOffs.add(n);
+    }
+  }
+  FlattenedEventList merged = FlattenedEventList::merge(list, noteOffs);
+
+  // Walk the existing events once, placing each new record before the cursor; the counter
+  // k is the position of the cursor in the combined list.
+  IndexSet inserted;
+  EventVector combined;
+  combined.reserve(wholeList_.size() + merged.recordCount());
+  size_t j = 0;
+  for (size_t at = merged.begin(); !merged.atEnd(at); at = merged.next(at)) {
+    FlattenedRecord r = merged.record(at);
+    uint8_t first = r.data.empty() ? 0 : r.data[0];
+    int priority = priorityForStatus(first < 0xF0 ? (first & 0xF0) : first, r.data.size() > 1 ? r.data[1] : 0);
+    while (j < wholeList_.size()) {
+      const MidiEvent* e = wholeList_[j];
+      int k = int(combined.size());
+      bool advance = e->ticks() < r.ticks ||
+                     (e->ticks() == r.ticks && ((r.proposedIndex == -1 && priorityOf(*e) <= priority) ||
+                                                (r.proposedIndex != -1 && k != r.proposedIndex)));
+      if (!advance) break;
+      combined.push_back(wholeList_[j++]);
+    }
+    auto* event = new MidiEvent(r.data.data(), uint32_t(r.data.size()), r.track, r.ticks, r.duration, r.offVelocity);
+    insertedTempoSignature(event);
+    if (event->status() != 0x80) inserted.insert(int(combined.size()));
+    combined.push_back(event);
+  }
+  while (j < wholeList_.size()) combined.push_back(wholeList_[j++]);
+  wholeList_.swap(combined);
+  return inserted;
+}
+
+// ---------------------------------------------------------------- note pairing
+
+int MidiSequence::noteOffIndexForNoteOn(const MidiEvent* noteOn, int start) const {
+  if (!noteOn || noteOn->status() != 0x90) return -1;
+  uint32_t offTicks = noteOn->ticks() + noteOn->duration();
+  if (start == -1) start = noteOn->duration() ? indexAtTicks(offTicks) : indexOfEvent(noteOn);
+  uint8_t key = noteOn->second(), channel = noteOn->channel(), velocity = noteOn->offVelocity();
+  for (int i = std::max(start, 0); i < count(); ++i) {
+    const MidiEvent* e = wholeList_[size_t(i)];
+    if (!e) continue;
+    // Events are ordered by ticks: nothing later can match.
+    if (e->ticks() > offTicks) break;
+    if (e->status() == 0x80 && e->ticks() == offTicks && e->second() == key && e->channel() == channel &&
+        e->third() == velocity)
+      return i;
+  }
+  logMessage("Note off missing for note on at ticks: " + std::to_string(noteOn->ticks()));
+  return -1;
+}
+
+// ---------------------------------------------------------------- maps
+
+void MidiSequence::setTempo(double bpm, int32_t ticks) {
+  double division = division_ > 0 ? division_ : 1;
+  tempoMap_[ticks] = 60000000.0 / bpm / division;
+}
+
+void MidiSequence::setQuarterDuration(double microseconds, int32_t ticks) {
+  double division = division_ > 0 ? division_ : 1;
+  tempoMap_[ticks] = microseconds / division;
+}
+
+void MidiSequence::setSignature(const TimeSignatureRec& signature, int32_t ticks) { signatureMap_[ticks] = signature; }
+
+void MidiSequence::setDefaultTempo(double bpm) { setTempo(bpm == 0 ? 120 : bpm, 0); }
+
+void MidiSequence::setDefaultTimeSignature() { setSignature(TimeSignatureRec{4, 4, 24, 8}, 0); }
+
+namespace {
+// 2 to the power of the stored exponent; exponents past 7 do not fit a byte and give 0,
+// which the time conversions treat as a quarter note.
+uint8_t denominatorFromPower(uint8_t power) { return power < 8 ? uint8_t(1u << power) : 0; }
+}  // namespace
+
+bool MidiSequence::insertedTempoSignature(const MidiEvent* event) {
+  if (event->status() != META_EVENT) return false;
+  const uint8_t* d = event->data();
+  if (event->second() == meta::kTempo) {
+    uint32_t q = event->length() >= 6 ? (uint32_t(d[3]) << 16) | (uint32_t(d[4]) << 8) | d[5] : 0;
+    setQuarterDuration(q, int32_t(event->ticks()));
+    return true;
+  }
+  if (event->second() == meta::kTimeSignature) {
+    TimeSignatureRec s{};
+    s.num = event->length() > 3 ? d[3] : 4;
+    s.denom = event->length() > 4 ? denominatorFromPower(d[4]) : 4;
+    s.metronome = event->length() > 5 ? d[5] : 24;
+    s.MIDIClock = event->length() > 6 ? d[6] : 8;
+    setSignature(s, int32_t(event->ticks()));
+    return true;
+  }
+  return false;
+}
+
+bool MidiSequence::removedTempoSignature(const MidiEvent* event) {
+  if (event->status() != META_EVENT) return false;
+  int32_t ticks = int32_t(event->ticks());
+  if (event->second() == meta::kTempo) {
+    tempoMap_.erase(ticks);
+    if (ticks == 0) setDefaultTempo(120);
+    return true;
+  }
+  if (event->second() == meta::kTimeSignature) {
+    signatureMap_.erase(ticks);
+    if (ticks == 0) setDefaultTimeSignature();
+    return true;
+  }
+  return false;
+}
+
+}  // namespace sw

@@ -1,0 +1,143 @@
+// All events of one MIDI file in one vector, ordered by ticks, then track, then a fixed
+// priority per event kind, with the tempo and time-signature maps kept in step.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "base/status.h"
+#include "smf/flattened_event_list.h"
+#include "smf/midi_event.h"
+#include "smf/smf_image.h"
+#include "smf/time_types.h"
+
+namespace sw {
+
+using IndexSet = std::set<int>;
+
+struct IndexRange {
+  int location = 0;
+  int length = 0;
+};
+
+class MidiSequence {
+ public:
+  using EventVector = std::vector<MidiEvent*>;
+
+  // The built-in empty file: one track, division 480, 4/4 and 120 BPM at tick 0.
+  MidiSequence();
+  MidiSequence(const SMFImage& image, uint32_t flags, OSStatus* status);
+  MidiSequence(const std::string& path, uint32_t flags, OSStatus* status);
+  MidiSequence(const MidiSequence& other);  // copies every event (new IDs); not the file name
+  MidiSequence& operator=(const MidiSequence&) = delete;
+  virtual ~MidiSequence();
+
+  // ---- Properties
+  int count() const { return int(wholeList_.size()); }
+  int16_t division() const { return division_; }
+  uint16_t numTracks() const { return numTracks_; }
+  void setNumTracks(uint16_t tracks) { numTracks_ = tracks; }
+  uint32_t encoding() const { return encoding_; }
+  void setEncoding(uint32_t encoding) { encoding_ = encoding; }
+  const std::string& filename() const { return filename_; }
+  const SMPTERec& SMPTEOffset() const { return SMPTEOffset_; }
+  void setSMPTEOffset(const SMPTERec& offset) { SMPTEOffset_ = offset; }
+  uint16_t drumChannelMask() const { return drumChannelMask_; }
+  // Non-zero when the file's division was a SMPTE division (frames code in bits 0-6); the
+  // writer then writes the original division word back, so the file keeps its timing.
+  int16_t SMPTEFormat() const { return SMPTEFormat_; }
+  // The division word the writer stores in the header.
+  uint16_t divisionWord() const;
+  const TempoMap& tempoMap() const { return tempoMap_; }
+  const SignatureMap& signatureMap() const { return signatureMap_; }
+  const EventVector& events() const { return wholeList_; }
+
+  // ---- Building (replaces the whole content)
+  OSStatus buildWithSMF(const SMFImage& image, uint32_t flags);
+  OSStatus buildWithPath(const std::string& path, uint32_t flags);
+
+  // ---- Lookup
+  MidiEvent* eventAtIndex(int index) const { return wholeList_[size_t(index)]; }
+  EventVector::iterator eventIterator(int index) { return wholeList_.begin() + index; }
+  int indexAtTicks(uint32_t ticks) const;
+  IndexRange indexRangeAtTicks(uint32_t ticks) const;
+  int indexOfEvent(const MidiEvent* event) const;
+  int indexBefore(int index, uint8_t track) const;
+  int indexAfter(int index, uint8_t track) const;
+
+  // ---- Insertion and removal (each holds the sequence's lock)
+  static int priorityForStatus(uint8_t status, uint8_t second);
+  static int priorityOf(const MidiEvent& event) { return priorityForStatus(event.status(), event.second()); }
+  int bestIndexForEvent(const MidiEvent* event, int proposedIndex) const;
+  // Takes ownership. Throws std::out_of_range when the track is not below numTracks; the
+  // event is then not inserted and stays the caller's.
+  virtual int insertEvent(MidiEvent* event, int suggestedIndex = -1);
+  int insertNoteOffForNoteOn(const MidiEvent* noteOn);
+  virtual void removeObjectAtIndex(int index);
+  virtual void removeObjectsAtIndexes(const IndexSet& indexes);
+  IndexSet insertEventCollection(std::span<const uint8_t> bytes);
+  virtual IndexSet insertFlattenedEventList(const FlattenedEventList& list);
+
+  // ---- Note pairing
+  int noteOffIndexForNoteOn(const MidiEvent* noteOn, int startIndex = -1) const;
+
+  // ---- Maps
+  void setTempo(double bpm, int32_t ticks);
+  void setQuarterDuration(double microseconds, int32_t ticks);
+  void setSignature(const TimeSignatureRec& signature, int32_t ticks);
+  void setDefaultTempo(double bpm);
+  void setDefaultTimeSignature();
+  bool insertedTempoSignature(const MidiEvent* event);
+  bool removedTempoSignature(const MidiEvent* event);
+
+  // ---- Time conversions (time_map.cpp)
+  double tickDurationAtTicks(int32_t ticks) const;
+  double tempoForTickDuration(double tickDuration) const;
+  TimeSignatureRec signatureAtTicks(int32_t ticks) const;
+  uint8_t beatNumAtTicks(int32_t ticks, bool* isBeat) const;
+  double microSecondsAtTicks(int32_t ticks) const;
+  int32_t ticksAtMicroseconds(double microseconds, double* timeOffset) const;
+  MeasureRec measureAtTicks(int32_t ticks, uint16_t* totBeats) const;
+  MeasureRec measureAtTicks(int32_t ticks) const { return measureAtTicks(ticks, nullptr); }
+  int32_t ticksAtMeasure(const MeasureRec& measure) const;
+  bool convertMeasureString(const std::string& text, MeasureRec* measure) const;
+  SMPTERec SMPTEatTicks(int32_t ticks) const;
+  uint32_t duration() const;
+
+  // ---- Writing (smf_writer.cpp)
+  std::vector<uint8_t> dataRepresentation(bool compress = false);
+  // Replaces the file atomically, keeping its permissions, attributes, type and creator.
+  OSStatus writeToFile(const std::string& path, bool compress);
+
+  // ---- The lock shared with the player: recursive, held by the four mutating operations.
+  std::recursive_mutex& lock() const { return lock_; }
+
+  // ---- Used by transformations that build a sequence themselves.
+  void setDivision(int16_t division) { division_ = division; }
+  void setSMPTEFormat(int16_t format) { SMPTEFormat_ = format; }
+  void setDrumChannelMask(uint16_t mask) { drumChannelMask_ = mask; }
+  // Appends without placing: the caller keeps the canonical order.
+  void appendEventUnordered(MidiEvent* event) { wholeList_.push_back(event); }
+
+ protected:
+  void setupMidiSequence();
+  void freeEvents();
+  friend class SequenceBuilder;
+
+  EventVector wholeList_;
+  SignatureMap signatureMap_;
+  TempoMap tempoMap_;
+  int16_t division_ = 0;
+  int16_t SMPTEFormat_ = 0;
+  uint32_t encoding_ = 5;
+  std::string filename_;
+  uint16_t numTracks_ = 0;
+  SMPTERec SMPTEOffset_{};
+  uint16_t drumChannelMask_ = 0;
+  mutable std::recursive_mutex lock_;
+};
+
+}  // namespace sw

@@ -1,0 +1,40 @@
+// A Standard MIDI File as loaded from disk: the header fields and one buffer per track
+// chunk, before the tracks are merged into a sequence.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "base/status.h"
+
+namespace sw {
+
+inline constexpr int kMaxTracks = 64;
+
+// Load flags.
+inline constexpr uint32_t kSMFLoadFull = 0;
+inline constexpr uint32_t kSMFLoadDropRepeats = 1;  // drop repeated channel messages (player)
+inline constexpr uint32_t kSMFLoadInfoScan = 2;     // quick information scan (browser)
+
+struct SMFImage {
+  int16_t format = 0;
+  int16_t numTracks = 0;       // track buffers filled, at most kMaxTracks
+  int16_t SMPTEFormat = 0;     // for a SMPTE division: bits 8-14 of the division word
+  int16_t division = 0;        // ticks per quarter; for SMPTE the ticks-per-frame byte
+  int16_t firstTrackOffset = 0;
+  int32_t fileSize = 0;
+  std::vector<std::vector<uint8_t>> tracks;
+
+  void clear() { *this = SMFImage(); }
+  // The image of an empty one-track file: a 4/4 signature and 120 BPM at tick 0.
+  static SMFImage empty();
+};
+
+// Loads a file into an image, repairing truncated and over-long track chunks.
+OSStatus readSMFFile(const std::string& path, SMFImage& image);
+// The same for bytes already in memory; `fileSize` is their length.
+OSStatus readSMFBytes(std::span<const uint8_t> bytes, SMFImage& image);
+
+}  // namespace sw

@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include "base/log.h"
+#include "sequence_test_util.h"
+
+using namespace sw;
+using namespace swtest;
+
+namespace {
+struct QuietLog {
+  QuietLog() { previous = setLogSink([this](const std::string& line) { lines.push_back(line); }); }
+  ~QuietLog() { setLogSink(previous); }
+  LogSink previous;
+  std::vector<std::string> lines;
+};
+}  // namespace
+
+TEST(MidiSequence, FreshSequenceHoldsTheEmptyFile) {
+  MidiSequence seq;
+  EXPECT_EQ(seq.count(), 2);
+  EXPECT_EQ(seq.division(), 480);
+  EXPECT_EQ(seq.numTracks(), 1);
+  EXPECT_EQ(seq.encoding(), 5u);
+  ASSERT_EQ(seq.tempoMap().size(), 1u);
+  EXPECT_DOUBLE_EQ(seq.tempoMap().at(0), 500000.0 / 480);
+  EXPECT_EQ(seq.signatureMap().at(0), (TimeSignatureRec{4, 4, 24, 8}));
+  EXPECT_TRUE(seq.eventAtIndex(0)->isMeta(meta::kTimeSignature));
+  EXPECT_TRUE(seq.eventAtIndex(1)->isMeta(meta::kTempo));
+  EXPECT_EQ(seq.drumChannelMask(), 0x200);
+
+  MidiSequence copy(seq);
+  EXPECT_EQ(copy.count(), 2);
+  EXPECT_NE(copy.eventAtIndex(0)->eventID(), seq.eventAtIndex(0)->eventID());
+  EXPECT_EQ(bytesOf(copy.eventAtIndex(1)), bytesOf(seq.eventAtIndex(1)));
+}
+
+TEST(MidiSequence, InsertionFollowsTicksTrackAndPriority) {
+  MidiSequence seq;
+  seq.setNumTracks(3);
+  seq.insertEvent(event({0x90, 60, 100}, 1, 100, 10, 64));
+  seq.insertEvent(event({0x80, 61, 64}, 1, 100));
+  seq.insertEvent(event({0xB0, 7, 100}, 1, 100));
+  seq.insertEvent(event({0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}, 1, 100));
+  seq.insertEvent(event({0xFF, 0x2F, 0x00}, 1, 100));
+  seq.insertEvent(event({0xC0, 5}, 2, 100));
+  seq.insertEvent(event({0xC0, 6}, 0, 100));
+  IndexRange range = seq.indexRangeAtTicks(100);
+  ASSERT_EQ(range.length, 7);
+  std::vector<uint8_t> firsts;
+  for (int i = range.location; i < range.location + range.length; ++i) firsts.push_back(seq.eventAtIndex(i)->data()[0]);
+  EXPECT_EQ(firsts, (std::vector<uint8_t>{0xC0, 0xFF, 0xB0, 0x80, 0x90, 0xFF, 0xC0}));
+  EXPECT_TRUE(seq.eventAtIndex(range.location + 5)->isMeta(meta::kEndOfTrack));
+  EXPECT_DOUBLE_EQ(seq.tempoMap().at(100), 500000.0 / 480);
+
+  // A usable proposal is taken as soon as the walk meets an event of the same track.
+  int at = seq.insertEvent(event({0x90, 62, 1}, 1, 100, 0, 0), range.location + 2);
+  EXPECT_EQ(at, range.location + 2);
+  // Outside the tick's range it is ignored.
+  int placed = seq.insertEvent(event({0xB0, 8, 1}, 1, 100), 0);
+  EXPECT_EQ(seq.eventAtIndex(placed)->second(), 8);
+  EXPECT_GT(placed, range.location);
+
+  EXPECT_THROW(seq.insertEvent(event({0x90, 1, 1}, 3, 0)), std::out_of_range);
+  EXPECT_EQ(seq.indexRangeAtTicks(999).location, seq.count());
+  EXPECT_EQ(seq.indexRangeAtTicks(999).length, 0);
+  EXPECT_EQ(seq.indexBefore(seq.count(), 2), range.location + 8);
+  EXPECT_EQ(seq.indexAfter(-1, 2), range.location + 8);
+  EXPECT_EQ(seq.indexAfter(seq.count(), 0), -1);
+}
+
+TEST(MidiSequence, RemovalKeepsPairsAndMaps) {
+  QuietLog quiet;
+  MidiSequence seq;
+  seq.setNumTracks(2);
+  MidiEvent* on = event({0x90, 60, 100}, 1, 0, 480, 40);
+  seq.insertEvent(on);
+  seq.insertNoteOffForNoteOn(on);
+  int onIndex = seq.indexOfEvent(on);
+  int offIndex = seq.noteOffIndexForNoteOn(on);
+  ASSERT_GE(offIndex, 0);
+  EXPECT_EQ(bytesOf(seq.eventAtIndex(offIndex)), (std::vector<uint8_t>{0x80, 60, 40}));
+  EXPECT_EQ(seq.eventAtIndex(offIndex)->ticks(), 480u);
+
+  // Removing the set with only the note-on takes its note-off too.
+  int before = seq.count();
+  seq.removeObjectsAtIndexes({onIndex});
+  EXPECT_EQ(seq.count(), before - 2);
+
+  // Removing the note-on alone leaves its note-off.
+  on = event({0x90, 62, 100}, 1, 0, 480, 40);
+  seq.insertEvent(on);
+  seq.insertNoteOffForNoteOn(on);
+  before = seq.count();
+  seq.removeObjectAtIndex(seq.indexOfEvent(on));
+  EXPECT_EQ(seq.count(), before - 1);
+  EXPECT_THROW(seq.removeObjectAtIndex(seq.count()), std::out_of_range);
+
+  // The tempo at tick 0 falls back to 120 BPM; one at 960 is erased from the map.
+  seq.insertEvent(event({0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40}, 0, 960));
+  seq.insertEvent(event({0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40}, 0, 960));
+  EXPECT_DOUBLE_EQ(seq.tempoMap().at(960), 1000000.0 / 480);
+  seq.removeObjectAtIndex(seq.indexRangeAtTicks(960).location);
+  EXPECT_EQ(seq.tempoMap().count(960), 0u);
+  int tempo0 = 1;
+  ASSERT_TRUE(seq.eventAtIndex(tempo0)->isMeta(meta::kTempo));
+  seq.insertEvent(event({0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40}, 0, 0));
+  seq.removeObjectAtIndex(tempo0);
+  seq.removeObjectAtIndex(tempo0);
+  EXPECT_DOUBLE_EQ(seq.tempoMap().at(0), 500000.0 / 480);
+  seq.removeObjectAtIndex(0);
+  EXPECT_EQ(seq.signatureMap().at(0), (TimeSignatureRec{4, 4, 24, 8}));
+
+  // A note-on whose note-off is missing answers -1 and logs it.
+  MidiEvent* lonely = event({0x90, 64, 1}, 0, 10, 5, 0);
+  seq.insertEvent(lonely);
+  EXPECT_EQ(seq.noteOffIndexForNoteOn(lonely), -1);
+  ASSERT_FALSE(quiet.lines.empty());
+  EXPECT_EQ(quiet.lines.back(), "Note off missing for note on at ticks: 10");
+}
+
+TEST(MidiSequence, BulkInsertionMatchesSingleInsertion) {
+  // The flattened insertion adds note-offs and returns the positions of the other events.
+  MidiSequence seq;
+  seq.setNumTracks(2);
+  FlattenedEventList list;
+  std::unique_ptr<MidiEvent> a(event({0x90, 60, 90}, 1, 0, 100, 30));
+  std::unique_ptr<MidiEvent> b(event({0xB0, 7, 90}, 1, 0));
+  std::unique_ptr<MidiEvent> c(event({0xFF, 0x06, 0x01, 'M'}, 0, 50));
+  list.add(*a);
+  list.add(*b);
+  list.add(*c);
+  IndexSet added = seq.insertFlattenedEventList(list);
+  EXPECT_EQ(seq.count(), 6);
+  EXPECT_EQ(added.size(), 3u);
+  for (int index : added) EXPECT_NE(seq.eventAtIndex(index)->status(), 0x80);
+  EXPECT_TRUE(isConsistent(seq));
+  EXPECT_EQ(seq.eventAtIndex(seq.count() - 1)->status(), 0x80);
+  EXPECT_EQ(seq.eventAtIndex(seq.count() - 1)->third(), 30);
+
+  // A record on a track the sequence does not have is refused before anything changes.
+  FlattenedEventList bad;
+  std::unique_ptr<MidiEvent> d(event({0x90, 1, 1}, 5, 0));
+  bad.add(*d);
+  EXPECT_THROW(seq.insertFlattenedEventList(bad), std::out_of_range);
+  EXPECT_EQ(seq.count(), 6);
+}

@@ -22,6 +22,12 @@ class SequenceBuilder {
   void store(const uint8_t* bytes, uint32_t length, const SMFParsedEvent& e) {
     seq_.wholeList_.push_back(new MidiEvent(bytes, length, e.track, e.ticks));
   }
+  // A stored channel message other than a note-off becomes its channel's last one, which
+  // repeats are compared with.
+  void storeChannelMessage(const uint8_t* bytes, uint32_t length, const SMFParsedEvent& e) {
+    lastChannelMessage_[bytes[0] & 0x0F] = int32_t(seq_.wholeList_.size());
+    store(bytes, length, e);
+  }
   bool dropAsRepeat(const SMFParsedEvent& e);
   void terminateOpenNotes();
 
@@ -91,11 +97,7 @@ OSStatus SequenceBuilder::run(const SMFImage& image) {
 bool SequenceBuilder::dropAsRepeat(const SMFParsedEvent& e) {
   uint8_t channel = e.bytes[0] & 0x0F;
   uint8_t status = e.status;
-  if (status == 0x80) return false;
-  if (status == 0x90 || status == 0xC0) {
-    lastChannelMessage_[channel] = int32_t(seq_.wholeList_.size());
-    return false;
-  }
+  if (status == 0x80 || status == 0x90 || status == 0xC0) return false;
   int32_t last = lastChannelMessage_[channel];
   if (last >= 0) {
     const MidiEvent* previous = seq_.wholeList_[size_t(last)];
@@ -105,7 +107,6 @@ bool SequenceBuilder::dropAsRepeat(const SMFParsedEvent& e) {
       if (same) return true;
     }
   }
-  lastChannelMessage_[channel] = int32_t(seq_.wholeList_.size());
   return false;
 }
 
@@ -166,7 +167,7 @@ void SequenceBuilder::add(const SMFParsedEvent& e) {
     uint8_t key = m.bytes[1];
     if (key >= 128) return;
     queues_[size_t(channel) * 128 + key].positions.push_back(uint32_t(seq_.wholeList_.size()));
-    store(m.bytes, m.length, m);
+    storeChannelMessage(m.bytes, m.length, m);
     return;
   }
   if (status == 0x80) {
@@ -188,7 +189,7 @@ void SequenceBuilder::add(const SMFParsedEvent& e) {
     store(off, 3, m);
     return;
   }
-  store(m.bytes, m.length, m);
+  storeChannelMessage(m.bytes, m.length, m);
 }
 
 // Every note-on still waiting gets a note-off one tick later. The new note-offs are merged

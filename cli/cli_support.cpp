@@ -1,0 +1,142 @@
+#include "cli_support.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace swcli {
+
+Arguments::Arguments(int argc, char** argv, const OptionSpec& spec) {
+  bool onlyPositional = false;
+  for (int i = 0; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (onlyPositional || arg.size() < 2 || arg[0] != '-') {
+      positional_.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      onlyPositional = true;
+      continue;
+    }
+    std::string value;
+    bool hasValue = false;
+    if (auto eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+      value = arg.substr(eq + 1);
+      arg = arg.substr(0, eq);
+      hasValue = true;
+    }
+    if (auto alias = spec.aliases.find(arg); alias != spec.aliases.end()) arg = alias->second;
+    if (spec.flags.count(arg)) {
+      if (hasValue) {
+        error_ = "option " + arg + " takes no value";
+        return;
+      }
+      values_[arg] = "";
+    } else if (spec.valued.count(arg)) {
+      if (!hasValue) {
+        if (i + 1 >= argc) {
+          error_ = "option " + arg + " needs a value";
+          return;
+        }
+        value = argv[++i];
+      }
+      values_[arg] = value;
+    } else {
+      error_ = "unknown option " + arg;
+      return;
+    }
+  }
+}
+
+std::optional<std::string> Arguments::value(const std::string& option) const {
+  auto it = values_.find(option);
+  if (it == values_.end()) return std::nullopt;
+  return it->second;
+}
+
+std::vector<std::string> collectFiles(const std::vector<std::string>& paths, int& missing) {
+  std::vector<std::string> files;
+  for (const std::string& path : paths) {
+    std::error_code error;
+    fs::file_status status = fs::status(path, error);
+    if (error || !fs::exists(status)) {
+      reportError(path, sw::fnfErr);
+      ++missing;
+      continue;
+    }
+    if (!fs::is_directory(status)) {
+      files.push_back(path);
+      continue;
+    }
+    std::vector<std::string> found;
+    fs::recursive_directory_iterator it(path, fs::directory_options::skip_permission_denied, error), end;
+    for (; !error && it != end; it.increment(error)) {
+      std::error_code statusError;
+      if (it->is_regular_file(statusError)) found.push_back(it->path().string());
+    }
+    std::sort(found.begin(), found.end());
+    files.insert(files.end(), found.begin(), found.end());
+  }
+  return files;
+}
+
+void reportError(const std::string& path, sw::OSStatus status, const std::string& message) {
+  sw::Error error{status, path, message};
+  std::fprintf(stderr, "scorewell-cli: %s\n", error.toString().c_str());
+}
+
+void reportUsage(const std::string& command, const std::string& message) {
+  std::fprintf(stderr, "scorewell-cli %s: %s\nTry 'scorewell-cli %s --help'.\n", command.c_str(), message.c_str(),
+               command.c_str());
+}
+
+std::string jsonString(const std::string& text) {
+  std::string out = "\"";
+  for (unsigned char c : text) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20) {
+          char buffer[8];
+          std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+          out += buffer;
+        } else {
+          out += char(c);
+        }
+    }
+  }
+  return out + "\"";
+}
+
+std::string minutesSeconds(double seconds) {
+  if (!(seconds >= 0)) seconds = 0;
+  long total = long(std::llround(seconds));
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%ld:%02ld", total / 60, total % 60);
+  return buffer;
+}
+
+std::string minutesSecondsMillis(double seconds) {
+  if (!(seconds >= 0)) seconds = 0;
+  long long millis = std::llround(seconds * 1000);
+  char buffer[40];
+  std::snprintf(buffer, sizeof buffer, "%lld:%02lld.%03lld", millis / 60000, (millis / 1000) % 60, millis % 1000);
+  return buffer;
+}
+
+std::optional<long> parseInteger(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  char* end = nullptr;
+  long value = std::strtol(text.c_str(), &end, 10);
+  if (*end != '\0') return std::nullopt;
+  return value;
+}
+
+}  // namespace swcli

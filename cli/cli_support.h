@@ -1,0 +1,58 @@
+// What every command of scorewell-cli shares: option parsing, walking files and folders,
+// error lines on stderr and small text helpers.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "base/status.h"
+
+namespace swcli {
+
+// Exit statuses.
+inline constexpr int kExitOK = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+struct OptionSpec {
+  std::set<std::string> flags;        // options without a value: "--json"
+  std::set<std::string> valued;       // options with a value: "-o", "--format"
+  std::map<std::string, std::string> aliases;  // "-o" → "--output"
+};
+
+class Arguments {
+ public:
+  // Parses argv after the command name. On a bad option, `error()` tells what is wrong.
+  Arguments(int argc, char** argv, const OptionSpec& spec);
+  bool ok() const { return error_.empty(); }
+  const std::string& error() const { return error_; }
+  bool has(const std::string& option) const { return values_.count(option) > 0; }
+  std::optional<std::string> value(const std::string& option) const;
+  const std::vector<std::string>& positional() const { return positional_; }
+
+ private:
+  std::map<std::string, std::string> values_;
+  std::vector<std::string> positional_;
+  std::string error_;
+};
+
+// Regular files named by the paths; folders are walked recursively, in name order. Paths
+// that do not exist are reported on stderr and counted in `missing`.
+std::vector<std::string> collectFiles(const std::vector<std::string>& paths, int& missing);
+
+// "scorewell-cli: PATH: message [status]" on stderr.
+void reportError(const std::string& path, sw::OSStatus status, const std::string& message = "");
+void reportUsage(const std::string& command, const std::string& message);
+
+std::string jsonString(const std::string& text);
+// "m:ss" for a time in seconds.
+std::string minutesSeconds(double seconds);
+// "m:ss.mmm"
+std::string minutesSecondsMillis(double seconds);
+// Parses a whole decimal number; nothing when the text is not one.
+std::optional<long> parseInteger(const std::string& text);
+
+}  // namespace swcli

@@ -1,0 +1,48 @@
+// scorewell-cli: the Scorewell engine on the command line.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "cli_support.h"
+#include "commands.h"
+
+namespace {
+
+const char* kUsage =
+    "Usage: scorewell-cli COMMAND [OPTIONS] ARGS...\n"
+    "\n"
+    "Commands:\n"
+    "  info PATH...           format, tracks, division, events, duration and tempo of MIDI files\n"
+    "  dump FILE              every event of a file, one line each\n"
+    "  write IN -o OUT        read a file and write it back (with or without running status)\n"
+    "\n"
+    "'scorewell-cli COMMAND --help' tells more about each command.\n";
+
+struct Command {
+  const char* name;
+  int (*run)(int, char**);
+};
+
+const Command kCommands[] = {
+    {"info", swcli::infoCommand},
+    {"dump", swcli::dumpCommand},
+    {"write", swcli::writeCommand},
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fputs(kUsage, stderr);
+    return swcli::kExitUsage;
+  }
+  std::string name = argv[1];
+  if (name == "--help" || name == "-h" || name == "help") {
+    std::fputs(kUsage, stdout);
+    return swcli::kExitOK;
+  }
+  for (const Command& command : kCommands)
+    if (name == command.name) return command.run(argc - 2, argv + 2);
+  std::fprintf(stderr, "scorewell-cli: unknown command '%s'\n%s", name.c_str(), kUsage);
+  return swcli::kExitUsage;
+}

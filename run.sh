@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and shows the information and diagnosis of the bundled
+# example files, or of the files and folders given.
+set -euo pipefail
+cd "$(dirname "$0")"
+source scripts/common.sh
+install_missing_packages
+build build -DCMAKE_BUILD_TYPE=Release -DSCOREWELL_BENCH=OFF
+if [ $# -eq 0 ]; then
+  set -- examples
+fi
+exec ./build/cli/scorewell-cli info "$@"

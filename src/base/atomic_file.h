@@ -1,7 +1,10 @@
 // Safe replacement of a file's content: the bytes go to a temporary file in the same folder,
-// which is flushed to disk, given the original's permissions and extended attributes, and
-// renamed over the original in one step. On any failure the original is left untouched and
-// the temporary file is removed.
+// which is given the original's owner, permissions and extended attributes, flushed to disk
+// and renamed over the original in one step. On any failure the original is left untouched
+// and the temporary file is removed. A symbolic link is followed: the file it points to is
+// replaced and the link stays. A new file gets the permissions the process's mask allows.
+// Only regular files are replaced (paramErr otherwise); hard links to the original keep the
+// old content, as with any replacement by renaming.
 #pragma once
 
 #include <cstddef>

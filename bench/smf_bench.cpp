@@ -1,0 +1,138 @@
+// Speed of reading and writing Standard MIDI Files, on files generated here: a 16-track
+// file of about a million events and a typical 50 KB song.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "base/log.h"
+#include "midi_builder.h"
+#include "smf/midi_sequence.h"
+
+namespace {
+
+swtest::Bytes makeFile(int tracks, int notesPerTrack, uint32_t seed) {
+  std::mt19937 rng(seed);
+  swtest::MidiFileBuilder file(1, 480);
+  auto& conductor = file.track();
+  conductor.text(0, 3, "Benchmark").timeSignature(0, 4, 2);
+  for (int i = 0; i < notesPerTrack / 64; ++i) conductor.tempo(i ? 1920 : 0, 400000 + uint32_t(rng() % 200000));
+  conductor.endOfTrack();
+  for (int t = 1; t < tracks; ++t) {
+    auto& track = file.track();
+    track.useRunningStatus();
+    uint8_t ch = uint8_t((t - 1) % 16);
+    track.text(0, 3, "Track " + std::to_string(t)).program(0, ch, uint8_t(rng() % 128));
+    for (int i = 0; i < notesPerTrack; ++i) {
+      uint8_t key = uint8_t(36 + rng() % 48);
+      track.noteOn(uint32_t(rng() % 60), ch, key, uint8_t(40 + rng() % 80));
+      if (i % 8 == 0) track.control(0, ch, 7, uint8_t(rng() % 128));
+      if (i % 16 == 0) track.pitchBend(0, ch, uint16_t(rng() % 16384));
+      if (t == 1 && i % 4 == 0) track.text(0, 5, "la");
+      track.noteOn(uint32_t(30 + rng() % 200), ch, key, 0);
+    }
+    track.endOfTrack();
+  }
+  return file.bytes();
+}
+
+std::string writeTemp(const swtest::Bytes& bytes, const char* name) {
+  std::string path = "/tmp/scorewell-bench-" + std::to_string(::getpid()) + "-" + name;
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  return path;
+}
+
+struct Files {
+  swtest::Bytes large = makeFile(16, 27000, 1);  // ≈ 1,000,000 events
+  swtest::Bytes small = makeFile(8, 600, 2);     // ≈ 50 KB
+  std::string largePath = writeTemp(large, "large.mid");
+  std::string smallPath = writeTemp(small, "small.mid");
+  Files() { sw::setLogSink([](const std::string&) {}); }
+  ~Files() {
+    std::remove(largePath.c_str());
+    std::remove(smallPath.c_str());
+  }
+};
+
+Files& files() {
+  static Files instance;
+  return instance;
+}
+
+long residentBytes() {
+  long pages = 0, resident = 0;
+  if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(f);
+  }
+  return resident * ::sysconf(_SC_PAGESIZE);
+}
+
+void BM_FullLoad(benchmark::State& state) {
+  const Files& f = files();
+  int events = 0;
+  for (auto _ : state) {
+    sw::OSStatus status;
+    sw::MidiSequence seq(f.largePath, sw::kSMFLoadFull, &status);
+    events = seq.count();
+    benchmark::DoNotOptimize(events);
+  }
+  state.counters["events"] = events;
+  state.counters["events/s"] = benchmark::Counter(double(events), benchmark::Counter::kIsIterationInvariantRate);
+  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(f.large.size()));
+}
+BENCHMARK(BM_FullLoad)->Unit(benchmark::kMillisecond);
+
+void BM_InfoScanSmallFile(benchmark::State& state) {
+  const Files& f = files();
+  for (auto _ : state) {
+    sw::OSStatus status;
+    sw::MidiSequence seq(f.smallPath, sw::kSMFLoadInfoScan, &status);
+    benchmark::DoNotOptimize(seq.count());
+  }
+  state.counters["files/s"] = benchmark::Counter(1, benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["fileKB"] = double(f.small.size()) / 1024;
+}
+BENCHMARK(BM_InfoScanSmallFile)->Unit(benchmark::kMicrosecond);
+
+void BM_Write(benchmark::State& state) {
+  const Files& f = files();
+  sw::OSStatus status;
+  sw::MidiSequence seq(f.largePath, sw::kSMFLoadFull, &status);
+  bool compress = state.range(0) != 0;
+  size_t size = 0;
+  for (auto _ : state) {
+    std::vector<uint8_t> bytes = seq.dataRepresentation(compress);
+    size = bytes.size();
+    benchmark::DoNotOptimize(bytes.data());
+  }
+  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(size));
+  state.SetLabel(compress ? "running status" : "no running status");
+}
+BENCHMARK(BM_Write)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// Resident memory the loaded sequence adds, per event, once loading is done.
+void BM_MemoryPerEvent(benchmark::State& state) {
+  const Files& f = files();
+  double perEvent = 0;
+  for (auto _ : state) {
+    long before = residentBytes();
+    sw::OSStatus status;
+    auto seq = std::make_unique<sw::MidiSequence>(f.largePath, sw::kSMFLoadFull, &status);
+    long after = residentBytes();
+    perEvent = double(after - before) / seq->count();
+    state.PauseTiming();
+    seq.reset();
+    state.ResumeTiming();
+  }
+  state.counters["bytes/event"] = perEvent;
+}
+BENCHMARK(BM_MemoryPerEvent)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -73,8 +73,9 @@ OSStatus SMFTrackMerger::next(uint32_t mask, SMFParsedEvent& event) {
         c.runningStatus = b;
         c.runningLength = uint8_t(messageLength);
         eventClass = kClassChannel;
-      } else if (b == 0xF0 || b == 0xFF) {
-        size_t vlqAt = b == 0xF0 ? 1 : 2;
+      } else if (b == 0xF0 || b == 0xF7 || b == 0xFF) {
+        // F7 packets (sysex continuations and escaped bytes) carry a length like F0.
+        size_t vlqAt = b == 0xFF ? 2 : 1;
         VLQRead size = available > vlqAt ? readVLQ(p + vlqAt, available - vlqAt) : VLQRead{};
         if (!size.ok()) {
           // A length that is cut off or longer than four bytes runs past the track.

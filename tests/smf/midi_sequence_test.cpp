@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "base/log.h"
 #include "sequence_test_util.h"
 
@@ -60,7 +62,8 @@ TEST(MidiSequence, InsertionFollowsTicksTrackAndPriority) {
   EXPECT_EQ(seq.eventAtIndex(placed)->second(), 8);
   EXPECT_GT(placed, range.location);
 
-  EXPECT_THROW(seq.insertEvent(event({0x90, 1, 1}, 3, 0)), std::out_of_range);
+  std::unique_ptr<sw::MidiEvent> refused(event({0x90, 1, 1}, 3, 0));  // stays ours
+  EXPECT_THROW(seq.insertEvent(refused.get()), std::out_of_range);
   EXPECT_EQ(seq.indexRangeAtTicks(999).location, seq.count());
   EXPECT_EQ(seq.indexRangeAtTicks(999).length, 0);
   EXPECT_EQ(seq.indexBefore(seq.count(), 2), range.location + 8);

@@ -5,8 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/common.sh
 install_missing_packages
-build build -DCMAKE_BUILD_TYPE=Release -DSCOREWELL_BENCH=OFF
+build build-release -DCMAKE_BUILD_TYPE=Release -DSCOREWELL_BENCH=OFF
 if [ $# -eq 0 ]; then
   set -- examples
 fi
-exec ./build/cli/scorewell-cli info "$@"
+exec ./build-release/cli/scorewell-cli info "$@"

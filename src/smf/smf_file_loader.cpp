@@ -86,8 +86,9 @@ OSStatus loadImage(ByteSource& in, SMFImage& image) {
     }
     std::vector<uint8_t> buffer;
     buffer.reserve(length + 4);
-    buffer.resize(length);
-    buffer.resize(in.read(buffer.data(), length));
+    const size_t taken = std::min(length, in.remaining());
+    buffer.assign(in.bytes.data() + in.offset, in.bytes.data() + in.offset + taken);
+    in.offset += taken;
     if (buffer.size() < 3 || !std::equal(buffer.end() - 3, buffer.end(), kEndOfTrack)) {
       const uint8_t tail[4] = {0x00, 0xFF, 0x2F, 0x00};
       buffer.insert(buffer.end(), tail, tail + 4);
@@ -137,8 +138,9 @@ OSStatus readSMFFile(const std::string& path, SMFImage& image) {
   image.clear();
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) return errno == ENOENT || errno == ENOTDIR ? fnfErr : statusFromErrno(errno);
-  if (S_ISDIR(info.st_mode)) return paramErr;
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Only regular files: a FIFO or a device would block or never end.
+  if (!S_ISREG(info.st_mode)) return paramErr;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return statusFromErrno(errno);
   std::vector<uint8_t> bytes;
   OSStatus status = noErr;

@@ -21,8 +21,64 @@ bool SMFTrackMerger::readNextDelta(Cursor& c) {
   if (c.offset >= c.length) return true;  // the end: noticed when the cursor is chosen
   VLQRead delta = readVLQ(c.data + c.offset, c.length - c.offset);
   if (!delta.ok()) return false;
+  c.deltaSize = uint8_t(delta.size);
   c.nextTicks = c.ticks + delta.value;
   return c.nextTicks <= kMaxTicks;
+}
+
+bool SMFTrackMerger::skipChannelMessages(Cursor& c) {
+  // Works on local copies: stores through the cursor would be reloaded after every byte read.
+  const uint8_t* const data = c.data;
+  const uint32_t length = c.length;
+  uint32_t offset = c.offset, deltaSize = c.deltaSize;
+  uint64_t ticks = c.ticks, nextTicks = c.nextTicks;
+  uint8_t running = c.runningStatus, runningLength = c.runningLength;
+  bool moved = false;
+  while (offset < length) {
+    const uint32_t at = offset + deltaSize;
+    if (at >= length) break;
+    const uint8_t b = data[at];
+    uint32_t size;
+    if (b < 0x80) {
+      if (!running) break;
+      size = runningLength - 1u;
+    } else if (b < 0xF0) {
+      size = (b >= 0xC0 && b <= 0xDF) ? 2 : 3;
+      running = b;
+      runningLength = uint8_t(size);
+    } else {
+      break;
+    }
+    if (uint64_t(at) + size > length) break;
+    moved = true;
+    ticks = nextTicks;
+    offset = at + size;
+    if (offset >= length) break;
+    if (data[offset] < 0x80) {  // the usual one-byte delta
+      deltaSize = 1;
+      nextTicks = ticks + data[offset];
+      continue;
+    }
+    VLQRead delta = readVLQ(data + offset, length - offset);
+    if (!delta.ok() || ticks + delta.value > kMaxTicks) {
+      // A broken delta ends the track here, as the full reader does.
+      c.offset = offset;
+      c.length = offset;
+      c.ticks = ticks;
+      c.runningStatus = running;
+      c.runningLength = runningLength;
+      return true;
+    }
+    deltaSize = delta.size;
+    nextTicks = ticks + delta.value;
+  }
+  c.offset = offset;
+  c.deltaSize = uint8_t(deltaSize);
+  c.ticks = ticks;
+  c.nextTicks = nextTicks;
+  c.runningStatus = running;
+  c.runningLength = runningLength;
+  return moved;
 }
 
 void SMFTrackMerger::finish(size_t index) { cursors_.erase(cursors_.begin() + std::ptrdiff_t(index)); }
@@ -34,6 +90,7 @@ OSStatus SMFTrackMerger::next(uint32_t mask, SMFParsedEvent& event) {
     for (size_t i = 1; i < cursors_.size(); ++i)
       if (cursors_[i].nextTicks < cursors_[chosen].nextTicks) chosen = i;
     Cursor& c = cursors_[chosen];
+    if (!(mask & kClassChannel) && skipChannelMessages(c)) continue;  // its next time moved
 
     bool skipped = false;
     for (;;) {
@@ -43,12 +100,7 @@ OSStatus SMFTrackMerger::next(uint32_t mask, SMFParsedEvent& event) {
       }
       const Cursor saved = c;
       // The delta time was read into nextTicks already; step over it.
-      VLQRead delta = readVLQ(c.data + c.offset, c.length - c.offset);
-      if (!delta.ok()) {
-        finish(chosen);
-        break;
-      }
-      uint64_t at = uint64_t(c.offset) + delta.size;
+      uint64_t at = uint64_t(c.offset) + c.deltaSize;
       c.ticks = c.nextTicks;
       if (at >= c.length) {
         finish(chosen);

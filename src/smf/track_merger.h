@@ -43,11 +43,15 @@ class SMFTrackMerger {
     uint8_t track = 0;
     uint8_t runningStatus = 0;
     uint8_t runningLength = 0;
+    uint8_t deltaSize = 0;  // bytes of the delta time at offset, read ahead
   };
   // Reads the delta time at the cursor's offset into nextTicks; false when it is cut off or
   // malformed, which ends the track.
   static bool readNextDelta(Cursor& c);
   void finish(size_t index);
+  // Steps over the well-formed channel messages at the cursor, as a scan that does not want
+  // them would, and answers whether it moved. Anything else is left to the full reader.
+  static bool skipChannelMessages(Cursor& c);
 
   std::vector<Cursor> cursors_;  // active cursors in track order
 };

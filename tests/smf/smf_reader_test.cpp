@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "base/log.h"
 #include "sequence_test_util.h"
@@ -55,6 +56,10 @@ TEST(SMFReader, HeaderAndChunkStatuses) {
   EXPECT_EQ(gone.filename(), dir.file("nothing.mid"));
   MidiSequence folder(dir.path(), 0, &status);
   EXPECT_NE(status, noErr);
+  // A FIFO without a writer must not block the reader.
+  ASSERT_EQ(::mkfifo(dir.file("pipe.mid").c_str(), 0600), 0);
+  MidiSequence pipe(dir.file("pipe.mid"), 0, &status);
+  EXPECT_EQ(status, paramErr);
 }
 
 TEST(SMFReader, TrackCountsAndChunkRepairs) {

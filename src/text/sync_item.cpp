@@ -1,8 +1,8 @@
 #include "text/sync_item.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
-#include <cstring>
 #include <limits>
 
 #include "smf/midi_event.h"
@@ -19,11 +19,14 @@ constexpr char kLF = 10;
 // Whole data first; failing that, every byte alone, "?" for one that does not decode.
 std::string decodeLeniently(std::string_view bytes, StringEncoding encoding) {
   if (std::optional<std::string> text = decodeBytes(bytes, encoding)) return *std::move(text);
+  // Each byte decodes alone, so each of the 256 values needs decoding only once.
+  std::array<std::optional<std::string>, 256> decoded;
   std::string text;
   text.reserve(bytes.size());
   for (size_t i = 0; i < bytes.size(); ++i) {
-    std::optional<std::string> one = decodeBytes(bytes.substr(i, 1), encoding);
-    text += one ? *one : std::string("?");
+    std::optional<std::string>& one = decoded[uint8_t(bytes[i])];
+    if (!one) one = decodeBytes(bytes.substr(i, 1), encoding).value_or("?");
+    text += *one;
   }
   return text;
 }

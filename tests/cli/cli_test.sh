@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# The command line as scripts use it: exit codes, messages on stderr, output formats, and
+# files that are never damaged by a failed write.
+set -u
+cli="$1"
+examples="$2"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+failures=0
+
+check() {  # check DESCRIPTION EXPECTED-STATUS COMMAND...
+  local description="$1" expected="$2"
+  shift 2
+  "$@" >"$work/out" 2>"$work/err"
+  local status=$?
+  if [ "$status" -ne "$expected" ]; then
+    echo "FAIL: $description: exit $status, expected $expected"; cat "$work/err"; failures=$((failures + 1))
+  fi
+}
+contains() {  # contains DESCRIPTION FILE PATTERN
+  if ! grep -q -- "$3" "$2"; then
+    echo "FAIL: $1: no '$3' in"; cat "$2"; failures=$((failures + 1))
+  fi
+}
+
+check "info on the examples" 0 "$cli" info "$examples"
+contains "info lists the karaoke file" "$work/out" "twinkle.kar"
+[ "$(wc -l <"$work/out")" -eq 6 ] || { echo "FAIL: info table has $(wc -l <"$work/out") lines"; failures=$((failures + 1)); }
+
+check "info --json" 0 "$cli" info --json "$examples/band.mid"
+contains "json fields" "$work/out" '"format":1,"tracks":3,"division":480'
+
+printf 'not a midi file' >"$work/garbage.mid"
+check "info on a file that is not MIDI" 1 "$cli" info "$work/garbage.mid"
+contains "error names the file" "$work/err" "garbage.mid"
+check "info --all lists it with its status" 1 "$cli" info --all "$work/garbage.mid" "$examples/scale.mid"
+contains "status shown" "$work/out" "garbage.mid"
+check "a folder skips what is not MIDI" 0 "$cli" info "$work"
+check "missing path" 1 "$cli" info "$work/none.mid"
+check "unknown option" 2 "$cli" info --bogus "$examples"
+check "unknown command" 2 "$cli" bogus
+
+check "dump" 0 "$cli" dump "$examples/scale.mid"
+contains "dump shows note names" "$work/out" "C4 (60)"
+contains "dump shows positions" "$work/out" "002:01:000"
+check "dump of garbage" 1 "$cli" dump "$work/garbage.mid"
+
+check "write with running status" 0 "$cli" write "$examples/band.mid" -o "$work/band.mid" --running-status
+check "written file reads back" 0 "$cli" info "$work/band.mid"
+contains "same event count" "$work/out" " 106 "
+check "format conversion refused" 1 "$cli" write "$examples/band.mid" -o "$work/band0.mid" --format 0
+[ -e "$work/band0.mid" ] && { echo "FAIL: refused write created a file"; failures=$((failures + 1)); }
+
+cp "$examples/scale.mid" "$work/keep.mid"
+chmod 0640 "$work/keep.mid"
+check "write in place" 0 "$cli" write "$work/keep.mid" -o "$work/keep.mid"
+[ "$(stat -c %a "$work/keep.mid")" = "640" ] || { echo "FAIL: mode not kept"; failures=$((failures + 1)); }
+cp "$work/keep.mid" "$work/before.mid"
+mkdir "$work/locked" && cp "$work/keep.mid" "$work/locked/keep.mid" && chmod 0555 "$work/locked"
+if [ "$(id -u)" -ne 0 ]; then
+  check "write into a read-only folder fails" 1 "$cli" write "$work/locked/keep.mid" -o "$work/locked/keep.mid" --running-status
+  cmp -s "$work/locked/keep.mid" "$work/before.mid" || { echo "FAIL: original changed"; failures=$((failures + 1)); }
+fi
+chmod 0755 "$work/locked"
+
+for command in info dump write; do
+  check "$command --help" 0 "$cli" "$command" --help
+  contains "$command usage" "$work/out" "Usage: scorewell-cli $command"
+done
+
+[ "$failures" -eq 0 ] && echo "all command-line checks passed"
+exit "$failures"

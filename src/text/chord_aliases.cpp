@@ -14,7 +14,8 @@ namespace sw {
 
 namespace {
 
-// In the order of XFChord::types(): Maj, Maj6, Maj7, ... 1+2+5.
+// In the order of XFChord::types(): Maj, Maj6, Maj7, ... 1+2+5. No alias may start with "b"
+// or "#": after a root letter that would read as an accidental ("D#5" is D sharp, type "5").
 const char* const kDefaultAliases[] = {
     "M maj major",                 // Maj
     "6 M6 maj6",                   // Maj6
@@ -23,7 +24,7 @@ const char* const kDefaultAliases[] = {
     "add9 (9) M(9) maj(9) Madd9",  // Maj(9)
     "M9 maj9 M7(9) maj7(9)",       // Maj7(9)
     "69 6(9) 6/9 M6(9) maj6(9)",   // Maj6(9)
-    "+ +5 #5 (#5) aug5",           // aug
+    "+ +5 (#5) aug5",              // aug
     "m mi -",                      // min
     "m6 mi6 -6",                   // min6
     "m7 mi7 -7",                   // min7

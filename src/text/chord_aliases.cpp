@@ -55,8 +55,9 @@ const char* const kDefaultAliases[] = {
 
 constexpr size_t kDefinitionCount = 34;
 static_assert(std::size(kDefaultAliases) == kDefinitionCount);
-// Far beyond any real list; keeps a wrong file from being parsed at length.
-constexpr size_t kMaxFileSize = 4 << 20;
+// Far beyond any real list (about 2 KB). Also bounds the nesting depth a file can hold, which
+// the property-list parser follows by recursion.
+constexpr size_t kMaxFileSize = 64 << 10;
 
 struct PlistFree {
   void operator()(plist_t node) const { plist_free(node); }
@@ -126,10 +127,10 @@ ChordAliasReadResult parseChordAliasDefinitions(const std::string& bytes) {
     plist_t item = plist_array_get_item(root, i);
     std::string aliases;
     if (item && plist_get_node_type(item) == PLIST_STRING) {
-      char* text = nullptr;
-      plist_get_string_val(item, &text);
-      if (text) aliases = text;
-      free(text);
+      // Not plist_get_string_val: it aborts on a damaged string holding a NUL.
+      uint64_t length = 0;
+      const char* text = plist_get_string_ptr(item, &length);
+      if (text) aliases.assign(text, size_t(length));
     }
     if (!isPlistText(aliases) || (item && plist_get_node_type(item) != PLIST_STRING)) {
       aliases.clear();

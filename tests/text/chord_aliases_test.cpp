@@ -94,11 +94,30 @@ TEST_F(ChordAliasesTest, BadFiles) {
     EXPECT_FALSE(result.error.message.empty());
     EXPECT_EQ(result.definitions, ChordAliasDefinitions(34, ""));
   }
-  // Any cut of a binary list either fails cleanly or yields a full list.
-  for (size_t size = 1; size < binary.size(); ++size) {
-    ChordAliasReadResult result = parseChordAliasDefinitions(binary.substr(0, size));
-    EXPECT_EQ(result.definitions.size(), 34u);
+  // Any cut or damaged byte of a list either fails cleanly or yields a full list.
+  for (const std::string& good : {binary, xml}) {
+    for (size_t size = 1; size < good.size(); ++size)
+      EXPECT_EQ(parseChordAliasDefinitions(good.substr(0, size)).definitions.size(), 34u);
+    for (size_t i = 0; i < good.size(); ++i)
+      for (char value : {'\x00', '\x7F', '\xFF', '<'}) {
+        std::string damaged = good;
+        damaged[i] = value;
+        EXPECT_EQ(parseChordAliasDefinitions(damaged).definitions.size(), 34u);
+      }
   }
+}
+
+TEST_F(ChordAliasesTest, OversizedAndDeeplyNestedFiles) {
+  // Deep nesting would exhaust the parser's stack; such files are refused by size first.
+  std::string deep = "<?xml version=\"1.0\"?><plist version=\"1.0\">";
+  while (deep.size() < 64 * 1024 - 7) deep += "<array>";
+  ChordAliasReadResult nested = parseChordAliasDefinitions(deep);
+  EXPECT_EQ(nested.error.status, paramErr);
+  deep += std::string(600000, ' ');
+  for (int i = 0; i < 100000; ++i) deep += "<array>";
+  ChordAliasReadResult large = parseChordAliasDefinitions(deep);
+  EXPECT_EQ(large.error.status, paramErr);
+  EXPECT_NE(large.error.message.find("too large"), std::string::npos);
 }
 
 TEST_F(ChordAliasesTest, WrongEntryCountsAndTypes) {

@@ -1,7 +1,6 @@
 #include "sysex/xg_chord.h"
 
 #include <cctype>
-#include <cstring>
 #include <iterator>
 
 namespace sw {
@@ -9,7 +8,7 @@ namespace sw {
 namespace {
 
 constexpr const char* kAccidentals[] = {"bbb", "bb", "b", "", "#", "##", "###"};
-constexpr uint8_t kNoAccidental = 3;
+constexpr uint8_t kNoAccidental = XGChord::kNaturalAccidental;
 constexpr const char kLetters[] = "CDEFGAB";
 
 constexpr const char* kSuffixes[] = {
@@ -24,12 +23,31 @@ static_assert(std::size(kSuffixes) == 35);
 
 const char* XGChord::suffix(uint8_t type) { return type < std::size(kSuffixes) ? kSuffixes[type] : nullptr; }
 
+uint8_t XGChord::noteLetterIndex(char letter) {
+  int upper = std::toupper(static_cast<unsigned char>(letter));
+  for (uint8_t i = 0; i < 7; ++i)
+    if (kLetters[i] == upper) return uint8_t(i + 1);
+  return 0;
+}
+
+char XGChord::noteLetter(uint8_t index) { return index >= 1 && index <= 7 ? kLetters[index - 1] : '\0'; }
+
+const char* XGChord::accidentalText(uint8_t index) {
+  return index < std::size(kAccidentals) ? kAccidentals[index] : nullptr;
+}
+
+uint8_t XGChord::accidentalIndex(std::string_view text) {
+  for (size_t i = 0; i < std::size(kAccidentals); ++i)
+    if (text == kAccidentals[i]) return uint8_t(i);
+  return kNoAccidental;
+}
+
 std::string XGChord::name(uint8_t root, uint8_t type) {
   uint8_t letter = root & 0x0F;
   uint8_t accidental = root >> 4;
   if (type >= std::size(kSuffixes) || letter < 1 || letter > 7 || accidental >= std::size(kAccidentals)) return {};
-  std::string result(1, kLetters[letter - 1]);
-  result += kAccidentals[accidental];
+  std::string result(1, noteLetter(letter));
+  result += accidentalText(accidental);
   result += kSuffixes[type];
   return result;
 }
@@ -39,16 +57,12 @@ bool XGChord::parse(const std::string& name, XGChordBytes* result) {
   for (char c : name)
     if (!std::isspace(static_cast<unsigned char>(c))) compact.push_back(c);
   if (compact.empty()) return false;
-  const char* found = std::strchr(kLetters, std::toupper(static_cast<unsigned char>(compact[0])));
-  if (!found || *found == '\0') return false;
-  auto letter = uint8_t(found - kLetters + 1);
+  uint8_t letter = noteLetterIndex(compact[0]);
+  if (letter == 0) return false;
 
   size_t end = 1;
   while (end < compact.size() && (compact[end] == '#' || compact[end] == 'b')) ++end;
-  std::string accidentalText = compact.substr(1, end - 1);
-  uint8_t accidental = kNoAccidental;
-  for (size_t i = 0; i < std::size(kAccidentals); ++i)
-    if (accidentalText == kAccidentals[i]) accidental = uint8_t(i);
+  uint8_t accidental = accidentalIndex(std::string_view(compact).substr(1, end - 1));
 
   uint8_t type = 0;
   std::string rest = compact.substr(end);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace sw {
 
@@ -22,6 +23,17 @@ class XGChord {
   static bool parse(const std::string& name, XGChordBytes* result);
   // The suffix of a chord type, nullptr above 34.
   static const char* suffix(uint8_t type);
+
+  // Pieces of the root byte, shared with the XF chord meta event.
+  static constexpr uint8_t kNaturalAccidental = 3;
+  // 1..7 for "C" to "B" (either case), 0 for any other character.
+  static uint8_t noteLetterIndex(char letter);
+  // "C" to "B" for 1..7, '\0' otherwise.
+  static char noteLetter(uint8_t index);
+  // "bbb", "bb", "b", "", "#", "##", "###" for 0..6, nullptr otherwise.
+  static const char* accidentalText(uint8_t index);
+  // The index of an accidental text, or kNaturalAccidental when it is none of them.
+  static uint8_t accidentalIndex(std::string_view text);
 };
 
 }  // namespace sw

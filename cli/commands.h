@@ -6,5 +6,6 @@ namespace swcli {
 int infoCommand(int argc, char** argv);
 int dumpCommand(int argc, char** argv);
 int writeCommand(int argc, char** argv);
+int encodingsCommand(int argc, char** argv);
 
 }  // namespace swcli

@@ -15,6 +15,7 @@ const char* kUsage =
     "  info PATH...           format, tracks, division, events, duration and tempo of MIDI files\n"
     "  dump FILE              every event of a file, one line each\n"
     "  write IN -o OUT        read a file and write it back (with or without running status)\n"
+    "  encodings              the text encodings, with the enabled list and the default one\n"
     "\n"
     "'scorewell-cli COMMAND --help' tells more about each command.\n";
 
@@ -27,6 +28,7 @@ const Command kCommands[] = {
     {"info", swcli::infoCommand},
     {"dump", swcli::dumpCommand},
     {"write", swcli::writeCommand},
+    {"encodings", swcli::encodingsCommand},
 };
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <algorithm>
+#include <string_view>
 
 #include "base/atomic_file.h"
 #include "base/log.h"
@@ -255,6 +257,31 @@ std::optional<SettingValue> fromPlist(plist_t node, int depth) {
   }
 }
 
+// The nesting depth of the arrays and dictionaries of an XML property list, found without
+// parsing it: the parser and the node tree recurse per level, so a damaged file nested deep
+// enough would exhaust the stack. Text in values cannot hold '<' (it is escaped), so every '<'
+// starts markup; comments and the like only ever make the count higher.
+int xmlNestingDepth(std::string_view xml) {
+  int depth = 0;
+  int deepest = 0;
+  for (size_t i = xml.find('<'); i != std::string_view::npos; i = xml.find('<', i + 1)) {
+    std::string_view rest = xml.substr(i + 1);
+    bool closing = !rest.empty() && rest[0] == '/';
+    if (closing) rest.remove_prefix(1);
+    size_t nameLength = 0;
+    if (rest.starts_with("array")) nameLength = 5;
+    else if (rest.starts_with("dict")) nameLength = 4;
+    else continue;
+    size_t end = rest.find('>', nameLength);
+    if (end == std::string_view::npos) break;
+    if (end != nameLength && rest[nameLength] != ' ' && rest[nameLength] != '/') continue;  // <arrayX>
+    bool selfClosing = rest[end - 1] == '/';
+    if (closing) --depth;
+    else if (!selfClosing) deepest = std::max(deepest, ++depth);
+  }
+  return deepest;
+}
+
 std::string homeDirectory() {
   if (const char* home = std::getenv("HOME"); home && *home) return home;
   if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_dir && *entry->pw_dir) return entry->pw_dir;
@@ -312,8 +339,14 @@ void SettingsStore::loadLocked() {
     logMessage("Settings file " + path_ + " is damaged; starting from the defaults");
     return;
   }
+  // Only the XML form is read: it is the form written here, and binary property lists cannot be
+  // checked for nesting before the parser recurses through them.
+  if (xmlNestingDepth(contents) > kMaxDepth + 1) {
+    logMessage("Settings file " + path_ + " is damaged; starting from the defaults");
+    return;
+  }
   plist_t root = nullptr;
-  plist_from_memory(contents.data(), uint32_t(contents.size()), &root);
+  plist_from_xml(contents.data(), uint32_t(contents.size()), &root);
   PlistPtr owner(root);
   if (!root || plist_get_node_type(root) != PLIST_DICT) {
     logMessage("Settings file " + path_ + " is damaged; starting from the defaults");

@@ -219,11 +219,10 @@ std::optional<SettingValue> fromPlist(plist_t node, int depth) {
       return SettingValue(value);
     }
     case PLIST_STRING: {
-      char* text = nullptr;
-      plist_get_string_val(node, &text);
-      SettingValue value(std::string(text ? text : ""));
-      std::free(text);
-      return value;
+      // Not plist_get_string_val: it aborts on a damaged string that holds a NUL.
+      uint64_t length = 0;
+      const char* text = plist_get_string_ptr(node, &length);
+      return SettingValue(text ? std::string(text, size_t(length)) : std::string());
     }
     case PLIST_ARRAY: {
       SettingValue::Array array;

@@ -276,3 +276,12 @@ TEST(SettingsStore, ReloadDropsValuesWrittenOnlyInMemory) {
   store.reload();
   EXPECT_EQ(store.integerForKey("n"), 2);
 }
+
+TEST(SettingsStore, StringWithNulCharacterDoesNotAbort) {
+  swtest::TempDir dir;
+  const std::string path = dir.file("settings.plist");
+  std::ofstream(path) << "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>k</key>"
+                         "<string>a&#0;b</string></dict></plist>";
+  SettingsStore store(path);
+  EXPECT_LE(store.stringForKey("k").size(), 3u);
+}

@@ -39,8 +39,6 @@ contains "line time tag" "$work/out" "[00:03.81]How I wonder what you are"
 lacks "no syllable tags" "$work/out" "<00:"
 check "enhanced lrc" 0 "$cli" lyrics "$kar" -f lrc-enhanced
 contains "syllable time tag" "$work/out" "<00:04.36>I <00:04.90>won"
-check "chordpro" 0 "$cli" lyrics "$kar" --format chordpro
-contains "chordpro text" "$work/out" "How I wonder what you are"
 
 sakura="$examples/sakura.mid"
 check "Shift JIS by name" 0 "$cli" lyrics "$sakura" --encoding shift_jis
@@ -57,13 +55,10 @@ check "chordpro merges chords" 0 "$cli" lyrics "$work/chords.mid" --format chord
 contains "chord before the word" "$work/out" "[Am]la"
 check "chords listed after the text" 0 "$cli" lyrics "$work/chords.mid" --chords
 contains "chord line" "$work/out" "0:00.000	Am"
-check "no chords unless asked" 0 "$cli" lyrics "$work/chords.mid"
-lacks "chord left out" "$work/out" "Am"
 
 check "unknown format" 2 "$cli" lyrics "$kar" --format html
 check "unknown encoding" 2 "$cli" lyrics "$kar" --encoding klingon
 check "no file" 2 "$cli" lyrics
-check "two files" 2 "$cli" lyrics "$kar" "$sakura"
 check "missing file" 1 "$cli" lyrics "$work/none.mid"
 contains "error names the file" "$work/err" "none.mid"
 printf 'not a midi file' >"$work/garbage.mid"

@@ -13,6 +13,9 @@
 
 namespace lyricstest {
 
+using Strings = std::vector<std::string>;
+using swtest::Bytes;
+
 inline std::unique_ptr<sw::MidiSequence> load(const swtest::MidiFileBuilder& file) {
   sw::SMFImage image;
   std::vector<uint8_t> bytes = file.bytes();
@@ -34,6 +37,15 @@ inline std::vector<int32_t> delays(const sw::DSyncArray& items) {
   std::vector<int32_t> result;
   for (const sw::DSyncItem& item : items) result.push_back(item.delay());
   return result;
+}
+
+// Lyric (type 5) or text (type 1) events, one every 480 ticks from `first`.
+inline swtest::MidiFileBuilder withEvents(uint8_t type, const Strings& items, uint32_t first = 480) {
+  swtest::MidiFileBuilder file(1, 480);
+  auto& track = file.track();
+  for (size_t i = 0; i < items.size(); ++i) track.text(i == 0 ? first : 480, type, items[i]);
+  track.endOfTrack();
+  return file;
 }
 
 // A Midisoft message: 00 20 24, a zero byte, the type, the text and F7.

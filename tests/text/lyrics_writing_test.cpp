@@ -8,34 +8,18 @@
 
 using namespace sw;
 using namespace lyricstest;
-using swtest::Bytes;
 using swtest::MidiFileBuilder;
-using Strings = std::vector<std::string>;
 
 namespace {
 
-struct Meta {
-  uint8_t track;
-  uint32_t ticks;
-  uint8_t type;
-  std::string text;
-  bool operator==(const Meta&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Meta& m) {
-  return out << "{" << int(m.track) << "," << m.ticks << "," << int(m.type) << ",'" << m.text << "'}";
-}
-
-// The meta events of the given types, in sequence order.
-std::vector<Meta> metas(const MidiSequence& sequence, std::initializer_list<uint8_t> types) {
-  std::vector<Meta> result;
-  for (const MidiEvent* e : sequence.events()) {
-    if (!e->isMeta()) continue;
-    for (uint8_t type : types)
-      if (e->second() == type)
-        result.push_back({e->track(), e->ticks(), type,
-                          std::string(reinterpret_cast<const char*>(e->metaData()), e->metaDataSize())});
-  }
+// "track tick type text" of each meta event of the given types, in sequence order.
+Strings metas(const MidiSequence& sequence, std::initializer_list<uint8_t> types) {
+  Strings result;
+  for (const MidiEvent* e : sequence.events())
+    if (e->isMeta() && std::find(types.begin(), types.end(), e->second()) != types.end())
+      result.push_back(std::to_string(e->track()) + " " + std::to_string(e->ticks()) + " " +
+                       std::to_string(e->second()) + " " +
+                       std::string(reinterpret_cast<const char*>(e->metaData()), e->metaDataSize()));
   return result;
 }
 
@@ -47,46 +31,32 @@ DSyncItem chordItem(std::string text, int32_t delay) {
 
 class LyricsWriting : public ::testing::Test {
  protected:
+  std::unique_ptr<MidiSequence> sequence_ = load(withEvents(meta::kLyric, {"Hel", "lo\r", "World", "%Am"}));
   swtest::TempDir dir_;
   XFChordManager aliases_{dir_.file("aliases.plist")};  // no file: the default aliases
 };
 
-MidiFileBuilder plainLyrics() {
-  MidiFileBuilder file(1, 480);
-  file.track().text(0, meta::kTrackName, "Song").endOfTrack();
-  file.track()
-      .text(480, meta::kLyric, "Hel")
-      .text(240, meta::kLyric, "lo\r")
-      .text(240, meta::kLyric, "World")
-      .text(0, meta::kLyric, "%Am")
-      .endOfTrack();
-  return file;
-}
-
 }  // namespace
 
-TEST_F(LyricsWriting, PlainLyricsWrittenBackGiveOneEventPerSyllableAndLineEnd) {
-  auto sequence = load(plainLyrics());
+TEST_F(LyricsWriting, ExtractedLyricsWrittenBackReadTheSame) {
+  sequence_->setNumTracks(2);
   DSyncArray lyrics, chords;
-  getLyricsDSyncs(*sequence, &lyrics, &chords);
-  ASSERT_TRUE(setLyrics(*sequence, lyrics, chords, false, 0, nullptr, &aliases_));
-  EXPECT_EQ(metas(*sequence, {meta::kLyric, meta::kText}),
-            (std::vector<Meta>{{0, 480, 5, "Hel"}, {0, 720, 5, "lo"}, {0, 720, 5, "\r"},
-                               {0, 960, 5, "World"}, {0, 960, 1, "A m"}}));
+  getLyricsDSyncs(*sequence_, &lyrics, &chords);
+  ASSERT_TRUE(setLyrics(*sequence_, lyrics, chords, false, 1, nullptr, &aliases_));
+  EXPECT_EQ(metas(*sequence_, {meta::kLyric, meta::kText}),
+            (Strings{"1 480 5 Hel", "1 960 5 lo", "1 960 5 \r", "1 1440 5 World", "1 1920 1 A m"}));
 
   DSyncArray again, againChords;
-  FourCharCode type = 0;
-  getLyricsDSyncs(*sequence, &again, &againChords, &type);
+  getLyricsDSyncs(*sequence_, &again, &againChords);
   EXPECT_EQ(texts(again), texts(lyrics));
   EXPECT_EQ(delays(again), delays(lyrics));
   EXPECT_EQ(texts(againChords), (Strings{"Am"}));  // "A m" reads back strictly
-  EXPECT_EQ(type, kLyricKaraokeType);
 }
 
 TEST_F(LyricsWriting, SoftKaraokeLosesItsMarkersButKeepsItsTags) {
   MidiFileBuilder file(1, 480);
-  file.track().text(0, meta::kText, "@KMIDI KARAOKE FILE").text(0, meta::kText, "@K").endOfTrack();
   file.track()
+      .text(0, meta::kText, "@KMIDI KARAOKE FILE")
       .text(0, meta::kText, "@TTitle")
       .text(0, meta::kText, "@")
       .text(480, meta::kText, "\\Twin")
@@ -97,61 +67,44 @@ TEST_F(LyricsWriting, SoftKaraokeLosesItsMarkersButKeepsItsTags) {
   auto sequence = load(file);
   DSyncArray lyrics, chords;
   getLyricsDSyncs(*sequence, &lyrics, &chords);
-  ASSERT_TRUE(setLyrics(*sequence, lyrics, chords, false, 1, nullptr, &aliases_));
-  EXPECT_EQ(metas(*sequence, {meta::kText}),
-            (std::vector<Meta>{{1, 0, 1, "@TTitle"}, {1, 0, 1, "@"}, {1, 1440, 1, ""}}));
-  EXPECT_FALSE(isSoftKaraoke(*sequence));
-
+  ASSERT_TRUE(setLyrics(*sequence, lyrics, chords, false, 0, nullptr, &aliases_));
+  EXPECT_EQ(metas(*sequence, {meta::kText}), (Strings{"0 0 1 @TTitle", "0 0 1 @", "0 1440 1 "}));
   DSyncArray again;
   getLyricsDSyncs(*sequence, &again, nullptr);
   EXPECT_EQ(texts(again), (Strings{"Twin", "kle\r", "star"}));
-  EXPECT_EQ(texts(again), texts(lyrics));
 }
 
-TEST_F(LyricsWriting, ChordsAsTextEvents) {
-  auto sequence = load(plainLyrics());
+TEST_F(LyricsWriting, ChordsAsTextEventsAndAsXFChords) {
   DSyncArray chords{chordItem("Cm7", 10), chordItem("C#m7/E", 500), chordItem("Hm", 1000),
                     chordItem(std::string(255, 'C'), 1500), chordItem("", 2000)};
-  ASSERT_TRUE(setLyrics(*sequence, {}, chords, false, 1, nullptr, &aliases_));
+  ASSERT_TRUE(setLyrics(*sequence_, {}, chords, false, 0, nullptr, &aliases_));
   // A text that is no chord (or too long to be one) leaves an empty text event.
-  EXPECT_EQ(metas(*sequence, {meta::kText, meta::kLyric}),
-            (std::vector<Meta>{{1, 10, 1, "C m7"}, {1, 500, 1, "C#m7/E"}, {1, 1000, 1, ""}, {1, 1500, 1, ""}}));
-  DSyncArray lyrics, again;
-  getLyricsDSyncs(*sequence, &lyrics, &again);
-  EXPECT_EQ(texts(again), (Strings{"Cm7", "C#m7/E"}));
-  EXPECT_TRUE(lyrics.empty());
-}
+  EXPECT_EQ(metas(*sequence_, {meta::kText, meta::kLyric}),
+            (Strings{"0 10 1 C m7", "0 500 1 C#m7/E", "0 1000 1 ", "0 1500 1 "}));
 
-TEST_F(LyricsWriting, ChordsAsXFChordEvents) {
-  auto sequence = load(plainLyrics());
-  DSyncArray chords{chordItem("Am7", 480), chordItem("F#/A", 960)};
   XFChordError error;
-  ASSERT_TRUE(setLyrics(*sequence, {}, chords, true, 1, &error, &aliases_));
-  std::vector<Meta> written = metas(*sequence, {meta::kSequencerSpecific});
-  ASSERT_EQ(written.size(), 2u);
-  EXPECT_EQ(written[0].text.substr(0, 3), "\x43\x7B\x01");
+  ASSERT_TRUE(setLyrics(*sequence_, {}, {chordItem("Am7", 480), chordItem("F#/A", 960)}, true, 0, &error, &aliases_));
+  EXPECT_EQ(metas(*sequence_, {meta::kText}), (Strings{"0 1000 1 ", "0 1500 1 "}));  // empty: never removed
   DSyncArray lyrics, again;
-  getLyricsDSyncs(*sequence, &lyrics, &again);
+  getLyricsDSyncs(*sequence_, &lyrics, &again);
+  EXPECT_EQ(texts(again), (Strings{"Amin7", "F#/A"}));
   EXPECT_EQ(delays(again), (std::vector<int32_t>{480, 960}));
-  EXPECT_EQ(again[1].data(), "F#/A");
 }
 
 TEST_F(LyricsWriting, AChordWithoutXFFormStopsChordWritingWhenAnErrorIsAskedFor) {
-  auto sequence = load(plainLyrics());
   DSyncArray lyrics{DSyncItem("la\r", 100)};
   DSyncArray chords{chordItem("C", 480), chordItem("Cxyz", 960), chordItem("D", 1440)};
   XFChordError error;
-  EXPECT_FALSE(setLyrics(*sequence, lyrics, chords, true, 1, &error, &aliases_));
+  EXPECT_FALSE(setLyrics(*sequence_, lyrics, chords, true, 0, &error, &aliases_));
   EXPECT_EQ(error.description, "Unknow chord type");
-  EXPECT_TRUE(metas(*sequence, {meta::kSequencerSpecific}).empty());
-  EXPECT_EQ(metas(*sequence, {meta::kLyric}), (std::vector<Meta>{{1, 100, 5, "la"}, {1, 100, 5, "\r"}}));
+  EXPECT_TRUE(metas(*sequence_, {meta::kSequencerSpecific}).empty());
+  EXPECT_EQ(metas(*sequence_, {meta::kLyric}), (Strings{"0 100 5 la", "0 100 5 \r"}));
 
-  // Without an error the chord is skipped and the others are written.
-  EXPECT_TRUE(setLyrics(*sequence, lyrics, chords, true, 1, nullptr, &aliases_));
-  EXPECT_EQ(metas(*sequence, {meta::kSequencerSpecific}).size(), 2u);
+  EXPECT_TRUE(setLyrics(*sequence_, lyrics, chords, true, 0, nullptr, &aliases_));  // skips the one
+  EXPECT_EQ(metas(*sequence_, {meta::kSequencerSpecific}).size(), 2u);
 }
 
-TEST_F(LyricsWriting, RemovalOfEveryDialect) {
+TEST(LyricsRemoval, EveryDialectGoesTitlesAndOtherEventsStay) {
   MidiFileBuilder file(1, 480);
   file.track()
       .text(0, meta::kText, "@KMIDI KARAOKE FILE")
@@ -160,12 +113,11 @@ TEST_F(LyricsWriting, RemovalOfEveryDialect) {
       .control(0, 0, 31, 5)  // before a Midisoft message: removed
       .control(0, 0, 98, 1)
       .control(0, 1, 31, 5)  // another channel: kept
-      .control(0, 0, 7, 100)
       .sysex(10, midisoft(4, "line"))
       .sysex(10, {0x43, 0x7E, 0x02, 0x33, 0x0A, 0x7F, 0x00, 0xF7})
-      .sysex(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7})  // GM reset stays
+      .sysex(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7})  // GM reset
       .meta(10, meta::kSequencerSpecific, {0x43, 0x7B, 0x01, 0x33, 0x00, 0x7F, 0x7F})
-      .meta(0, meta::kSequencerSpecific, {0x43, 0x7B, 0x0C, 0x01})  // other XF data stays
+      .meta(0, meta::kSequencerSpecific, {0x43, 0x7B, 0x0C, 0x01})  // other XF data
       .text(10, meta::kLyric, "la")
       .text(0, meta::kText, "la")
       .text(0, meta::kMarker, "Verse")
@@ -173,64 +125,36 @@ TEST_F(LyricsWriting, RemovalOfEveryDialect) {
       .endOfTrack();
   auto sequence = load(file);
   int before = sequence->count();
-  ASSERT_TRUE(setLyrics(*sequence, DSyncArray{}, DSyncArray{}, false, 0, nullptr, &aliases_));
+  removeLyricsAndChords(*sequence);
   EXPECT_EQ(sequence->count(), before - 8);
-  EXPECT_EQ(metas(*sequence, {meta::kText, meta::kLyric, meta::kMarker}),
-            (std::vector<Meta>{{0, 0, 1, "@TKeep"}, {0, 0, 5, ""}, {0, 40, 6, "Verse"}}));
-  int controls = 0, sysexes = 0;
-  for (const MidiEvent* e : sequence->events()) {
-    controls += e->status() == 0xB0;
-    sysexes += e->isSysex();
-  }
-  EXPECT_EQ(controls, 3);
-  EXPECT_EQ(sysexes, 1);
+  EXPECT_EQ(metas(*sequence, {meta::kText, meta::kLyric, meta::kMarker, meta::kSequencerSpecific}),
+            (Strings{"0 0 1 @TKeep", "0 0 5 ", "0 30 127 \x43\x7B\x0C\x01", "0 40 6 Verse"}));
 }
 
 TEST_F(LyricsWriting, TextItemsAreEncodedAndNeverBeforeTickOne) {
-  auto sequence = load(plainLyrics());
+  sequence_->setNumTracks(2);
   TSyncArray lyrics{TSyncItem("さく", 0), TSyncItem("ら\n", 480), TSyncItem("", 600), TSyncItem("x€", 700)};
   TSyncItem chord("Am", 480);
-  chord.setIsChord(true);
-  setLyrics(*sequence, lyrics, TSyncArray{chord, TSyncItem("", 900)}, kShiftJISStringEncoding, 1);
-  std::vector<Meta> written = metas(*sequence, {meta::kLyric, meta::kText});
-  ASSERT_EQ(written.size(), 5u);
-  EXPECT_EQ(written[0], (Meta{1, 1, 5, *encodeText("さく", kShiftJISStringEncoding)}));
-  EXPECT_EQ(written[2], (Meta{1, 480, 5, "\r"}));
-  EXPECT_EQ(written[3], (Meta{0, 480, 1, "Am"}));  // chords are inserted after the lyrics
-  EXPECT_EQ(written[4], (Meta{1, 700, 5, "x?"}));  // lossy: the euro sign has no Shift JIS form here
-
-  DSyncArray again;
-  getLyricsDSyncs(*sequence, &again, nullptr);
-  TSyncArray decoded = SyncArray::TSyncWithDSyncs(again, kShiftJISStringEncoding);
-  ASSERT_EQ(decoded.size(), 3u);
-  EXPECT_EQ(decoded[1].text(), "ら");
-  EXPECT_TRUE(decoded[1].EOL());
+  setLyrics(*sequence_, lyrics, TSyncArray{chord, TSyncItem("", 900)}, kShiftJISStringEncoding, 1);
+  EXPECT_EQ(metas(*sequence_, {meta::kLyric, meta::kText}),
+            (Strings{"1 1 5 " + *encodeText("さく", kShiftJISStringEncoding),
+                     "1 480 5 " + *encodeText("ら", kShiftJISStringEncoding), "1 480 5 \r", "0 480 1 Am",
+                     "1 700 5 x?"}));  // lossy: no euro sign in this code page
 }
 
 TEST_F(LyricsWriting, ATrackOutsideTheSequenceChangesNothing) {
-  auto sequence = load(plainLyrics());
-  int before = sequence->count();
-  EXPECT_THROW(setLyrics(*sequence, DSyncArray{DSyncItem("la", 0)}, DSyncArray{}, false, 2), std::out_of_range);
-  EXPECT_THROW(setLyrics(*sequence, DSyncArray{}, DSyncArray{}, false, 255), std::out_of_range);  // -1
-  EXPECT_THROW(setLyrics(*sequence, TSyncArray{}, TSyncArray{}, kUTF8StringEncoding, -3), std::out_of_range);
-  EXPECT_EQ(sequence->count(), before);
-  EXPECT_EQ(metas(*sequence, {meta::kLyric}).size(), 4u);
-  // 257 is 1 as a signed 8-bit value.
-  EXPECT_TRUE(setLyrics(*sequence, DSyncArray{DSyncItem("la", 0)}, DSyncArray{}, false, 257));
-  EXPECT_EQ(metas(*sequence, {meta::kLyric}), (std::vector<Meta>{{1, 0, 5, "la"}}));
+  int before = sequence_->count();
+  EXPECT_THROW(setLyrics(*sequence_, DSyncArray{DSyncItem("la", 0)}, DSyncArray{}, false, 1), std::out_of_range);
+  EXPECT_THROW(setLyrics(*sequence_, TSyncArray{}, TSyncArray{}, kUTF8StringEncoding, -3), std::out_of_range);
+  EXPECT_EQ(sequence_->count(), before);
+  EXPECT_TRUE(setLyrics(*sequence_, DSyncArray{DSyncItem("la", 0)}, DSyncArray{}, false, 256));  // 0 in 8 bits
+  EXPECT_EQ(metas(*sequence_, {meta::kLyric}), (Strings{"0 0 5 la"}));
 }
 
-TEST_F(LyricsWriting, EnormousLyricsSurviveARoundTrip) {
-  auto sequence = load(plainLyrics());
-  DSyncArray lyrics{DSyncItem(std::string(70000, 'a') + "\r", 10), DSyncItem("b\r", 20)};
-  ASSERT_TRUE(setLyrics(*sequence, lyrics, DSyncArray{}, false, 1));
-  std::vector<Meta> written = metas(*sequence, {meta::kLyric});
-  ASSERT_EQ(written.size(), 4u);
-  EXPECT_EQ(written[0].text.size(), 70000u);
-  EXPECT_EQ(written[1].text, "\r");
-  EXPECT_EQ(written[2], (Meta{1, 20, 5, "b"}));
-  EXPECT_EQ(written[3], (Meta{1, 20, 5, "\r"}));
+TEST_F(LyricsWriting, LyricsTooLongForOneBatchKeepTheirOrder) {
+  DSyncArray lyrics{DSyncItem(std::string(70000, 'a') + "\r", 10), DSyncItem("b\r", 10)};
+  ASSERT_TRUE(setLyrics(*sequence_, lyrics, DSyncArray{}, false, 0));
   DSyncArray again;
-  getLyricsDSyncs(*sequence, &again, nullptr);
+  getLyricsDSyncs(*sequence_, &again, nullptr);
   EXPECT_EQ(texts(again), texts(lyrics));
 }

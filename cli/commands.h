@@ -8,5 +8,6 @@ int dumpCommand(int argc, char** argv);
 int writeCommand(int argc, char** argv);
 int chordCommand(int argc, char** argv);
 int lyricsCommand(int argc, char** argv);
+int encodingsCommand(int argc, char** argv);
 
 }  // namespace swcli

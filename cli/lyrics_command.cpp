@@ -5,6 +5,7 @@
 
 #include "cli_support.h"
 #include "commands.h"
+#include "encoding_option.h"
 #include "smf/midi_sequence.h"
 #include "smf/smf_signature_map.h"
 #include "text/lyrics_extractor.h"
@@ -63,9 +64,10 @@ int lyricsCommand(int argc, char** argv) {
   }
   sw::StringEncoding encoding = sw::kNoEncoding;
   if (std::optional<std::string> name = args.value("--encoding")) {
-    encoding = sw::encodingFromName(*name);
+    std::string error;
+    encoding = parseEncodingOption(*name, &error);
     if (encoding == sw::kNoEncoding) {
-      reportUsage("lyrics", "unknown encoding '" + *name + "'");
+      reportUsage("lyrics", error);
       return kExitUsage;
     }
   }

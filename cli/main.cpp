@@ -17,6 +17,7 @@ const char* kUsage =
     "  write IN -o OUT        read a file and write it back (with or without running status)\n"
     "  chord NAME...          chord names spelled back, with their XF chord meta bytes\n"
     "  lyrics FILE            the lyrics of a karaoke file as text, LRC or ChordPro\n"
+    "  encodings              the text encodings, with the enabled list and the default one\n"
     "\n"
     "'scorewell-cli COMMAND --help' tells more about each command.\n";
 
@@ -31,6 +32,7 @@ const Command kCommands[] = {
     {"write", swcli::writeCommand},
     {"chord", swcli::chordCommand},
     {"lyrics", swcli::lyricsCommand},
+    {"encodings", swcli::encodingsCommand},
 };
 
 }  // namespace

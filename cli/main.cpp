@@ -16,6 +16,7 @@ const char* kUsage =
     "  dump FILE              every event of a file, one line each\n"
     "  write IN -o OUT        read a file and write it back (with or without running status)\n"
     "  chord NAME...          chord names spelled back, with their XF chord meta bytes\n"
+    "  lyrics FILE            the lyrics of a karaoke file as text, LRC or ChordPro\n"
     "  encodings              the text encodings, with the enabled list and the default one\n"
     "\n"
     "'scorewell-cli COMMAND --help' tells more about each command.\n";
@@ -30,6 +31,7 @@ const Command kCommands[] = {
     {"dump", swcli::dumpCommand},
     {"write", swcli::writeCommand},
     {"chord", swcli::chordCommand},
+    {"lyrics", swcli::lyricsCommand},
     {"encodings", swcli::encodingsCommand},
 };
 

@@ -30,15 +30,16 @@ lacks() {  # lacks DESCRIPTION FILE TEXT
 
 kar="$examples/twinkle.kar"
 check "plain text" 0 "$cli" lyrics "$kar"
+contains "first line" "$work/out" "Twinkle twinkle little star"
 contains "second line" "$work/out" "How I wonder what you are"
 contains "dialect on stderr" "$work/err" "karaoke type: SK"
 [ "$(wc -l <"$work/out")" -eq 2 ] || { echo "FAIL: txt has $(wc -l <"$work/out") lines"; failures=$((failures + 1)); }
 
 check "lrc" 0 "$cli" lyrics "$kar" --format lrc
-contains "line time tag" "$work/out" "[00:03.81]How I wonder what you are"
+contains "line time tag" "$work/out" "[00:04.36]How I wonder what you are"
 lacks "no syllable tags" "$work/out" "<00:"
 check "enhanced lrc" 0 "$cli" lyrics "$kar" -f lrc-enhanced
-contains "syllable time tag" "$work/out" "<00:04.36>I <00:04.90>won"
+contains "syllable time tag" "$work/out" "<00:04.90>I <00:05.45>won"
 
 sakura="$examples/sakura.mid"
 check "Shift JIS by name" 0 "$cli" lyrics "$sakura" --encoding shift_jis

@@ -16,6 +16,8 @@ const char* kUsage =
     "  dump FILE              every event of a file, one line each\n"
     "  write IN -o OUT        read a file and write it back (with or without running status)\n"
     "  chord NAME...          chord names spelled back, with their XF chord meta bytes\n"
+    "  convert IN -o OUT      rewrite a file as SMF format 0 or format 1\n"
+    "  transpose IN -o OUT    move notes and chord names by a number of semitones\n"
     "\n"
     "'scorewell-cli COMMAND --help' tells more about each command.\n";
 
@@ -29,6 +31,8 @@ const Command kCommands[] = {
     {"dump", swcli::dumpCommand},
     {"write", swcli::writeCommand},
     {"chord", swcli::chordCommand},
+    {"convert", swcli::convertCommand},
+    {"transpose", swcli::transposeCommand},
 };
 
 }  // namespace

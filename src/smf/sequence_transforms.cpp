@@ -110,26 +110,39 @@ void sortTicksRunsByTrack(MidiSequence::EventVector& events) {
 
 // ---------------------------------------------------------------- the default text keeper
 
+bool BasicTextKeeper::isSoftKaraokeLyric(const MidiEvent& e) {
+  if (!e.isMeta(meta::kText) || e.metaDataSize() == 0 || startsWith(e, '@')) return false;
+  return e.ticks() != 0 || startsWith(e, '\\') || startsWith(e, '/');
+}
+
 void BasicTextKeeper::keep(const MidiSequence& sequence) {
-  hasName_ = false;
+  hasName_ = softKaraoke_ = false;
   name_.clear();
   lyrics_ = chords_ = 0;
   for (const MidiEvent* e : sequence.events()) {
     if (!e->isMeta()) continue;
-    if (e->ticks() == 0) {
-      if (!hasName_ && e->track() == 0 && e->second() == meta::kTrackName) {
-        name_.assign(reinterpret_cast<const char*>(e->metaData()), e->metaDataSize());
-        hasName_ = true;
-      }
-      continue;
+    if (e->ticks() == 0 && !hasName_ && e->track() == 0 && e->second() == meta::kTrackName) {
+      name_.assign(reinterpret_cast<const char*>(e->metaData()), e->metaDataSize());
+      hasName_ = true;
     }
     if (e->second() == meta::kText) {
-      ++chords_;
-    } else if (e->second() == meta::kLyric) {
+      if (e->ticks() == 0 ? startsWith(*e, '@', 'K') : startsWith(*e, '\\') || startsWith(*e, '/'))
+        softKaraoke_ = true;
+      if (e->ticks() != 0) ++chords_;
+    } else if (e->second() == meta::kLyric && e->ticks() != 0) {
       const uint8_t* d = e->metaData();
       uint32_t n = e->metaDataSize();
       if (std::any_of(d, d + n, [](uint8_t b) { return b != 0x0D && b != 0x0A; })) ++lyrics_;
     }
+  }
+  if (!softKaraoke_) return;
+  chords_ = 0;
+  for (const MidiEvent* e : sequence.events()) {
+    if (!isSoftKaraokeLyric(*e)) continue;
+    if (startsWith(*e, '%'))
+      ++chords_;
+    else
+      ++lyrics_;
   }
 }
 
@@ -176,7 +189,7 @@ void MidiSequence::convertToZero(SequenceTextKeeper* keeper) {
     int channel = trackChannel[e->track()];
     e->setTrack(0);
     if (e->isMeta(meta::kTrackName) || e->isMeta(meta::kChannelPrefix) ||
-        (e->isMeta(meta::kText) && startsWith(*e, '@', 'K'))) {
+        (keeper->rewritesLyrics() && e->isMeta(meta::kText) && startsWith(*e, '@', 'K'))) {
       delete e;
       continue;
     }
@@ -210,6 +223,7 @@ bool MidiSequence::convertToOne(bool nameChannelTracks, SequenceTextKeeper* keep
   keeper->keep(*this);
   const size_t lyricItems = keeper->lyricCount();
   const size_t chordItems = keeper->chordCount();
+  const bool softKaraokeTexts = keeper->softKaraokeTexts();
   keeper->writeLyricsAndChords(*this, 0);
 
   int prefix = kNoChannel;
@@ -247,7 +261,9 @@ bool MidiSequence::convertToOne(bool nameChannelTracks, SequenceTextKeeper* keep
           keepEvent = false;
           break;
         case meta::kText:
-          if (!atZero) {
+          if (softKaraokeTexts && BasicTextKeeper::isSoftKaraokeLyric(*e)) {
+            e->setTrack(startsWith(*e, '%') ? layout::kChords : layout::kWords);
+          } else if (!atZero) {
             // Chord texts written by the keeper never start with "%"; one already marked
             // is not marked twice.
             if (!startsWith(*e, '%')) prependToText(*e, '%');

@@ -76,6 +76,23 @@ MidiFileBuilder band() {
   return file;
 }
 
+// Records what the conversions ask of a text keeper that rewrites lyrics.
+struct RecordingKeeper : SequenceTextKeeper {
+  std::vector<std::string> calls;
+  size_t lyrics = 0, chords = 0;
+  void keep(const MidiSequence&) override { calls.push_back("keep"); }
+  size_t lyricCount() const override { return lyrics; }
+  size_t chordCount() const override { return chords; }
+  void removeLyricsAndChords(MidiSequence&) override { calls.push_back("remove"); }
+  void writeLyricsAndChords(MidiSequence& seq, uint8_t track) override {
+    calls.push_back("write " + std::to_string(track) + " of " + std::to_string(seq.numTracks()));
+  }
+  void restoreInformation(MidiSequence& seq) override {
+    calls.push_back("restore");
+    seq.insertEvent(event({0xFF, 0x03, 0x04, 'S', 'o', 'n', 'g'}, 0, 0));
+  }
+};
+
 }  // namespace
 
 // ---------------------------------------------------------------- formats
@@ -135,9 +152,17 @@ TEST(FormatConversion, ZeroDropsNamesAndTheKaraokeHeaderButKeepsTheSequenceName)
       .text(10, 6, "two")
       .endOfTrack();
   auto seq = loaded(file);
-  seq->convertToZero();
+  RecordingKeeper keeper;
+  seq->convertToZero(&keeper);
+  EXPECT_EQ(keeper.calls, (std::vector<std::string>{"keep", "remove", "write 0 of 1", "restore"}));
   EXPECT_EQ(metaTexts(*seq, meta::kTrackName), (std::vector<std::pair<int, std::string>>{{0, "Song"}}));
   EXPECT_EQ(metaTexts(*seq, meta::kText), (std::vector<std::pair<int, std::string>>{{0, "@TTitle"}}));
+
+  // Without a keeper the lyrics stay as they are, and so does the karaoke header.
+  auto plain = loaded(file);
+  plain->convertToZero();
+  EXPECT_EQ(metaTexts(*plain, meta::kTrackName), (std::vector<std::pair<int, std::string>>{{0, "Song"}}));
+  EXPECT_EQ(metaTexts(*plain, meta::kText).size(), 2u);
   // The old prefix (channel 5) goes; the track's channel comes from its control change.
   std::vector<std::vector<uint8_t>> prefixes;
   for (const MidiEvent* e : seq->events())
@@ -183,6 +208,37 @@ TEST(FormatConversion, OneLaysOutSoftKaraokeTracks) {
   EXPECT_NE(std::find(texts.begin(), texts.end(), std::make_pair(1, std::string("@KMIDI KARAOKE FILE"))), texts.end());
   EXPECT_NE(std::find(texts.begin(), texts.end(), std::make_pair(3, std::string("%Am"))), texts.end());
   EXPECT_TRUE(isConsistent(*seq));
+}
+
+TEST(FormatConversion, SoftKaraokeTextsStayLyricsWithoutAKeeper) {
+  MidiFileBuilder file(1, 480);
+  file.track().text(0, 1, "@KMIDI KARAOKE FILE").tempo(0, 500000).endOfTrack();
+  file.track()
+      .text(0, 1, "@TTwinkle")
+      .text(0, 1, "\\Twin")
+      .text(480, 1, "kle ")
+      .text(0, 1, "%C")
+      .text(480, 1, "/lit")
+      .endOfTrack();
+  file.track().text(0, 3, "Melody").program(0, 0, 74).noteOn(0, 0, 60, 100).noteOff(960, 0, 60).endOfTrack();
+  auto seq = loaded(file);
+  seq->convertToZero();
+  auto texts = metaTexts(*seq, meta::kText);
+  ASSERT_EQ(texts.size(), 6u);
+  EXPECT_EQ(texts[0].second, "@KMIDI KARAOKE FILE");
+
+  RecordingKeeper keeper;
+  keeper.lyrics = 1;
+  ASSERT_TRUE(seq->convertToOne(false, &keeper));
+  EXPECT_EQ(keeper.calls, (std::vector<std::string>{"keep", "write 0 of 1", "restore"}));
+
+  auto again = loaded(file);
+  again->convertToZero();
+  ASSERT_TRUE(again->convertToOne(false));
+  EXPECT_EQ(again->trackNames(), (std::vector<std::string>{"", "SoftKaraoke", "Words", "Chords", ""}));
+  std::vector<std::pair<int, std::string>> expected{{1, "@KMIDI KARAOKE FILE"}, {2, "@TTwinkle"}, {2, "\\Twin"},
+                                                    {2, "kle "},                {3, "%C"},         {2, "/lit"}};
+  EXPECT_EQ(metaTexts(*again, meta::kText), expected);
 }
 
 TEST(FormatConversion, OneNamesChannelTracksOnlyWithKnownPrograms) {

@@ -18,6 +18,7 @@ const char* kUsage =
     "  chord NAME...          chord names spelled back, with their XF chord meta bytes\n"
     "  convert IN -o OUT      rewrite a file as SMF format 0 or format 1\n"
     "  transpose IN -o OUT    move notes and chord names by a number of semitones\n"
+    "  encodings              the text encodings, with the enabled list and the default one\n"
     "\n"
     "'scorewell-cli COMMAND --help' tells more about each command.\n";
 
@@ -33,6 +34,7 @@ const Command kCommands[] = {
     {"chord", swcli::chordCommand},
     {"convert", swcli::convertCommand},
     {"transpose", swcli::transposeCommand},
+    {"encodings", swcli::encodingsCommand},
 };
 
 }  // namespace

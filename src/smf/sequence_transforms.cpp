@@ -193,7 +193,8 @@ void MidiSequence::convertToZero(SequenceTextKeeper* keeper) {
       delete e;
       continue;
     }
-    if ((e->isMeta() || isSystemMessage(*e)) && channel != kNoChannel && channel != lastPrefix) {
+    const bool sysex = e->status() == 0xF0 || e->status() == 0xF7;
+    if ((e->isMeta() || sysex) && channel != kNoChannel && channel != lastPrefix) {
       const uint8_t prefix[4] = {META_EVENT, meta::kChannelPrefix, 1, uint8_t(channel)};
       result.push_back(new MidiEvent(prefix, 4, 0, e->ticks()));
       lastPrefix = channel;
@@ -460,13 +461,22 @@ bool MidiSequence::truncateAtIndex(int index) {
   // Note-offs that fall at or after the cut, by what identifies the note-on they end.
   using NoteKey = std::tuple<uint32_t, uint8_t, uint8_t, uint8_t>;  // ticks, channel, key, velocity
   std::map<NoteKey, int> cutNoteOffs;
+  bool mapsChanged = false;
+  const uint32_t cutTicks = size_t(index) < wholeList_.size() ? wholeList_[size_t(index)]->ticks() : 0;
   for (size_t i = size_t(index); i < wholeList_.size(); ++i) {
     MidiEvent* e = wholeList_[i];
     if (e->isNoteOff()) ++cutNoteOffs[{e->ticks(), e->channel(), e->second(), e->third()}];
-    removedTempoSignature(e);
+    mapsChanged |= removedTempoSignature(e);
     delete e;
   }
   wholeList_.resize(size_t(index));
+  // A cut tempo or signature took the map entry of its tick with it; a kept event at that
+  // tick puts its own back.
+  if (mapsChanged) {
+    int first = index;
+    while (first > 0 && wholeList_[size_t(first - 1)]->ticks() == cutTicks) --first;
+    for (int i = first; i < index; ++i) insertedTempoSignature(wholeList_[size_t(i)]);
+  }
   if (numTracks_ == 0) numTracks_ = 1;
 
   // A kept note whose note-off was cut would sound on without end: its note-off comes with

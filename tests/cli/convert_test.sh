@@ -60,6 +60,7 @@ contains "error names the file" "$work/err" "garbage.mid"
 check "transpose up a tone" 0 "$cli" transpose "$examples/scale.mid" -o "$work/up.mid" --semitones 2
 "$cli" dump "$work/up.mid" >"$work/dumpt"
 contains "C4 became D4" "$work/dumpt" "Note On  *D4 (62)"
+contains "the XF chords followed" "$work/dumpt" "XF chord A7th"
 check "and back down" 0 "$cli" transpose "$work/up.mid" -o "$work/down.mid" --semitones -2
 channel_events "$examples/scale.mid" >"$work/scale"
 channel_events "$work/down.mid" >"$work/down"

@@ -123,10 +123,10 @@ TEST(FormatConversion, ZeroThenOneThenZeroKeepsEveryChannelEventAndItsTime) {
   EXPECT_EQ(seq->numTracks(), 4);
   EXPECT_EQ(seq->trackNames(), (std::vector<std::string>{"Band", "System", "Acoustic Grand Piano", "TR-808 Kit"}));
   for (const MidiEvent* e : seq->events()) {
-    if (e->isMeta(meta::kMarker)) EXPECT_EQ(e->track(), 2);
-    if (e->isSysex()) EXPECT_EQ(e->track(), 1);
-    if (e->isMeta(meta::kTempo) || e->isMeta(meta::kTimeSignature)) EXPECT_EQ(e->track(), 0);
-    if (e->isChannelMessage()) EXPECT_EQ(e->track(), e->channel() == 0 ? 2 : 3);
+    if (e->isMeta(meta::kMarker)) { EXPECT_EQ(e->track(), 2); }
+    if (e->isSysex()) { EXPECT_EQ(e->track(), 1); }
+    if (e->isMeta(meta::kTempo) || e->isMeta(meta::kTimeSignature)) { EXPECT_EQ(e->track(), 0); }
+    if (e->isChannelMessage()) { EXPECT_EQ(e->track(), e->channel() == 0 ? 2 : 3); }
   }
 
   seq->convertToZero();
@@ -389,7 +389,7 @@ TEST(RateChange, RefusesFactorsWhoseTempiDoNotFitAndChangesNothing) {
   EXPECT_FALSE(seq->changeRate(1e9));  // every tempo would become 0
   EXPECT_EQ(seq->tempoMap(), map);
   for (const MidiEvent* e : seq->events())
-    if (e->isMeta(meta::kTempo)) EXPECT_TRUE(e->metaData()[0] == 0x09 || e->metaData()[0] == 0x07);
+    if (e->isMeta(meta::kTempo)) { EXPECT_TRUE(e->metaData()[0] == 0x09 || e->metaData()[0] == 0x07); }
   EXPECT_TRUE(seq->changeRate(1.0));
   EXPECT_EQ(seq->tempoMap(), map);
 }
@@ -418,6 +418,13 @@ TEST(Truncation, CutsAndAppendsTheFortyEightResets) {
   }
   // The tempo event that left the sequence left the map too.
   EXPECT_FALSE(seq->tempoMap().count(1000));
+
+  // A kept tempo at the tick of a cut one stays in the map.
+  MidiSequence twice;
+  twice.insertEvent(event({0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}, 0, 960));
+  twice.insertEvent(event({0xFF, 0x51, 0x03, 0x03, 0xD0, 0x90}, 0, 960));
+  ASSERT_TRUE(twice.truncateAtIndex(3));
+  EXPECT_DOUBLE_EQ(twice.tempoMap().at(960), 500000.0 / 480);
 }
 
 TEST(Truncation, EndsNotesWhoseNoteOffWasCutAndRefusesBadIndexes) {
@@ -481,4 +488,39 @@ TEST(GMNames, TablesAreComplete) {
   EXPECT_STREQ(gm::drumKitName(0), "Standard Kit");
   EXPECT_STREQ(gm::drumKitName(127), "CM-64/CM-32L Kit");
   EXPECT_EQ(gm::drumKitName(1), nullptr);
+}
+
+// ---------------------------------------------------------------- odd events
+
+TEST(Transformations, SurviveTruncatedAndMalformedEvents) {
+  const std::vector<std::vector<uint8_t>> odd = {
+      {0xFF},          {0xFF, 0x01},       {0xFF, 0x01, 0x05, 'a'}, {0xFF, 0x05, 0x01, 0x0D}, {0xF0},
+      {0x90},          {0xC0},             {0xFF, 0x51, 0x01, 0x00}, {0xFF, 0x20, 0x00},       {0xFF, 0x03, 0x80},
+      {0xFF, 0x01, 0x02, '@'}, {0xF7, 0x01, 0x00}, {0xFF, 0x05, 0x00},
+  };
+  for (int round = 0; round < 2; ++round) {
+    MidiSequence seq;
+    seq.setNumTracks(3);
+    uint32_t ticks = 0;
+    for (const auto& bytes : odd) {
+      for (uint8_t track = 0; track < 3; ++track) {
+        seq.insertEvent(new MidiEvent(bytes.data(), uint32_t(bytes.size()), track, ticks));
+        seq.insertEvent(new MidiEvent(bytes.data(), uint32_t(bytes.size()), track, 0));
+      }
+      ticks += 10;
+    }
+    seq.trackNames();
+    seq.changePitch(7, 0xFFFF, [](MidiEvent&, int) {});
+    EXPECT_TRUE(seq.changeRate(1.5));
+    if (round == 0) {
+      seq.convertToZero();
+      EXPECT_TRUE(seq.convertToOne(true));
+      seq.convertToZero();
+    } else {
+      seq.allToTrack0();
+      seq.removeEmptyTracks();
+    }
+    EXPECT_TRUE(seq.truncateAtIndex(seq.count() / 2));
+    for (const MidiEvent* e : seq.events()) EXPECT_LT(e->track(), seq.numTracks());
+  }
 }

@@ -130,3 +130,23 @@ TEST(SoftKaraokeTest, DecidingTexts) {
   plain.insertEvent(textEvent(meta::kText, "verse", 10));
   EXPECT_FALSE(ChordTransposer::isSoftKaraoke(plain));
 }
+
+TEST_F(ChordTransposerTest, OddEventsAreLeftAlone) {
+  const std::vector<Bytes> odd = {
+      {0xF0},
+      {0xF0, 0x03, 0x00, 0x20, 0xF7},
+      {0xF0, 0x06, 0x00, 0x20, 0x24, 0x00, 0x01, 0xF7},  // a Midisoft chord without text
+      {0xF0, 0x7F, 0x43},                               // a length past the data
+      {0xFF, 0x7F, 0x07, 0x43, 0x7B, 0x01, 0x7F, 0x7F, 0x7F, 0x7F},
+      {0xFF, 0x01, 0x01, '%'},
+      {0xFF, 0x05, 0x02, '%', 'H'},
+      {0xFF, 0x01, 0x05, '@'},  // a length past the data
+  };
+  std::vector<MidiEvent*> events;
+  for (const Bytes& b : odd) {
+    events.push_back(make(b, 100));
+    add(events.back());
+  }
+  seq.changePitch(3, ChordTransposer::forSequence(seq).hook());
+  for (size_t i = 0; i < odd.size(); ++i) EXPECT_EQ(bytesOf(events[i]), odd[i]) << i;
+}

@@ -11,6 +11,7 @@ int infoCommand(int argc, char** argv);
 int dumpCommand(int argc, char** argv);
 int writeCommand(int argc, char** argv);
 int chordCommand(int argc, char** argv);
+int lyricsCommand(int argc, char** argv);
 int encodingsCommand(int argc, char** argv);
 int convertCommand(int argc, char** argv);
 int transposeCommand(int argc, char** argv);

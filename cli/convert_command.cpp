@@ -6,6 +6,7 @@
 #include "cli_support.h"
 #include "commands.h"
 #include "smf/midi_sequence.h"
+#include "text/lyrics_text_keeper.h"
 
 namespace swcli {
 
@@ -25,18 +26,21 @@ const char* kConvertHelp =
     "                     General MIDI instrument, or drum kit on channel 10\n"
     "  --running-status   compress channel messages with running status\n"
     "\n"
-    "A file already in the format asked for is written as it is.\n";
+    "Lyrics and chords are written back in one dialect: lyric events (format 0) or Soft\n"
+    "Karaoke texts (format 1), chords as text events. A file already in the format asked\n"
+    "for is written as it is.\n";
 }  // namespace
 
 int fileFormat(const sw::MidiSequence& sequence) { return sequence.numTracks() <= 1 ? 0 : 1; }
 
 bool convertToFormat(sw::MidiSequence& sequence, int format, bool gmNames) {
   if (format == fileFormat(sequence)) return false;
+  sw::LyricsTextKeeper keeper;
   if (format == 0) {
-    sequence.convertToZero();
+    sequence.convertToZero(&keeper);
     return true;
   }
-  return sequence.convertToOne(gmNames);
+  return sequence.convertToOne(gmNames, &keeper);
 }
 
 int convertCommand(int argc, char** argv) {

@@ -79,12 +79,12 @@ words = ["\\Twin", "kle ", "twin", "kle ", "lit", "tle ", "star", "/How ", "I ",
 keys = [60, 60, 67, 67, 69, 69, 67, 65, 65, 64, 64, 62, 62, 60]
 lyrics = []
 for i, w in enumerate(words):
-    lyrics.append(text(0 if i == 0 else 480, 0x01, w))
+    lyrics.append(text(480, 0x01, w))  # lyrics start after the headers at tick 0
 write("twinkle.kar", smf(1, 480,
     track(text(0, 0x01, "@KMIDI KARAOKE FILE"), timesig(0, 4, 2), tempo(0, 110), sysex(0, GM_RESET)),
     track(text(0, 0x01, "@LENGL"), text(0, 0x01, "@TTwinkle, twinkle"), text(0, 0x01, "@TTraditional"),
           *lyrics),
-    track(text(0, 0x03, "Melody"), ev(0, 0xC0, 73), *melody(0, keys, 480, 100))))
+    track(text(0, 0x03, "Melody"), ev(480, 0xC0, 73), *melody(0, keys, 480, 100))))
 
 # Lyric meta events in Shift JIS with a title and a copyright notice.
 jp = ["さく", "ら ", "さく", "ら\r", "やよ", "いの", "そら", "は\r"]

@@ -48,24 +48,6 @@ std::optional<std::string> compactTransposed(const std::string& text, int semito
 
 }  // namespace
 
-bool ChordTransposer::isSoftKaraoke(const MidiSequence& sequence) {
-  const auto& events = sequence.events();
-  if (events.empty()) return false;
-  size_t lyrics = 0;
-  for (const MidiEvent* e : events)
-    if (e->isMeta(meta::kLyric) && ++lyrics >= 6) return false;
-  for (const MidiEvent* e : events) {
-    if (!e->isMeta(meta::kText) || e->metaDataSize() == 0) continue;
-    const uint8_t* d = e->metaData();
-    if (e->ticks() == 0 && e->metaDataSize() >= 2) {
-      if (d[0] == '@' && d[1] == 'K') return true;
-    } else if (d[0] == '\\' || d[0] == '/') {
-      return true;
-    }
-  }
-  return false;
-}
-
 bool ChordTransposer::transpose(MidiEvent& event, int semitones) const {
   if (event.isSysex()) return transposeSysex(event, semitones);
   if (event.isMeta(meta::kSequencerSpecific)) {

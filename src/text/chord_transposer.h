@@ -4,6 +4,7 @@
 #pragma once
 
 #include "smf/sequence_transforms.h"
+#include "text/lyrics_extractor.h"
 
 namespace sw {
 
@@ -12,7 +13,7 @@ class ChordTransposer {
   // In a Soft Karaoke sequence, texts after tick 0 are lyrics unless marked with "%".
   explicit ChordTransposer(bool softKaraoke) : softKaraoke_(softKaraoke) {}
   static ChordTransposer forSequence(const MidiSequence& sequence) {
-    return ChordTransposer(isSoftKaraoke(sequence));
+    return ChordTransposer(sw::isSoftKaraoke(sequence));
   }
 
   // Rewrites the event when it carries a chord that parses; true when it changed.
@@ -20,10 +21,6 @@ class ChordTransposer {
   ChordTransposeHook hook() const {
     return [copy = *this](MidiEvent& event, int semitones) { copy.transpose(event, semitones); };
   }
-
-  // Fewer than six lyric events, and an "@K" text at tick 0 or a text starting with "\" or
-  // "/" decides before any other text does.
-  static bool isSoftKaraoke(const MidiSequence& sequence);
 
  private:
   bool transposeSysex(MidiEvent& event, int semitones) const;

@@ -234,10 +234,11 @@ bool MidiSequence::convertToOne(bool nameChannelTracks, SequenceTextKeeper* keep
   int lyricCounter = 0, lineCounter = 0;
   char pending = 0;
 
-  EventVector result;
+  EventVector result, deferred;
   result.reserve(wholeList_.size());
   for (MidiEvent* e : wholeList_) {
     bool keepEvent = true;
+    bool deferredEvent = false;
     if (e->isChannelMessage()) {
       if (e->status() == 0xC0 && firstProgram[e->channel()] < 0) firstProgram[e->channel()] = e->second();
       e->setTrack(uint8_t(layout::kFirstChannel + e->channel()));
@@ -287,7 +288,7 @@ bool MidiSequence::convertToOne(bool nameChannelTracks, SequenceTextKeeper* keep
           }
           break;
         case meta::kLyric: {
-          if (e->metaDataSize() == 0 || atZero) {
+          if (e->metaDataSize() == 0) {
             keepEvent = false;
             break;
           }
@@ -318,6 +319,14 @@ bool MidiSequence::convertToOne(bool nameChannelTracks, SequenceTextKeeper* keep
           e->setSecond(meta::kText);
           e->setTrack(layout::kWords);
           pending = 0;
+          // A text at tick 0 reads as a header, not a lyric: the syllable moves one tick on
+          // rather than being lost.
+          if (atZero) {
+            e->setTicks(1);
+            deferred.push_back(e);
+            keepEvent = false;
+            deferredEvent = true;
+          }
           break;
         }
         default:
@@ -329,7 +338,7 @@ bool MidiSequence::convertToOne(bool nameChannelTracks, SequenceTextKeeper* keep
     }
     if (keepEvent) {
       result.push_back(e);
-    } else {
+    } else if (!deferredEvent) {
       removedTempoSignature(e);
       delete e;
     }
@@ -337,6 +346,7 @@ bool MidiSequence::convertToOne(bool nameChannelTracks, SequenceTextKeeper* keep
   sortTicksRunsByTrack(result);
   wholeList_.swap(result);
   numTracks_ = layout::kTrackCount;
+  for (MidiEvent* e : deferred) insertEvent(e);
 
   if (lyricItems > 0) {
     insertEvent(metaEvent(meta::kTrackName, "Words", layout::kWords, 0));

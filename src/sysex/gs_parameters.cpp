@@ -209,12 +209,18 @@ std::string filledLabel(const char* label, std::initializer_list<int> numbers) {
   return out;
 }
 
-// Describes one parameter whose data starts at `position`. The data ends before the
-// checksum; values whose bytes are not all there are not shown and cannot be edited.
+// The address and data bytes of a message: everything before the checksum and F7. Reads
+// past them answer -1, so the checksum is never taken for an address or data byte.
+SysexBytes addressAndData(const SysexBytes& bytes) {
+  return SysexBytes(bytes.bytes(), bytes.size() >= 2 ? bytes.size() - 2 : 0);
+}
+
+// Describes one parameter whose data starts at `position` in `bytes` (address and data
+// only); values whose bytes are not all there are not shown and cannot be edited.
 void describe(const Parameter& parameter, std::string label, const SysexBytes& bytes, size_t position,
               SysexFields& fields) {
   fields.type = std::move(label);
-  const size_t end = bytes.size() >= 2 ? bytes.size() - 2 : 0;  // the checksum
+  const size_t end = bytes.size();
   auto has = [&](size_t count) { return position + count <= end; };
   auto at = [&](size_t index) { return bytes.at(position + index); };
   if (!has(1)) return;
@@ -283,14 +289,16 @@ void describe(const Parameter& parameter, std::string label, const SysexBytes& b
 
 }  // namespace
 
-void GSParameters::readSystemParameters(const SysexBytes& bytes, size_t offset, SysexFields& fields) {
+void GSParameters::readSystemParameters(const SysexBytes& message, size_t offset, SysexFields& fields) {
+  const SysexBytes bytes = addressAndData(message);
   const int xx = bytes.at(offset);
   if (xx < 0) return;
   if (const Parameter* parameter = find(kSystemParameters, uint32_t(xx)))
     describe(*parameter, parameter->label, bytes, offset + 1, fields);
 }
 
-void GSParameters::readPatchParameters(const SysexBytes& bytes, size_t offset, SysexFields& fields) {
+void GSParameters::readPatchParameters(const SysexBytes& message, size_t offset, SysexFields& fields) {
+  const SysexBytes bytes = addressAndData(message);
   const int xx = bytes.at(offset);
   if (xx < 0) return;
   if ((xx & 0xF0) == 0x10) {
@@ -300,7 +308,8 @@ void GSParameters::readPatchParameters(const SysexBytes& bytes, size_t offset, S
   }
 }
 
-void GSParameters::readPartParameters1(int part, const SysexBytes& bytes, size_t offset, SysexFields& fields) {
+void GSParameters::readPartParameters1(int part, const SysexBytes& message, size_t offset, SysexFields& fields) {
+  const SysexBytes bytes = addressAndData(message);
   const int xx = bytes.at(offset);
   if (xx < 0) return;
   std::string prefix = printed("Part %d ", part);
@@ -310,7 +319,8 @@ void GSParameters::readPartParameters1(int part, const SysexBytes& bytes, size_t
     fields.type = std::move(prefix);
 }
 
-void GSParameters::readPartParameters2(int part, const SysexBytes& bytes, size_t offset, SysexFields& fields) {
+void GSParameters::readPartParameters2(int part, const SysexBytes& message, size_t offset, SysexFields& fields) {
+  const SysexBytes bytes = addressAndData(message);
   const int xx = bytes.at(offset);
   if (xx < 0) return;
   const int source = xx >> 4;
@@ -327,7 +337,8 @@ void GSParameters::readPartParameters2(int part, const SysexBytes& bytes, size_t
     fields.type = std::move(prefix);
 }
 
-void GSParameters::readDrumSetupParameters(const SysexBytes& bytes, size_t offset, SysexFields& fields) {
+void GSParameters::readDrumSetupParameters(const SysexBytes& message, size_t offset, SysexFields& fields) {
+  const SysexBytes bytes = addressAndData(message);
   const int mp = bytes.at(offset);
   const int note = bytes.at(offset + 1);
   if (mp < 0 || note < 0) return;
@@ -335,7 +346,8 @@ void GSParameters::readDrumSetupParameters(const SysexBytes& bytes, size_t offse
     describe(*parameter, filledLabel(parameter->label, {note}), bytes, offset + 2, fields);
 }
 
-void GSParameters::readIndividualParameters(const SysexBytes& bytes, size_t offset, SysexFields& fields) {
+void GSParameters::readIndividualParameters(const SysexBytes& message, size_t offset, SysexFields& fields) {
+  const SysexBytes bytes = addressAndData(message);
   const int a = bytes.at(offset + 1), b = bytes.at(offset + 2), c = bytes.at(offset + 3);
   if (a < 0 || b < 0 || c < 0) return;
   const uint32_t address = uint32_t(a << 16 | b << 8 | c);

@@ -77,7 +77,12 @@ EncodingDetection detectEncoding(std::string_view sample) {
   EncodingDetection result;
   UCharsetDetector* detector = threadDetector();
   if (!detector || sample.empty() || sample.size() > size_t(INT32_MAX) / 4) return result;
-  const std::string_view window = sample.substr(0, kDetectionWindow);
+  // ASCII carries little for the detector: the window starts shortly before the first byte
+  // above 0x7F (keeping some context for the single-byte language models).
+  size_t start = 0;
+  while (start < sample.size() && uint8_t(sample[start]) < 0x80) ++start;
+  start = start == sample.size() ? 0 : start - std::min<size_t>(start, 64);
+  const std::string_view window = sample.substr(start, kDetectionWindow);
   UErrorCode status = U_ZERO_ERROR;
   ucsdet_setText(detector, window.data(), int32_t(window.size()), &status);
   int32_t count = 0;
@@ -133,6 +138,24 @@ std::string metaTextBuffer(const MidiSequence::EventVector& events) {
   return buffer;
 }
 
+namespace {
+
+// The same test as on metaTextBuffer(), without building it.
+bool metaTextsAreUTF8(const MidiSequence::EventVector& events) {
+  UTF8Validator validator;
+  for (const MidiEvent* event : events) {
+    if (!event->isMeta()) continue;
+    const uint8_t type = event->second();
+    if (type < meta::kText || type > 0x09) continue;
+    validator.feed({reinterpret_cast<const char*>(event->metaData()), event->metaDataSize()});
+    validator.feed("\n");
+    if (!validator.valid()) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::string joinedLyrics(const DSyncArray& lyrics) {
   size_t size = 0;
   for (const DSyncItem& item : lyrics) size += item.data().size();
@@ -142,11 +165,11 @@ std::string joinedLyrics(const DSyncArray& lyrics) {
   return joined;
 }
 
-StringEncoding guessEncoding(const MidiSequence::EventVector& events, std::string_view lyrics,
-                             StringEncoding defaultEncoding) {
-  const std::string buffer = metaTextBuffer(events);
-  if (isWellFormedUTF8(buffer)) return kUTF8StringEncoding;
-  const std::string_view sample = lyrics.empty() ? std::string_view(buffer) : lyrics;
+namespace {
+
+// The guess once the meta texts are known not to be UTF-8.
+StringEncoding guessNotUTF8(std::string_view buffer, std::string_view lyrics, StringEncoding defaultEncoding) {
+  const std::string_view sample = lyrics.empty() ? buffer : lyrics;
   // Short samples are not trusted (100 bytes or fewer, or under 500 once detected), so the
   // detector only runs on longer ones.
   if (sample.size() <= 499) return kNoEncoding;
@@ -158,9 +181,29 @@ StringEncoding guessEncoding(const MidiSequence::EventVector& events, std::strin
   return detection.encoding;
 }
 
+}  // namespace
+
+StringEncoding guessEncoding(const MidiSequence::EventVector& events, std::string_view lyrics,
+                             StringEncoding defaultEncoding) {
+  if (metaTextsAreUTF8(events)) return kUTF8StringEncoding;
+  return guessNotUTF8(lyrics.empty() ? metaTextBuffer(events) : std::string(), lyrics, defaultEncoding);
+}
+
+StringEncoding guessEncoding(const MidiSequence::EventVector& events, const DSyncArray& lyrics,
+                             StringEncoding defaultEncoding) {
+  if (metaTextsAreUTF8(events)) return kUTF8StringEncoding;
+  return guessNotUTF8(lyrics.empty() ? metaTextBuffer(events) : std::string(), joinedLyrics(lyrics), defaultEncoding);
+}
+
 StringEncoding guessEncoding(const MidiSequence& sequence, StringEncoding defaultEncoding) {
-  const KaraokeScan scan = scanKaraoke(sequence, false);
-  return guessEncoding(sequence.events(), joinedLyrics(scan.lyrics), defaultEncoding);
+  if (metaTextsAreUTF8(sequence.events())) return kUTF8StringEncoding;
+  std::string lyrics;
+  KaraokeScanOptions options;
+  options.chords = false;
+  options.lyrics = false;
+  options.joined = &lyrics;
+  scanKaraoke(sequence, options);
+  return guessNotUTF8(lyrics.empty() ? metaTextBuffer(sequence.events()) : std::string(), lyrics, defaultEncoding);
 }
 
 StringEncoding encodingForGuess(StringEncoding guess, StringEncoding defaultEncoding) {

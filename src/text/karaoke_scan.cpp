@@ -7,6 +7,7 @@
 #include "smf/midi_sequence.h"
 #include "sysex/sysex.h"
 #include "text/chord_name.h"
+#include "text/utf8_validator.h"
 #include "text/xf_chord.h"
 
 namespace sw {
@@ -21,6 +22,7 @@ std::string_view metaText(const MidiEvent& event) {
 
 // CR LF becomes CR, then every other LF becomes CR.
 std::string normalizeLineBreaks(std::string_view text) {
+  if (std::none_of(text.begin(), text.end(), [](char c) { return c == kLF; })) return std::string(text);
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
@@ -32,16 +34,19 @@ std::string normalizeLineBreaks(std::string_view text) {
 }
 
 // A lyric item, unless the text is empty or only "?" noise (with spaces and CRs).
-uint32_t appendString(const std::string& text, DSyncArray& list, uint32_t tick) {
+uint32_t appendString(std::string&& text, DSyncArray& list, uint32_t tick) {
   if (text.empty()) return 0;
-  size_t blanks = 0, questions = 0;
-  for (char c : text) {
+  size_t blanks = 0, questions = 0, nul = std::string::npos;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
     if (c == ' ' || c == kCR) ++blanks;
     else if (c == '?') ++questions;
+    else if (c == '\0' && nul == std::string::npos) nul = i;
   }
   if (questions > 0 && blanks + questions == text.size()) return 0;
-  list.emplace_back(text.substr(0, std::min(text.find('\0'), text.size())), int32_t(tick));
-  return uint32_t(text.size());
+  const size_t length = text.size();
+  list.emplace_back(nul == std::string::npos ? std::move(text) : text.substr(0, nul), int32_t(tick));
+  return uint32_t(length);
 }
 
 void appendChordString(std::string_view text, DSyncArray* list, uint32_t tick, bool strict) {
@@ -106,6 +111,17 @@ struct Highlight {
   uint16_t value;
 };
 
+struct Scratch {
+  DSyncArray lyricEvents, textEvents, midisoft;
+  std::vector<Highlight> highlights;
+  void clear() {
+    lyricEvents.clear();
+    textEvents.clear();
+    midisoft.clear();
+    highlights.clear();
+  }
+};
+
 // Cuts each timed Midisoft line at the highlight records that follow its timing: a record's
 // value counts the non-space bytes sung so far in the line.
 DSyncArray splitByHighlights(const DSyncArray& lines, const std::vector<Highlight>& records) {
@@ -148,12 +164,20 @@ bool takeLineMark(std::string& text) {
 
 }  // namespace
 
-bool isSoftKaraokeSequence(const MidiSequence& sequence) {
+namespace {
+
+struct TextCounts {
+  size_t lyrics = 0;
+  size_t texts = 0;
+};
+
+bool softKaraoke(const MidiSequence& sequence, TextCounts& counts) {
   const auto& events = sequence.events();
-  if (events.empty()) return false;
-  int lyricEvents = 0;
-  for (const MidiEvent* event : events)
-    if (event->isMeta(meta::kLyric) && ++lyricEvents >= 6) return false;
+  for (const MidiEvent* event : events) {
+    if (event->isMeta(meta::kLyric)) ++counts.lyrics;
+    else if (event->isMeta(meta::kText)) ++counts.texts;
+  }
+  if (events.empty() || counts.lyrics >= 6) return false;
   for (const MidiEvent* event : events) {
     if (!event->isMeta(meta::kText) || event->metaDataSize() == 0) continue;
     std::string_view text = metaText(*event);
@@ -166,14 +190,29 @@ bool isSoftKaraokeSequence(const MidiSequence& sequence) {
   return false;
 }
 
-KaraokeScan scanKaraoke(const MidiSequence& sequence, bool wantChords) {
+}  // namespace
+
+bool isSoftKaraokeSequence(const MidiSequence& sequence) {
+  TextCounts counts;
+  return softKaraoke(sequence, counts);
+}
+
+KaraokeScan scanKaraoke(const MidiSequence& sequence, const KaraokeScanOptions& options) {
   KaraokeScan scan;
-  const bool softKaraoke = isSoftKaraokeSequence(sequence);
-  if (softKaraoke) scan.karaokeType = fourCC("SK  ");
-  DSyncArray lyricEvents, textEvents, midisoft;
-  DSyncArray* chords = wantChords ? &scan.chords : nullptr;
+  TextCounts counts;
+  const bool isSoftKaraoke = softKaraoke(sequence, counts);
+  if (isSoftKaraoke) scan.karaokeType = fourCC("SK  ");
+  // Working lists keep their memory from one file to the next.
+  thread_local Scratch scratch;
+  scratch.clear();
+  DSyncArray& lyricEvents = scratch.lyricEvents;
+  DSyncArray& textEvents = scratch.textEvents;
+  DSyncArray& midisoft = scratch.midisoft;
+  std::vector<Highlight>& highlights = scratch.highlights;
+  lyricEvents.reserve(counts.lyrics);
+  textEvents.reserve(counts.texts);
+  DSyncArray* chords = options.chords ? &scan.chords : nullptr;
   uint32_t lyricCount = 0, textCount = 0;
-  std::vector<Highlight> highlights;
   MidisoftState state;
   bool highlightSeen = false;
 
@@ -225,7 +264,7 @@ KaraokeScan scanKaraoke(const MidiSequence& sequence, bool wantChords) {
         if (!takeLineMark(text)) continue;
         scan.karaokeType = fourCC("SO  ");
       }
-      lyricCount += appendString(text, lyricEvents, tick);
+      lyricCount += appendString(std::move(text), lyricEvents, tick);
     } else if (type == meta::kSequencerSpecific) {
       if (chords)
         if (auto chord = XFChord::fromMetaEvent(*event); chord && chord->isValid())
@@ -241,7 +280,7 @@ KaraokeScan scanKaraoke(const MidiSequence& sequence, bool wantChords) {
         scan.karaokeType = fourCC("SO  ");
       } else if (text[0] == '@') {
         continue;
-      } else if (!softKaraoke) {
+      } else if (!isSoftKaraoke) {
         appendChordString(text, chords, tick, true);
         continue;
       } else if (text[0] == '\\' || text[0] == '/') {
@@ -252,7 +291,7 @@ KaraokeScan scanKaraoke(const MidiSequence& sequence, bool wantChords) {
         }
         text.insert(text.begin(), kCR);
       }
-      textCount += appendString(text, textEvents, tick);
+      textCount += appendString(std::move(text), textEvents, tick);
     }
   }
 
@@ -272,17 +311,37 @@ KaraokeScan scanKaraoke(const MidiSequence& sequence, bool wantChords) {
   }
   if (midisoftQuestions <= midisoftBytes / 2 && midisoftBytes > count) {
     scan.karaokeType = fourCC("MS  ");
-    if (highlightSeen) midisoft = splitByHighlights(midisoft, highlights);
+    if (highlightSeen) midisoft = splitByHighlights(midisoft, highlights);  // rare: no scratch
     for (size_t i = 1; i < midisoft.size(); ++i)
       if (midisoft[i].delay() < midisoft[i - 1].delay()) midisoft[i].setDelay(midisoft[i - 1].delay());
     chosen = &midisoft;
     count = uint32_t(std::min<size_t>(midisoftBytes, UINT32_MAX));
   }
-  scan.lyrics = SyncArray::normalizedDSyncsWithDSyncs(*chosen);
+  if (options.lyrics) scan.lyrics = SyncArray::normalizedDSyncsWithDSyncs(*chosen);
+  if (options.validator || options.joined) {
+    // Line splitting moves no byte past another: the items' bytes are the chosen ones with
+    // LF made CR and the line breaks that open the lyrics dropped.
+    bool opening = true;
+    for (const DSyncItem& item : *chosen) {
+      std::string_view bytes = item.data();
+      if (opening) {
+        const size_t start = bytes.find_first_not_of("\r\n");
+        if (start == std::string_view::npos) continue;
+        bytes.remove_prefix(start);
+        opening = false;
+      }
+      if (options.validator) options.validator->feed(bytes);
+      if (options.joined) {
+        const size_t from = options.joined->size();
+        options.joined->append(bytes);
+        std::replace(options.joined->begin() + std::ptrdiff_t(from), options.joined->end(), kLF, kCR);
+      }
+    }
+  }
   scan.lyricBytes = count;
 
   // Of a burst of chords less than 0.1 s apart only the last stays.
-  if (chords && chords->size() > 1) {
+  if (chords && options.thinChords && chords->size() > 1) {
     DSyncArray& list = *chords;
     for (size_t i = list.size() - 1; i-- > 0;) {
       const double gap = double(list[i + 1].delay() - list[i].delay()) * sequence.tickDurationAtTicks(list[i].delay());

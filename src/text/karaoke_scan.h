@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "base/four_char_code.h"
 #include "text/sync_array.h"
@@ -24,7 +25,18 @@ struct KaraokeScan {
 // starting with "\" or "/".
 bool isSoftKaraokeSequence(const MidiSequence& sequence);
 
-// Chords are collected only with wantChords.
-KaraokeScan scanKaraoke(const MidiSequence& sequence, bool wantChords = true);
+class UTF8Validator;
+
+struct KaraokeScanOptions {
+  bool chords = true;      // collect chords (without, `chords` stays empty)
+  bool thinChords = true;  // drop the chords of a quick burst but its last
+  bool lyrics = true;      // fill `lyrics`
+  // Also, without building items: the lyric bytes joined in order (exactly the bytes of the
+  // items `lyrics` would hold) are fed to the validator and appended to the string.
+  UTF8Validator* validator = nullptr;
+  std::string* joined = nullptr;
+};
+
+KaraokeScan scanKaraoke(const MidiSequence& sequence, const KaraokeScanOptions& options = {});
 
 }  // namespace sw

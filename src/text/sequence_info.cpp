@@ -18,18 +18,24 @@ constexpr uint8_t kTextInfoMeta = 0x4B;  // tagged text: 1 genre, 2 author, 3 co
 // Meta text as the information record reads it: CR and LF removed, up to the first NUL.
 // `buffer` holds the result when the text had to be cleaned.
 std::string_view cleanText(const MidiEvent& event, std::string& buffer) {
-  std::string_view raw(reinterpret_cast<const char*>(event.metaData()), event.metaDataSize());
-  raw = raw.substr(0, std::min(raw.find('\0'), raw.size()));
-  if (raw.find_first_of("\r\n") == std::string_view::npos) return raw;
+  const char* text = reinterpret_cast<const char*>(event.metaData());
+  const size_t size = event.metaDataSize();
+  bool breaks = false;
+  size_t length = 0;
+  for (; length < size && text[length] != '\0'; ++length) breaks |= text[length] == '\r' || text[length] == '\n';
+  if (!breaks) return {text, length};
   buffer.clear();
-  for (char c : raw)
-    if (c != '\r' && c != '\n') buffer.push_back(c);
+  for (size_t i = 0; i < length; ++i)
+    if (text[i] != '\r' && text[i] != '\n') buffer.push_back(text[i]);
   return buffer;
 }
 
 bool isEmpty(const PascalString& pascal) { return pascal[0] == 0; }
 
 bool isTitleMark(std::string_view text) { return text.size() >= 2 && text.starts_with("@T"); }
+
+void fillInfo(const MidiSequence& sequence, SequenceInfo& info, DSyncArray* lyrics, DSyncArray* chords,
+              std::string* lyricBytes);
 
 }  // namespace
 
@@ -54,6 +60,18 @@ SequenceInfo getInfo(const MidiSequence& sequence) {
 }
 
 void getInfo(const MidiSequence& sequence, SequenceInfo& info, DSyncArray* lyrics, DSyncArray* chords) {
+  fillInfo(sequence, info, lyrics, chords, nullptr);
+}
+
+void getInfoAndLyricBytes(const MidiSequence& sequence, SequenceInfo& info, std::string& lyricBytes) {
+  lyricBytes.clear();
+  fillInfo(sequence, info, nullptr, nullptr, &lyricBytes);
+}
+
+namespace {
+
+void fillInfo(const MidiSequence& sequence, SequenceInfo& info, DSyncArray* lyrics, DSyncArray* chords,
+              std::string* lyricBytes) {
   info = SequenceInfo();
   info.division = sequence.division();
   info.numTracks = int16_t(std::min<uint16_t>(sequence.numTracks(), INT16_MAX));
@@ -140,19 +158,24 @@ void getInfo(const MidiSequence& sequence, SequenceInfo& info, DSyncArray* lyric
   setPascalBytes(info.sysex, resets);
   if (tempoFound && signatureFound && tempoOnTrack0 && signatureOnTrack0) info.badTempoSignatureTrack = 0;
 
-  KaraokeScan scan = scanKaraoke(sequence, true);
-  info.karaokeType = scan.karaokeType;
-  info.hasChords = scan.chords.empty() ? 0 : 1;
-
   UTF8Validator validator;
   for (const PascalString* field : {&info.seqName, &info.title, &info.author, &info.genre, &info.composer, &info.copyright})
     validator.feed(pascalBytes(*field));
-  for (const DSyncItem& item : scan.lyrics) validator.feed(item.data());
+  KaraokeScanOptions options;
+  options.lyrics = lyrics != nullptr;
+  options.thinChords = chords != nullptr;
+  options.validator = &validator;
+  options.joined = lyricBytes;
+  KaraokeScan scan = scanKaraoke(sequence, options);
+  info.karaokeType = scan.karaokeType;
+  info.hasChords = scan.chords.empty() ? 0 : 1;
   info.UTF8 = validator.valid() ? 1 : 0;
 
   if (lyrics) *lyrics = std::move(scan.lyrics);
   if (chords) *chords = std::move(scan.chords);
 }
+
+}  // namespace
 
 namespace {
 

@@ -9,6 +9,7 @@
 
 #include "../smf/sequence_test_util.h"
 #include "midi_builder.h"
+#include "text/sequence_info.h"
 
 namespace {
 
@@ -104,6 +105,15 @@ TEST(EncodingGuess, MultiByteAndCyrillicTextsAreDetected) {
     EXPECT_EQ(sw::guessEncoding(*sequence, sw::kUTF8StringEncoding), c.expected) << c.charset;
     const sw::EncodingDetection detection = sw::detectEncoding(inCharset(c.text, c.charset));
     EXPECT_FALSE(detection.lossy) << c.charset;
+    // The forms that take the lyrics from the caller agree.
+    sw::DSyncArray items;
+    std::string bytes;
+    sw::SequenceInfo info;
+    sw::getInfo(*sequence, info, &items);
+    EXPECT_EQ(sw::guessEncoding(sequence->events(), items), c.expected) << c.charset;
+    sw::getInfoAndLyricBytes(*sequence, info, bytes);
+    EXPECT_EQ(sw::guessEncoding(sequence->events(), bytes), c.expected) << c.charset;
+    EXPECT_EQ(info.UTF8, 0);
   }
 }
 

@@ -250,6 +250,31 @@ TEST(SequenceInfo, UTF8Flag) {
   EXPECT_EQ(flag(std::string(300, 'a') + "\xC3\xA9", {}), 1);  // cut at 255 bytes: only 'a's left
 }
 
+TEST(SequenceInfo, JoinedLyricBytesMatchTheItems) {
+  // Leading breaks, LF and CR LF line ends, an empty line, NUL-cut syllables.
+  MidiFileBuilder file(0, 480);
+  file.track()
+      .text(10, 5, "\r\n")
+      .text(10, 5, "\nOne")
+      .text(10, 5, " two\r\n")
+      .text(10, 5, "\n")
+      .text(10, 5, "thr\nee")
+      .text(10, 5, std::string("fo\0ur", 5))
+      .text(10, 5, "/five")
+      .endOfTrack();
+  auto sequence = loadFile(file);
+  sw::DSyncArray lyrics;
+  sw::SequenceInfo withItems, withBytes;
+  sw::getInfo(*sequence, withItems, &lyrics);
+  std::string joined, bytes;
+  for (const sw::DSyncItem& item : lyrics) joined += item.data();
+  sw::getInfoAndLyricBytes(*sequence, withBytes, bytes);
+  EXPECT_EQ(bytes, joined);
+  EXPECT_EQ(joined.substr(0, 3), "One");
+  EXPECT_EQ(withItems.UTF8, withBytes.UTF8);
+  EXPECT_EQ(withItems.karaokeType, withBytes.karaokeType);
+}
+
 TEST(SequenceInfo, EmptySequenceKeepsDefaults) {
   MidiFileBuilder file(0, 96);
   file.track().endOfTrack();

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "text/karaoke_scan.h"
+#include "text/lyrics_extractor.h"
 #include "text/utf8_validator.h"
 
 namespace sw {
@@ -197,13 +197,8 @@ StringEncoding guessEncoding(const MidiSequence::EventVector& events, const DSyn
 
 StringEncoding guessEncoding(const MidiSequence& sequence, StringEncoding defaultEncoding) {
   if (metaTextsAreUTF8(sequence.events())) return kUTF8StringEncoding;
-  std::string lyrics;
-  KaraokeScanOptions options;
-  options.chords = false;
-  options.lyrics = false;
-  options.joined = &lyrics;
-  scanKaraoke(sequence, options);
-  return guessNotUTF8(lyrics.empty() ? metaTextBuffer(sequence.events()) : std::string(), lyrics, defaultEncoding);
+  const std::string joined = lyrics(sequence);
+  return guessNotUTF8(joined.empty() ? metaTextBuffer(sequence.events()) : std::string(), joined, defaultEncoding);
 }
 
 StringEncoding encodingForGuess(StringEncoding guess, StringEncoding defaultEncoding) {

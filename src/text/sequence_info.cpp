@@ -7,7 +7,7 @@
 
 #include "smf/midi_sequence.h"
 #include "sysex/sysex.h"
-#include "text/karaoke_scan.h"
+#include "text/lyrics_extractor.h"
 #include "text/utf8_validator.h"
 
 namespace sw {
@@ -158,21 +158,20 @@ void fillInfo(const MidiSequence& sequence, SequenceInfo& info, DSyncArray* lyri
   setPascalBytes(info.sysex, resets);
   if (tempoFound && signatureFound && tempoOnTrack0 && signatureOnTrack0) info.badTempoSignatureTrack = 0;
 
+  DSyncArray foundChords;
   UTF8Validator validator;
   for (const PascalString* field : {&info.seqName, &info.title, &info.author, &info.genre, &info.composer, &info.copyright})
     validator.feed(pascalBytes(*field));
-  KaraokeScanOptions options;
-  options.lyrics = lyrics != nullptr;
-  options.thinChords = chords != nullptr;
+  LyricsScanOptions options;
+  options.lyrics = lyrics;
+  options.chords = chords ? chords : &foundChords;
+  options.karaokeType = &info.karaokeType;
+  options.thinChords = chords != nullptr;  // thinning always keeps the last chord
   options.validator = &validator;
   options.joined = lyricBytes;
-  KaraokeScan scan = scanKaraoke(sequence, options);
-  info.karaokeType = scan.karaokeType;
-  info.hasChords = scan.chords.empty() ? 0 : 1;
+  scanLyrics(sequence, options);
+  info.hasChords = options.chords->empty() ? 0 : 1;
   info.UTF8 = validator.valid() ? 1 : 0;
-
-  if (lyrics) *lyrics = std::move(scan.lyrics);
-  if (chords) *chords = std::move(scan.chords);
 }
 
 }  // namespace

@@ -11,15 +11,14 @@
 #include <string_view>
 
 #include "base/four_char_code.h"
+#include "text/string_extensions.h"
 #include "text/sync_array.h"
 
 namespace sw {
 
 class MidiSequence;
 
-// A length byte followed by up to 255 bytes.
-using PascalString = std::array<uint8_t, 256>;
-// The same holding at most 32 bytes.
+// The same as PascalString holding at most 32 bytes.
 using ShortPascalString = std::array<uint8_t, 33>;
 
 // The bytes of a length-prefixed string (the length byte is cut to the buffer).

@@ -124,14 +124,14 @@ int32_t clampDelay(int64_t delay) {
 bool isMidisoftSysex(const MidiEvent& event) { return midisoftLayout(event).ok; }
 
 void normalizeLineBreaks(std::string& text) {
-  std::string out;
-  out.reserve(text.size());
+  // In place: the write position never passes the read position.
+  size_t out = 0;
   for (size_t i = 0; i < text.size(); ++i) {
     char c = text[i];
     if (c == kCR && i + 1 < text.size() && text[i + 1] == kLF) ++i;
-    out.push_back(c == kLF ? kCR : c);
+    text[out++] = c == kLF ? kCR : c;
   }
-  text.swap(out);
+  text.resize(out);
 }
 
 bool isSoftKaraoke(const MidiSequence& sequence) {

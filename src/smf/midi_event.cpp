@@ -122,13 +122,13 @@ MidiEvent& MidiEvent::operator=(const MidiEvent& other) {
 MidiEvent::~MidiEvent() { release(); }
 
 void MidiEvent::release() {
-  if (length_ >= 4) std::free(heap_);
+  if (!isInline()) std::free(heap_);
   length_ = 0;
   std::memset(inline_, 0, sizeof inline_);
 }
 
 void MidiEvent::assign(const uint8_t* bytes, uint32_t length) {
-  if (length < 4) {
+  if (length <= kInlineCapacity) {
     if (length) std::memcpy(inline_, bytes, length);
   } else {
     heap_ = static_cast<uint8_t*>(std::malloc(length));
@@ -139,16 +139,16 @@ void MidiEvent::assign(const uint8_t* bytes, uint32_t length) {
 }
 
 void MidiEvent::setData(const uint8_t* bytes, uint32_t length) {
-  if (length < 4) {
+  if (length <= kInlineCapacity) {
     // Copy first: the new bytes may live in our own buffer.
-    uint8_t copy[3] = {0, 0, 0};
+    uint8_t copy[kInlineCapacity] = {};
     if (length) std::memcpy(copy, bytes, length);
     release();
-    std::memcpy(inline_, copy, 3);
+    std::memcpy(inline_, copy, kInlineCapacity);
     length_ = length;
     return;
   }
-  if (length_ >= 4) {
+  if (!isInline()) {
     if (bytes >= heap_ && bytes < heap_ + length_) {
       auto* fresh = static_cast<uint8_t*>(std::malloc(length));
       if (!fresh) throw std::bad_alloc();
@@ -201,19 +201,17 @@ void MidiEvent::setMetaData(const uint8_t* payload, uint32_t length) {
   head[1] = length_ > 1 ? data()[1] : 0;
   uint32_t vlqBytes = writeVLQ(length, head + 2);
   uint32_t total = 2 + vlqBytes + length;
-  auto* fresh = static_cast<uint8_t*>(std::malloc(total < 4 ? 4 : total));
+  auto* fresh = static_cast<uint8_t*>(std::malloc(total));
   if (!fresh) throw std::bad_alloc();
   std::memcpy(fresh, head, 2 + vlqBytes);
   if (length) std::memcpy(fresh + 2 + vlqBytes, payload, length);
-  if (total < 4) {
-    // An empty payload gives FF type 00: three bytes, stored inline.
-    release();
+  release();
+  if (total <= kInlineCapacity) {
     std::memcpy(inline_, fresh, total);
     length_ = total;
     std::free(fresh);
     return;
   }
-  release();
   heap_ = fresh;
   length_ = total;
 }

@@ -61,8 +61,11 @@ class MidiEvent {
   uint8_t offVelocity() const { return offVelocity_; }
   uint32_t length() const { return length_; }
   uint32_t eventID() const { return eventID_; }
-  const uint8_t* data() const { return length_ < 4 ? inline_ : heap_; }
-  uint8_t* data() { return length_ < 4 ? inline_ : heap_; }
+  // Messages of up to this many bytes are held inside the record; longer ones on the heap.
+  static constexpr uint32_t kInlineCapacity = 8;
+  bool isInline() const { return length_ <= kInlineCapacity; }
+  const uint8_t* data() const { return isInline() ? inline_ : heap_; }
+  uint8_t* data() { return isInline() ? inline_ : heap_; }
 
   uint8_t status() const {
     uint8_t b = length_ ? data()[0] : 0;
@@ -119,9 +122,8 @@ class MidiEvent {
   uint32_t eventID_ = 0;
   uint8_t track_ = 0;
   uint8_t offVelocity_ = 0;
-  // Messages shorter than four bytes are stored inline, longer ones on the heap.
   union {
-    uint8_t inline_[8];
+    uint8_t inline_[kInlineCapacity];
     uint8_t* heap_;
   };
 };

@@ -16,6 +16,9 @@ const char* kUsage =
     "  dump FILE              every event of a file, one line each\n"
     "  write IN -o OUT        read a file and write it back (with or without running status)\n"
     "  chord NAME...          chord names spelled back, with their XF chord meta bytes\n"
+    "  play FILE              play a file to a MIDI destination or the built-in synthesizer\n"
+    "  ports                  list the MIDI destinations\n"
+    "  render FILE -o OUT     play a file through the synthesizer into a WAV file\n"
     "\n"
     "'scorewell-cli COMMAND --help' tells more about each command.\n";
 
@@ -29,6 +32,9 @@ const Command kCommands[] = {
     {"dump", swcli::dumpCommand},
     {"write", swcli::writeCommand},
     {"chord", swcli::chordCommand},
+    {"play", swcli::playCommand},
+    {"ports", swcli::portsCommand},
+    {"render", swcli::renderCommand},
 };
 
 }  // namespace

@@ -19,7 +19,7 @@ namespace {
 
 // The linear gain of 0 dB. FluidSynth's own default (0.2) is on the quiet side for a
 // General MIDI bank; this leaves headroom for dense arrangements.
-constexpr double kUnityGain = 0.35;
+constexpr double kUnityGain = 0.5;
 
 constexpr FourCharCode kType = fourCC("aumu");
 constexpr FourCharCode kSubtype = fourCC("fsyn");

@@ -77,35 +77,34 @@ DLSMusicDevice::~DLSMusicDevice() { shutdown(); }
 
 // ---- Sending
 
+bool RPNShield::passes(uint8_t controller, uint8_t value) {
+  switch (controller) {
+    case midi::kNRPNLSB:
+    case midi::kNRPNMSB:
+      rpnMSBValid_ = false;
+      rpnLSBValid_ = false;
+      return false;
+    case midi::kRPNLSB:
+      rpnLSBValid_ = false;
+      if (!(value < 3 || value == 127)) return false;
+      rpnLSBValid_ = true;
+      return true;
+    case midi::kRPNMSB:
+      rpnMSBValid_ = false;
+      if (!(value == 0 || value == 127)) return false;
+      rpnMSBValid_ = true;
+      return true;
+    case midi::kDataEntryMSB: return rpnMSBValid_;
+    case midi::kDataEntryLSB: return rpnLSBValid_;
+    case midi::kBankSelectLSB: return false;
+    default: return true;
+  }
+}
+
 OSStatus DLSMusicDevice::sendBytes(const uint8_t* bytes, int32_t size, uint64_t timeStamp) {
   if (!bytes || size <= 0) return -50;
   if ((bytes[0] & 0xF0) == midi::kControlChange && size >= 2) {
-    const uint8_t value = size >= 3 ? bytes[2] : 0;
-    switch (bytes[1]) {
-      case midi::kNRPNLSB:
-      case midi::kNRPNMSB:
-        rpnMSBValid_ = false;
-        rpnLSBValid_ = false;
-        return 0;
-      case midi::kRPNLSB:
-        rpnLSBValid_ = false;
-        if (!(value < 3 || value == 127)) return 0;
-        rpnLSBValid_ = true;
-        break;
-      case midi::kRPNMSB:
-        rpnMSBValid_ = false;
-        if (!(value == 0 || value == 127)) return 0;
-        rpnMSBValid_ = true;
-        break;
-      case midi::kDataEntryMSB:
-        if (!rpnMSBValid_) return 0;
-        break;
-      case midi::kDataEntryLSB:
-        if (!rpnLSBValid_) return 0;
-        break;
-      case midi::kBankSelectLSB: return 0;
-      default: break;
-    }
+    if (!shield_.passes(bytes[1], size >= 3 ? bytes[2] : 0)) return 0;
   } else if (bytes[0] == 0xF0) {
     const FourCharCode reset = Sysex::resetType(bytes, size_t(size));
     if (reset) {

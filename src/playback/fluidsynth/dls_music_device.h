@@ -15,6 +15,18 @@
 
 namespace sw {
 
+// The controller part of the shielding: NRPN selects and the data entries of parameters the
+// synthesizer does not know are dropped, and so is bank select LSB.
+class RPNShield {
+ public:
+  // True when the control change (status Bn, controller, value) may reach the synthesizer.
+  bool passes(uint8_t controller, uint8_t value);
+
+ private:
+  std::atomic<bool> rpnMSBValid_{false};
+  std::atomic<bool> rpnLSBValid_{false};
+};
+
 class DLSMusicDevice : public MusicDevice {
  public:
   // Keys of the settings dictionary beside the synthesizer's own.
@@ -92,8 +104,7 @@ class DLSMusicDevice : public MusicDevice {
   int32_t tuning_ = 0;
   std::optional<double> volumeOffset_;
   std::atomic<bool> needsDrumPartReset_{false};
-  std::atomic<bool> rpnMSBValid_{false};
-  std::atomic<bool> rpnLSBValid_{false};
+  RPNShield shield_;
   std::string bankPath_;
   int bankId_ = -1;
   SettingValue::Dictionary defaultSettings_;

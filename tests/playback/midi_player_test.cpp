@@ -209,27 +209,31 @@ struct ThreadedPlayer {
 };
 
 TEST(MidiPlayerThread, PlaysInOrderAndStopSendsAllNotesOff) {
-  ThreadedPlayer p;
-  p.player.setEventList(sequenceFrom(everyTickNotes(2000)));
-  ASSERT_EQ(p.player.play(0), 0);
-  EXPECT_TRUE(p.player.isPlaying());
-  EXPECT_EQ(p.player.play(0), 0) << "a second play returns at once";
-  p.waitForNotes(100);
-  p.player.stop();
-  EXPECT_FALSE(p.player.isPlayingThreadRunning());
-  EXPECT_EQ(p.output->allNotesOffCalls(), (std::vector<bool>{true}));  // "allSoundsOffOnStop" is YES
-  auto notes = p.output->sentOfKind(0x90);
-  ASSERT_GE(notes.size(), 100u);
-  for (size_t i = 1; i < notes.size(); ++i) ASSERT_GE(notes[i].timeStamp, notes[i - 1].timeStamp);
+  auto output = std::make_shared<RecordingOutput>();
+  swtest::GatedClock clock;
+  sw::ScorewellPlayer player(output, clock);
+  player.setEventList(sequenceFrom(everyTickNotes(2000)));
+  ASSERT_EQ(player.play(0), 0);
+  EXPECT_TRUE(player.isPlaying());
+  EXPECT_EQ(player.play(0), 0) << "a second play returns at once";
+  clock.allow(5);  // five windows of 40 ms: ticks 0-191
+  clock.waitUntilUsed();
+  clock.open();
+  player.stop();
+  EXPECT_FALSE(player.isPlayingThreadRunning());
+  EXPECT_EQ(output->allNotesOffCalls(), (std::vector<bool>{true}));  // "allSoundsOffOnStop" is YES
+  auto notes = output->sentOfKind(0x90);
+  ASSERT_GE(notes.size(), 192u);
+  for (size_t i = 1; i < notes.size(); ++i) ASSERT_GT(notes[i].timeStamp, notes[i - 1].timeStamp);
+  EXPECT_EQ(player.ticks(), int32_t(notes.size()) - 1);
 
   // Play right after stop resumes at the last tick the thread processed.
-  const int32_t at = p.player.ticks();
-  p.output->clear();
-  p.player.play(0);
-  p.waitForNotes(1);
-  p.player.stop();
-  ASSERT_FALSE(p.output->sentOfKind(0x90).empty());
-  EXPECT_EQ(p.output->sentOfKind(0x90)[0].bytes[1], uint8_t(40 + at % 40));
+  const int32_t at = player.ticks();
+  output->clear();
+  player.play(0);
+  while (output->sentOfKind(0x90).empty()) std::this_thread::yield();
+  player.stop();
+  EXPECT_EQ(output->sentOfKind(0x90)[0].bytes[1], uint8_t(40 + at % 40));
 }
 
 TEST(MidiPlayerThread, StopAtTheEndSendsNoAllNotesOff) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -81,6 +82,44 @@ class RecordingOutput : public sw::MidiOutput {
   std::vector<bool> allNotesOff_;
   std::vector<std::string> resets_;
   std::vector<float> volumes_;
+};
+
+// A manual clock whose sleeps each use up one permit and wait while there is none, so a test
+// decides how many windows a playback thread runs. Time moves by what each sleep asks.
+class GatedClock : public sw::HostClock {
+ public:
+  uint64_t now() const override { return now_.load(); }
+  void sleepFor(uint64_t nanoseconds) override {
+    now_.fetch_add(nanoseconds);
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return open_ || permits_ > 0; });
+    if (!open_) --permits_;
+    ++sleeps_;
+    changed_.notify_all();
+  }
+  void allow(int sleeps) {
+    std::lock_guard lock(mutex_);
+    permits_ += sleeps;
+    changed_.notify_all();
+  }
+  void open() {
+    std::lock_guard lock(mutex_);
+    open_ = true;
+    changed_.notify_all();
+  }
+  // Waits until the permits given have been used.
+  void waitUntilUsed() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return open_ || permits_ == 0; });
+  }
+
+ private:
+  std::atomic<uint64_t> now_{1'000'000'000};
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int permits_ = 0;
+  bool open_ = false;
+  uint64_t sleeps_ = 0;
 };
 
 class HandSync : public sw::SyncSource {

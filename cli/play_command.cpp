@@ -31,7 +31,8 @@ const char* kPlayHelp =
     "                    address or name); otherwise the one chosen in the settings, or the\n"
     "                    built-in synthesizer\n"
     "  --synth           the built-in synthesizer (FluidSynth), whatever the settings say\n"
-    "  --bank FILE       the SoundFont (.sf2, .sf3) for the synthesizer\n"
+    "  --bank FILE       the SoundFont (.sf2, .sf3) for the synthesizer: a path, or the name\n"
+    "                    of a bank in the sound-font folders\n"
     "  --from M:B:T      start at measure M, beat B, tick T (1-based measure and beat)\n"
     "  --transpose N     transpose by N semitones (-48..48); drum channels stay\n"
     "  --mute CHANNELS   mute channels 1-16, e.g. 10 or 1,2,10-12\n"
@@ -120,7 +121,7 @@ int playCommand(int argc, char** argv) {
   if (port || forceSynth) client.selectDestination(port, false);
   auto* device = dynamic_cast<sw::DLSMusicDevice*>(output->musicDevice());
   if (auto bank = args.value("--bank")) {
-    sw::OSStatus bankStatus = device ? device->setBankPath(*bank) : sw::paramErr;
+    sw::OSStatus bankStatus = device ? device->setBankPath(resolveBankPath(*bank)) : sw::paramErr;
     if (bankStatus != sw::noErr) {
       reportError(*bank, bankStatus, "not a usable SoundFont");
       return kExitFailed;

@@ -1,10 +1,12 @@
 #include "playback_options.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <mutex>
 #include <set>
 
 #include "base/log.h"
+#include "playback/fluidsynth/sound_bank.h"
 #include "cli_support.h"
 
 namespace swcli {
@@ -40,6 +42,16 @@ std::optional<uint32_t> parsePosition(const sw::MidiSequence& sequence, const st
   int32_t ticks = sequence.ticksAtMeasure(measure);
   if (ticks < 0) return std::nullopt;
   return uint32_t(ticks);
+}
+
+std::string resolveBankPath(const std::string& text) {
+  std::error_code error;
+  if (std::filesystem::exists(text, error) || text.find('/') != std::string::npos) return text;
+  for (const sw::SoundBankEntry& bank : sw::findSoundBanks(sw::soundBankFolders())) {
+    const std::filesystem::path path(bank.path);
+    if (bank.name == text || path.filename() == text || path.stem() == text) return bank.path;
+  }
+  return text;
 }
 
 void installPlaybackLog(bool verbose) {

@@ -16,6 +16,9 @@ std::optional<uint16_t> parseChannelList(const std::string& text);
 std::optional<int> parseTranspose(const std::string& text);
 // MEASURE:BEAT:TICK in the file's own signatures; the tick.
 std::optional<uint32_t> parsePosition(const sw::MidiSequence& sequence, const std::string& text);
+// A SoundFont named by its path, or by its own name or file name among the banks in the
+// sound-font folders; the text itself when nothing matches.
+std::string resolveBankPath(const std::string& text);
 // Sends the playback library's diagnostics to stderr only when they concern the user
 // (no audio output, no sequencer, no SoundFont), or all of them with `verbose`.
 void installPlaybackLog(bool verbose);

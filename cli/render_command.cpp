@@ -19,7 +19,8 @@ const char* kRenderHelp =
     "ends when the last notes have died away.\n"
     "\n"
     "  -o, --output OUT  the WAV file to write (replaced only when the render succeeds)\n"
-    "  --bank FILE       the SoundFont (.sf2, .sf3); the default General MIDI bank otherwise\n"
+    "  --bank FILE       the SoundFont (.sf2, .sf3), a path or a bank name as for 'play'; the\n"
+    "                    default General MIDI bank otherwise\n"
     "  --rate HZ         sample rate, 8000-192000 (44100)\n"
     "  --float           32-bit floating-point samples\n"
     "  --from, --transpose, --mute  as for 'play'\n";
@@ -69,7 +70,7 @@ int renderCommand(int argc, char** argv) {
     options.muteMask = *mute;
   }
   if (args.has("--float")) options.format = sw::WavWriter::Format::Float32;
-  if (auto bank = args.value("--bank")) options.bankPath = *bank;
+  if (auto bank = args.value("--bank")) options.bankPath = resolveBankPath(*bank);
   installPlaybackLog(args.has("--verbose"));
 
   const std::string& path = args.positional()[0];

@@ -17,7 +17,7 @@ namespace sw {
 namespace {
 
 constexpr int kBlockFrames = 64;
-constexpr uint64_t kAudioRetryInterval = 10'000'000'000ull;  // after a failed open
+constexpr uint64_t kAudioRetryInterval = 2'000'000'000ull;  // between explicit starts after a failed open
 
 // FluidSynth's messages: errors go to our log, except while audio drivers are probed, when
 // they are collected and summarised in one line of our own.
@@ -117,7 +117,7 @@ MusicDevice::~MusicDevice() {
 
 OSStatus MusicDevice::sendBytes(const uint8_t* bytes, int32_t size, uint64_t timeStamp) {
   if (!bytes || size <= 0) return -50;
-  if (size == 3 && (bytes[0] & 0xF0) == 0x90 && !isGraphRunning()) startAUGraph();
+  if (size == 3 && (bytes[0] & 0xF0) == 0x90 && !isGraphRunning()) startAudio(false);
   // Future messages wait for the block of audio they belong to, when audio is rendered.
   const bool queued = timeStamp > clock_->now() && (!audioWanted_ || isGraphRunning());
   std::lock_guard lock(queueMutex_);
@@ -271,14 +271,17 @@ std::string MusicDevice::audioDriverName() const {
 
 int MusicDevice::deviceChannelCount() const { return deviceChannels_; }
 
-void MusicDevice::startAUGraph() {
+void MusicDevice::startAUGraph() { startAudio(true); }
+
+void MusicDevice::startAudio(bool retryAfterFailure) {
   removeDeferredStopTimer();
   if (!audioWanted_) return;
   {
     std::lock_guard lock(audioMutex_);
     if (driver_) return;
     const uint64_t now = clock_->now();
-    if (audioFailed_ && now - audioFailedAt_ < kAudioRetryInterval) return;
+    // Probing the drivers takes time: never from a note on the playback thread once it failed.
+    if (audioFailed_ && (!retryAfterFailure || now - audioFailedAt_ < kAudioRetryInterval)) return;
     std::vector<std::string> candidates = driverCandidates(settings_);
     std::string errors;
     for (const std::string& name : candidates) {

@@ -89,6 +89,7 @@ class MusicDevice : public MidiOutput {
   void shutdown();
 
  private:
+  void startAudio(bool retryAfterFailure);
   static int audioCallback(void* data, int len, int nfx, float* fx[], int nout, float* out[]);
   void renderBlocks(float* left, float* right, int frames, uint64_t hostTime);
   void dispatchDue(uint64_t hostTime);

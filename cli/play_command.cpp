@@ -142,7 +142,12 @@ int playCommand(int argc, char** argv) {
 
   const bool toSynth = output->dest() == 0;
   controller.start();
-  std::string through = toSynth ? "the built-in synthesizer" : "MIDI destination " + port->name;
+  std::string through = "the built-in synthesizer";
+  if (!toSynth) {
+    through = "MIDI destination " + std::to_string(output->dest());
+    for (const sw::MidiEndpoint& endpoint : client.destinations())
+      if (endpoint.ref == output->dest()) through = "MIDI destination " + endpoint.name;
+  }
   if (toSynth && device) through += " (" + device->bankName() + ")";
   std::printf("Playing %s through %s, %s long\n", std::filesystem::path(path).filename().c_str(), through.c_str(),
               sw::MidiPlayerController::formatInterval(controller.durationSecs()).c_str());

@@ -16,6 +16,10 @@ const char* kUsage =
     "  dump FILE              every event of a file, one line each\n"
     "  write IN -o OUT        read a file and write it back (with or without running status)\n"
     "  chord NAME...          chord names spelled back, with their XF chord meta bytes\n"
+    "  lyrics FILE            the lyrics of a karaoke file as text, LRC or ChordPro\n"
+    "  convert IN -o OUT      rewrite a file as SMF format 0 or format 1\n"
+    "  transpose IN -o OUT    move notes and chord names by a number of semitones\n"
+    "  encodings              the text encodings, with the enabled list and the default one\n"
     "  play FILE              play a file to a MIDI destination or the built-in synthesizer\n"
     "  ports                  list the MIDI destinations\n"
     "  render FILE -o OUT     play a file through the synthesizer into a WAV file\n"
@@ -32,6 +36,10 @@ const Command kCommands[] = {
     {"dump", swcli::dumpCommand},
     {"write", swcli::writeCommand},
     {"chord", swcli::chordCommand},
+    {"lyrics", swcli::lyricsCommand},
+    {"convert", swcli::convertCommand},
+    {"transpose", swcli::transposeCommand},
+    {"encodings", swcli::encodingsCommand},
     {"play", swcli::playCommand},
     {"ports", swcli::portsCommand},
     {"render", swcli::renderCommand},

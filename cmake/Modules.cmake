@@ -25,5 +25,6 @@ function(scorewell_tests name)
   add_executable(test_${name} ${sources})
   target_link_libraries(test_${name} PRIVATE scorewell_test_support ${T_DEPS} GTest::gtest_main)
   gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 60
-                       PROPERTIES ENVIRONMENT "SCOREWELL_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
+                       PROPERTIES ENVIRONMENT "SCOREWELL_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data"
+                                  ENVIRONMENT_MODIFICATION "SCOREWELL_CONFIG_DIR=set:${CMAKE_BINARY_DIR}/test-config")
 endfunction()

@@ -46,6 +46,9 @@ def melody(channel, notes, length=240, velocity=90):
     return out
 
 GM_RESET = bytes([0x7E, 0x7F, 0x09, 0x01, 0xF7])
+GS_RESET = bytes([0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7])
+XF_CHORD_C = bytes([0x43, 0x7B, 0x01, 0x31, 0x00, 0x7F, 0x7F])    # C major
+XF_CHORD_G7 = bytes([0x43, 0x7B, 0x01, 0x35, 0x13, 0x7F, 0x7F])   # G7
 
 def write(name, data):
     with open("examples/" + name, "wb") as f:
@@ -54,6 +57,7 @@ def write(name, data):
 # A C major scale, format 0.
 write("scale.mid", smf(0, 480, track(
     text(0, 0x03, "C major scale"), timesig(0, 4, 2), tempo(0, 100),
+    meta(0, 0x7F, XF_CHORD_C), meta(1920, 0x7F, XF_CHORD_G7), meta(1920, 0x7F, XF_CHORD_C),
     ev(0, 0xC0, 0), *melody(0, [60, 62, 64, 65, 67, 69, 71, 72], 480))))
 
 # Format 1: conductor with a tempo and metre change, piano, and drums on channel 10.
@@ -63,7 +67,7 @@ for bar in range(4):
         drums += [ev(0, 0x99, 36 if beat % 2 == 0 else 38, 100), ev(120, 0x89, 36 if beat % 2 == 0 else 38, 0)]
         drums += [ev(0, 0x99, 42, 70), ev(360, 0x89, 42, 0)]
 write("band.mid", smf(1, 480,
-    track(text(0, 0x03, "Band"), timesig(0, 4, 2), tempo(0, 120), text(0, 0x06, "Verse"),
+    track(text(0, 0x03, "Band"), sysex(0, GS_RESET), timesig(0, 4, 2), tempo(0, 120), text(0, 0x06, "Verse"),
           timesig(1920 * 2, 3, 2), tempo(0, 96), text(0, 0x06, "Waltz")),
     track(text(0, 0x03, "Piano"), ev(0, 0xC0, 0), ev(0, 0xB0, 7, 100), ev(0, 0xB0, 10, 40),
           *melody(0, [60, 64, 67, 72, 67, 64, 60, 55, 57, 60, 64, 69, 65, 62], 480),
@@ -75,12 +79,12 @@ words = ["\\Twin", "kle ", "twin", "kle ", "lit", "tle ", "star", "/How ", "I ",
 keys = [60, 60, 67, 67, 69, 69, 67, 65, 65, 64, 64, 62, 62, 60]
 lyrics = []
 for i, w in enumerate(words):
-    lyrics.append(text(0 if i == 0 else 480, 0x01, w))
+    lyrics.append(text(480, 0x01, w))  # lyrics start after the headers at tick 0
 write("twinkle.kar", smf(1, 480,
     track(text(0, 0x01, "@KMIDI KARAOKE FILE"), timesig(0, 4, 2), tempo(0, 110), sysex(0, GM_RESET)),
     track(text(0, 0x01, "@LENGL"), text(0, 0x01, "@TTwinkle, twinkle"), text(0, 0x01, "@TTraditional"),
           *lyrics),
-    track(text(0, 0x03, "Melody"), ev(0, 0xC0, 73), *melody(0, keys, 480, 100))))
+    track(text(0, 0x03, "Melody"), ev(480, 0xC0, 73), *melody(0, keys, 480, 100))))
 
 # Lyric meta events in Shift JIS with a title and a copyright notice.
 jp = ["さく", "ら ", "さく", "ら\r", "やよ", "いの", "そら", "は\r"]

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <algorithm>
+#include <string_view>
 
 #include "base/atomic_file.h"
 #include "base/log.h"
@@ -217,11 +219,10 @@ std::optional<SettingValue> fromPlist(plist_t node, int depth) {
       return SettingValue(value);
     }
     case PLIST_STRING: {
-      char* text = nullptr;
-      plist_get_string_val(node, &text);
-      SettingValue value(std::string(text ? text : ""));
-      std::free(text);
-      return value;
+      // Not plist_get_string_val: it aborts on a damaged string that holds a NUL.
+      uint64_t length = 0;
+      const char* text = plist_get_string_ptr(node, &length);
+      return SettingValue(text ? std::string(text, size_t(length)) : std::string());
     }
     case PLIST_ARRAY: {
       SettingValue::Array array;
@@ -253,6 +254,31 @@ std::optional<SettingValue> fromPlist(plist_t node, int depth) {
     }
     default: return std::nullopt;
   }
+}
+
+// The nesting depth of the arrays and dictionaries of an XML property list, found without
+// parsing it: the parser and the node tree recurse per level, so a damaged file nested deep
+// enough would exhaust the stack. Text in values cannot hold '<' (it is escaped), so every '<'
+// starts markup; comments and the like only ever make the count higher.
+int xmlNestingDepth(std::string_view xml) {
+  int depth = 0;
+  int deepest = 0;
+  for (size_t i = xml.find('<'); i != std::string_view::npos; i = xml.find('<', i + 1)) {
+    std::string_view rest = xml.substr(i + 1);
+    bool closing = !rest.empty() && rest[0] == '/';
+    if (closing) rest.remove_prefix(1);
+    size_t nameLength = 0;
+    if (rest.starts_with("array")) nameLength = 5;
+    else if (rest.starts_with("dict")) nameLength = 4;
+    else continue;
+    size_t end = rest.find('>', nameLength);
+    if (end == std::string_view::npos) break;
+    if (end != nameLength && rest[nameLength] != ' ' && rest[nameLength] != '/') continue;  // <arrayX>
+    bool selfClosing = rest[end - 1] == '/';
+    if (closing) --depth;
+    else if (!selfClosing) deepest = std::max(deepest, ++depth);
+  }
+  return deepest;
 }
 
 std::string homeDirectory() {
@@ -312,8 +338,14 @@ void SettingsStore::loadLocked() {
     logMessage("Settings file " + path_ + " is damaged; starting from the defaults");
     return;
   }
+  // Only the XML form is read: it is the form written here, and binary property lists cannot be
+  // checked for nesting before the parser recurses through them.
+  if (xmlNestingDepth(contents) > kMaxDepth + 1) {
+    logMessage("Settings file " + path_ + " is damaged; starting from the defaults");
+    return;
+  }
   plist_t root = nullptr;
-  plist_from_memory(contents.data(), uint32_t(contents.size()), &root);
+  plist_from_xml(contents.data(), uint32_t(contents.size()), &root);
   PlistPtr owner(root);
   if (!root || plist_get_node_type(root) != PLIST_DICT) {
     logMessage("Settings file " + path_ + " is damaged; starting from the defaults");

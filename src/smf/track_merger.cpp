@@ -1,5 +1,7 @@
 #include "smf/track_merger.h"
 
+#include <array>
+
 #include "smf/vlq.h"
 
 namespace sw {
@@ -26,58 +28,89 @@ bool SMFTrackMerger::readNextDelta(Cursor& c) {
   return c.nextTicks <= kMaxTicks;
 }
 
+namespace {
+
+// Data bytes that follow each status byte of a channel message; 0 for the bytes that are not
+// channel statuses (data bytes, system and meta statuses).
+constexpr std::array<uint8_t, 256> kChannelDataBytes = [] {
+  std::array<uint8_t, 256> table{};
+  for (int b = 0x80; b < 0xF0; ++b) table[size_t(b)] = (b >= 0xC0 && b <= 0xDF) ? 1 : 2;
+  return table;
+}();
+
+}  // namespace
+
 bool SMFTrackMerger::skipChannelMessages(Cursor& c) {
   // Works on local copies: stores through the cursor would be reloaded after every byte read.
   const uint8_t* const data = c.data;
   const uint32_t length = c.length;
   uint32_t offset = c.offset, deltaSize = c.deltaSize;
   uint64_t ticks = c.ticks, nextTicks = c.nextTicks;
-  uint8_t running = c.runningStatus, runningLength = c.runningLength;
+  uint8_t running = c.runningStatus;
+  uint32_t runningData = running ? c.runningLength - 1u : 0;  // data bytes of a running message
   bool moved = false;
-  while (offset < length) {
+  bool broken = false;
+
+  // Bytes the channel message starting with `b` takes in the file, running status included,
+  // or 0 when it is not one this loop may skip. Written without branches: which kind of
+  // message comes next is hard to predict.
+  auto fileBytes = [&](uint8_t b) -> uint32_t {
+    const bool isData = b < 0x80;
+    const uint32_t dataBytes = kChannelDataBytes[b];
+    const uint32_t size = isData ? runningData : (dataBytes ? dataBytes + 1 : 0);
+    running = isData ? running : (dataBytes ? b : running);
+    runningData = isData ? runningData : (dataBytes ? dataBytes : runningData);
+    return size;
+  };
+  // Reads the delta time at `offset`; false when it is malformed, which ends the track.
+  auto readDelta = [&]() {
+    VLQRead delta = readVLQ(data + offset, length - offset);
+    if (!delta.ok() || ticks + delta.value > kMaxTicks) return false;
+    deltaSize = delta.size;
+    nextTicks = ticks + delta.value;
+    return true;
+  };
+
+  while (offset < length && !broken) {
+    // The common case: a one-byte delta with the whole message and the next delta in the
+    // track, so no byte needs a bound check of its own.
+    while (deltaSize == 1 && offset + 4 < length) {
+      const uint32_t size = fileBytes(data[offset + 1]);
+      if (!size) goto done;
+      moved = true;
+      ticks = nextTicks;
+      offset += 1 + size;
+      const uint8_t d = data[offset];
+      if (d >= 0x80) {
+        if (!readDelta()) broken = true;
+        break;
+      }
+      nextTicks = ticks + d;
+    }
+    if (broken || offset >= length) break;
+    if (deltaSize == 1 && offset + 4 < length) continue;
+    // Near the end of the track, or after a long delta: every byte checked.
     const uint32_t at = offset + deltaSize;
     if (at >= length) break;
-    const uint8_t b = data[at];
-    uint32_t size;
-    if (b < 0x80) {
-      if (!running) break;
-      size = runningLength - 1u;
-    } else if (b < 0xF0) {
-      size = (b >= 0xC0 && b <= 0xDF) ? 2 : 3;
-      running = b;
-      runningLength = uint8_t(size);
-    } else {
-      break;
-    }
-    if (uint64_t(at) + size > length) break;
+    const uint32_t size = fileBytes(data[at]);
+    if (!size || uint64_t(at) + size > length) break;
     moved = true;
     ticks = nextTicks;
     offset = at + size;
     if (offset >= length) break;
-    if (data[offset] < 0x80) {  // the usual one-byte delta
-      deltaSize = 1;
-      nextTicks = ticks + data[offset];
-      continue;
-    }
-    VLQRead delta = readVLQ(data + offset, length - offset);
-    if (!delta.ok() || ticks + delta.value > kMaxTicks) {
-      // A broken delta ends the track here, as the full reader does.
-      c.offset = offset;
-      c.length = offset;
-      c.ticks = ticks;
-      c.runningStatus = running;
-      c.runningLength = runningLength;
-      return true;
-    }
-    deltaSize = delta.size;
-    nextTicks = ticks + delta.value;
+    if (!readDelta()) broken = true;
   }
+done:
   c.offset = offset;
-  c.deltaSize = uint8_t(deltaSize);
   c.ticks = ticks;
-  c.nextTicks = nextTicks;
   c.runningStatus = running;
-  c.runningLength = runningLength;
+  c.runningLength = running ? uint8_t(runningData + 1) : c.runningLength;
+  if (broken) {
+    c.length = offset;  // a broken delta ends the track here, as the full reader does
+    return true;
+  }
+  c.deltaSize = uint8_t(deltaSize);
+  c.nextTicks = nextTicks;
   return moved;
 }
 

@@ -48,10 +48,10 @@ constexpr EncodingInfo kEncodingTable[] = {
     {kWindowsCP1251StringEncoding, "windows-1251", "Cyrillic (Windows)"},
     {kWindowsCP1253StringEncoding, "windows-1253", "Greek (Windows)"},
     {kWindowsCP1254StringEncoding, "windows-1254", "Turkish (Windows Latin 5)"},
-    {cp(0x0505), "windows-1255", "Hebrew (Windows)"},
-    {cp(0x0506), "windows-1256", "Arabic (Windows)"},
-    {cp(0x0507), "windows-1257", "Baltic (Windows)"},
-    {cp(0x0508), "windows-1258", "Vietnamese (Windows)"},
+    {kWindowsCP1255StringEncoding, "windows-1255", "Hebrew (Windows)"},
+    {kWindowsCP1256StringEncoding, "windows-1256", "Arabic (Windows)"},
+    {kWindowsCP1257StringEncoding, "windows-1257", "Baltic (Windows)"},
+    {kWindowsCP1258StringEncoding, "windows-1258", "Vietnamese (Windows)"},
 
     // Mac OS
     {kMacOSRomanStringEncoding, "macintosh", "Western (Mac OS Roman)"},
@@ -84,14 +84,17 @@ constexpr EncodingInfo kEncodingTable[] = {
     {kShiftJISPlainStringEncoding, "Shift_JIS", "Japanese (Shift JIS)"},
     {kJapaneseEUCStringEncoding, "EUC-JP", "Japanese (EUC)"},
     {kISO2022JPStringEncoding, "ISO-2022-JP", "Japanese (ISO 2022-JP)"},
+    {cp(0x0822), "ISO-2022-JP-1", "Japanese (ISO 2022-JP-1)"},
     {cp(0x0821), "ISO-2022-JP-2", "Japanese (ISO 2022-JP-2)"},
 
     // Chinese
     {kGB18030StringEncoding, "GB18030", "Chinese (GB 18030)"},
     {cp(0x0421), "windows-936", "Simplified Chinese (Windows, DOS)"},
+    {kGBKStringEncoding, "GBK", "Simplified Chinese (GBK)"},
     {cp(0x0930), "EUC-CN", "Simplified Chinese (GB 2312)"},
     {cp(0x0A05), "HZ-GB-2312", "Simplified Chinese (HZ GB 2312)"},
     {cp(0x0830), "ISO-2022-CN", "Chinese (ISO 2022-CN)"},
+    {cp(0x0831), "ISO-2022-CN-EXT", "Chinese (ISO 2022-CN-EXT)"},
     {kBig5StringEncoding, "Big5", "Traditional Chinese (Big 5)"},
     {cp(0x0423), "windows-950", "Traditional Chinese (Windows, DOS)"},
     {cp(0x0A06), "Big5-HKSCS", "Traditional Chinese (Big 5 HKSCS)"},
@@ -196,6 +199,11 @@ StringEncoding encodingFromName(std::string_view text) {
   for (size_t i = 0; i < table.entries.size(); ++i)
     if (ucnv_compareNames(canonical, table.canonicalNames[i].c_str()) == 0) return table.entries[i].encoding;
   return kNoEncoding;
+}
+
+bool isUnicodeEncoding(StringEncoding encoding) {
+  return encoding != kUTF8StringEncoding && encoding != kNoEncoding &&
+         (codePageFromEncoding(encoding) & 0xFFF) == 0x100;
 }
 
 bool is8BitEncoding(StringEncoding encoding) {

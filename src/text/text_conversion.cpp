@@ -1,12 +1,9 @@
 #include "text/text_conversion.h"
 
 #include <unicode/ucnv.h>
-#include <unicode/ucnv_err.h>
-#include <unicode/ustring.h>
+#include <unicode/ucnv_cb.h>
 
-#include <climits>
 #include <memory>
-#include <vector>
 
 namespace sw {
 
@@ -17,92 +14,137 @@ struct ConverterCloser {
 };
 using Converter = std::unique_ptr<UConverter, ConverterCloser>;
 
-Converter openConverter(StringEncoding encoding) {
-  const EncodingInfo* info = encodingInfo(encoding);
+Converter openConverter(const char* name) {
   UErrorCode error = U_ZERO_ERROR;
-  UConverter* converter = ucnv_open(info ? info->converterName : "ISO-8859-1", &error);
-  if (U_FAILURE(error) || !converter) {
-    if (converter) ucnv_close(converter);
-    error = U_ZERO_ERROR;
-    converter = ucnv_open("ISO-8859-1", &error);
-    if (U_FAILURE(error)) {
-      if (converter) ucnv_close(converter);
-      return nullptr;
-    }
-  }
-  return Converter(converter);
+  Converter converter(ucnv_open(name, &error));
+  if (U_FAILURE(error)) return nullptr;
+  return converter;
 }
 
-std::optional<std::string> utf16ToUTF8(const std::u16string& text) {
-  if (text.empty()) return std::string();
+// To-Unicode callback of lossy decoding: every illegal or unassigned sequence becomes U+FFFD
+// (ICU's own substitution gives U+001A for some single-byte sets).
+void replaceWithFFFD(const void*, UConverterToUnicodeArgs* args, const char*, int32_t,
+                     UConverterCallbackReason reason, UErrorCode* error) {
+  if (reason > UCNV_IRREGULAR) return;  // reset, close, clone
+  *error = U_ZERO_ERROR;
+  static const UChar kReplacement = 0xFFFD;
+  ucnv_cbToUWriteUChars(args, &kReplacement, 1, 0, error);
+}
+
+void setStrict(UConverter* source, UConverter* target) {
   UErrorCode error = U_ZERO_ERROR;
-  int32_t needed = 0;
-  u_strToUTF8WithSub(nullptr, 0, &needed, text.data(), int32_t(text.size()), 0xFFFD, nullptr, &error);
-  if (error != U_BUFFER_OVERFLOW_ERROR && U_FAILURE(error)) return std::nullopt;
-  std::string result(size_t(needed), '\0');
+  ucnv_setToUCallBack(source, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &error);
   error = U_ZERO_ERROR;
-  u_strToUTF8WithSub(result.data(), needed, &needed, text.data(), int32_t(text.size()), 0xFFFD, nullptr, &error);
-  if (U_FAILURE(error)) return std::nullopt;
-  return result;
+  ucnv_setFromUCallBack(target, UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &error);
+}
+
+void setLossy(UConverter* source, UConverter* target) {
+  UErrorCode error = U_ZERO_ERROR;
+  ucnv_setToUCallBack(source, replaceWithFFFD, nullptr, nullptr, nullptr, &error);
+  error = U_ZERO_ERROR;
+  static const UChar kQuestionMark[] = {u'?'};
+  ucnv_setSubstString(target, kQuestionMark, 1, &error);
+  error = U_ZERO_ERROR;
+  ucnv_setFromUCallBack(target, UCNV_FROM_U_CALLBACK_SUBSTITUTE, nullptr, nullptr, nullptr, &error);
+}
+
+// Streams the whole input from `sourceName` to `targetName` through ICU's pivot buffer, so
+// that input of any length converts in bounded steps.
+OSStatus convert(std::string_view input, const char* sourceName, const char* targetName, std::string& output,
+                 ConversionMode mode) {
+  output.clear();
+  Converter source = openConverter(sourceName);
+  Converter target = openConverter(targetName);
+  if (!source || !target) return kTextUnsupportedEncodingErr;
+  if (mode == ConversionMode::Strict) setStrict(source.get(), target.get());
+  else setLossy(source.get(), target.get());
+
+  UChar pivot[1024];
+  UChar* pivotSource = pivot;
+  UChar* pivotTarget = pivot;
+  const char* in = input.data();
+  const char* inEnd = input.data() + input.size();
+  char buffer[4096];
+  bool reset = true;
+  for (;;) {
+    char* out = buffer;
+    UErrorCode error = U_ZERO_ERROR;
+    ucnv_convertEx(target.get(), source.get(), &out, buffer + sizeof buffer, &in, inEnd, pivot, &pivotSource,
+                   &pivotTarget, pivot + 1024, reset, true, &error);
+    reset = false;
+    output.append(buffer, size_t(out - buffer));
+    if (error == U_BUFFER_OVERFLOW_ERROR) continue;
+    if (U_FAILURE(error)) {
+      output.clear();
+      return kTextUnsupportedEncodingErr;
+    }
+    return noErr;
+  }
 }
 
 }  // namespace
 
-std::optional<std::string> decodeBytes(std::string_view bytes, StringEncoding encoding) {
-  if (bytes.empty()) return std::string();
-  if (bytes.size() > size_t(INT32_MAX / 2)) return std::nullopt;
-  Converter converter = openConverter(encoding);
-  if (!converter) return std::nullopt;
-  UErrorCode error = U_ZERO_ERROR;
-  ucnv_setToUCallBack(converter.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &error);
-  if (U_FAILURE(error)) return std::nullopt;
-
-  // At most two UTF-16 units per byte for every converter we use, plus room for a BOM.
-  std::u16string text(bytes.size() * 2 + 2, u'\0');
-  error = U_ZERO_ERROR;
-  int32_t length = ucnv_toUChars(converter.get(), text.data(), int32_t(text.size()), bytes.data(),
-                                 int32_t(bytes.size()), &error);
-  if (error == U_BUFFER_OVERFLOW_ERROR) {
-    text.assign(size_t(length) + 1, u'\0');
-    ucnv_reset(converter.get());
-    error = U_ZERO_ERROR;
-    length = ucnv_toUChars(converter.get(), text.data(), int32_t(text.size()), bytes.data(),
-                           int32_t(bytes.size()), &error);
+OSStatus convertToUTF8(std::string_view bytes, StringEncoding encoding, std::string& utf8, ConversionMode mode) {
+  const EncodingInfo* info = encodingInfo(encoding);
+  if (!info) {
+    utf8.clear();
+    return kTextUnsupportedEncodingErr;
   }
-  if (U_FAILURE(error)) return std::nullopt;
-  text.resize(size_t(length));
-  return utf16ToUTF8(text);
+  return convert(bytes, info->converterName, "UTF-8", utf8, mode);
+}
+
+OSStatus convertFromUTF8(std::string_view utf8, StringEncoding encoding, std::string& bytes, ConversionMode mode) {
+  const EncodingInfo* info = encodingInfo(encoding);
+  if (!info) {
+    bytes.clear();
+    return kTextUnsupportedEncodingErr;
+  }
+  return convert(utf8, "UTF-8", info->converterName, bytes, mode);
+}
+
+bool isValidUTF8(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    auto c = uint8_t(text[i]);
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t length;
+    uint32_t code;
+    if (c >= 0xC2 && c <= 0xDF) length = 2, code = c & 0x1F;
+    else if (c >= 0xE0 && c <= 0xEF) length = 3, code = c & 0x0F;
+    else if (c >= 0xF0 && c <= 0xF4) length = 4, code = c & 0x07;
+    else return false;
+    if (text.size() - i < length) return false;
+    for (size_t k = 1; k < length; ++k) {
+      auto next = uint8_t(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      code = (code << 6) | (next & 0x3F);
+    }
+    if ((length == 3 && code < 0x800) || (length == 4 && (code < 0x10000 || code > 0x10FFFF))) return false;
+    if (code >= 0xD800 && code <= 0xDFFF) return false;
+    i += length;
+  }
+  return true;
+}
+
+namespace {
+StringEncoding convertibleOrLatin1(StringEncoding encoding) {
+  return isSupportedEncoding(encoding) ? encoding : kISOLatin1StringEncoding;
+}
+}  // namespace
+
+std::optional<std::string> decodeBytes(std::string_view bytes, StringEncoding encoding) {
+  std::string utf8;
+  if (convertToUTF8(bytes, convertibleOrLatin1(encoding), utf8, ConversionMode::Strict) != noErr) return std::nullopt;
+  return utf8;
 }
 
 std::optional<std::string> encodeText(std::string_view utf8, StringEncoding encoding) {
-  if (utf8.empty()) return std::string();
-  if (utf8.size() > size_t(INT32_MAX / 4)) return std::nullopt;
-  Converter converter = openConverter(encoding);
-  if (!converter) return std::nullopt;
-
-  UErrorCode error = U_ZERO_ERROR;
-  int32_t units = 0;
-  u_strFromUTF8WithSub(nullptr, 0, &units, utf8.data(), int32_t(utf8.size()), 0xFFFD, nullptr, &error);
-  if (error != U_BUFFER_OVERFLOW_ERROR && U_FAILURE(error)) return std::nullopt;
-  std::u16string text(size_t(units), u'\0');
-  error = U_ZERO_ERROR;
-  u_strFromUTF8WithSub(text.data(), units, &units, utf8.data(), int32_t(utf8.size()), 0xFFFD, nullptr, &error);
-  if (U_FAILURE(error)) return std::nullopt;
-
-  error = U_ZERO_ERROR;
-  ucnv_setSubstChars(converter.get(), "?", 1, &error);  // refused by some multi-byte converters
-  error = U_ZERO_ERROR;
-  ucnv_setFromUCallBack(converter.get(), UCNV_FROM_U_CALLBACK_SUBSTITUTE, nullptr, nullptr, nullptr, &error);
-  error = U_ZERO_ERROR;
-  int32_t needed = ucnv_fromUChars(converter.get(), nullptr, 0, text.data(), int32_t(text.size()), &error);
-  if (error != U_BUFFER_OVERFLOW_ERROR && U_FAILURE(error)) return std::nullopt;
-  std::string result(size_t(needed), '\0');
-  ucnv_reset(converter.get());
-  error = U_ZERO_ERROR;
-  needed = ucnv_fromUChars(converter.get(), result.data(), needed, text.data(), int32_t(text.size()), &error);
-  if (U_FAILURE(error) && error != U_STRING_NOT_TERMINATED_WARNING) return std::nullopt;
-  result.resize(size_t(needed));
-  return result;
+  std::string bytes;
+  if (convertFromUTF8(utf8, convertibleOrLatin1(encoding), bytes, ConversionMode::Lossy) != noErr) return std::nullopt;
+  return bytes;
 }
 
 }  // namespace sw

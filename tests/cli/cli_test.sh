@@ -6,6 +6,7 @@ cli="$1"
 examples="$2"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
+export SCOREWELL_CONFIG_DIR="$work/config"  # never the user's settings
 failures=0
 
 check() {  # check DESCRIPTION EXPECTED-STATUS COMMAND...
@@ -44,12 +45,35 @@ check "dump" 0 "$cli" dump "$examples/scale.mid"
 contains "dump shows note names" "$work/out" "C4 (60)"
 contains "dump shows positions" "$work/out" "002:01:000"
 check "dump of garbage" 1 "$cli" dump "$work/garbage.mid"
+check "dump decodes sysex" 0 "$cli" dump "$examples/band.mid"
+contains "GS reset with its checksum" "$work/out" "Roland, GS reset, checksum correct"
+check "dump decodes XF chords" 0 "$cli" dump "$examples/scale.mid"
+contains "XF chord" "$work/out" "XF chord G7"
+check "dump in Shift JIS" 0 "$cli" dump --encoding shift_jis "$examples/sakura.mid"
+contains "Japanese title" "$work/out" "さくら"
+check "dump by encoding number" 0 "$cli" dump --encoding 8 "$examples/sakura.mid"
+contains "Japanese lyric" "$work/out" "さく"
+check "unknown encoding" 2 "$cli" dump --encoding klingon "$examples/sakura.mid"
+
+check "encodings" 0 "$cli" encodings
+contains "Shift JIS listed" "$work/out" "Shift JIS"
+contains "KOI8-R listed" "$work/out" "KOI8-R"
+check "encodings --json" 0 "$cli" encodings --json
+contains "UTF-8 number" "$work/out" '"number":4'
+
+check "chord names" 0 "$cli" chord Am7 "C#m7/E"
+contains "XF bytes" "$work/out" "43 7B 01 36 0A 7F 7F"
+check "bad chord name" 1 "$cli" chord Cxyz
+contains "chord error" "$work/err" "Cxyz"
 
 check "write with running status" 0 "$cli" write "$examples/band.mid" -o "$work/band.mid" --running-status
 check "written file reads back" 0 "$cli" info "$work/band.mid"
-contains "same event count" "$work/out" " 106 "
-check "format conversion refused" 1 "$cli" write "$examples/band.mid" -o "$work/band0.mid" --format 0
-[ -e "$work/band0.mid" ] && { echo "FAIL: refused write created a file"; failures=$((failures + 1)); }
+contains "same event count" "$work/out" " 107 "
+check "format conversion on write" 0 "$cli" write "$examples/band.mid" -o "$work/band0.mid" --format 0
+check "converted file reads back" 0 "$cli" info --json "$work/band0.mid"
+contains "one track, format 0" "$work/out" '"format":0,"tracks":1'
+check "bad format refused" 2 "$cli" write "$examples/band.mid" -o "$work/band2.mid" --format 2
+[ -e "$work/band2.mid" ] && { echo "FAIL: refused write created a file"; failures=$((failures + 1)); }
 
 cp "$examples/scale.mid" "$work/keep.mid"
 chmod 0640 "$work/keep.mid"
@@ -87,7 +111,7 @@ else
   echo "no SoundFont installed: play and render checks skipped"
 fi
 
-for command in info dump write play ports render; do
+for command in info dump write encodings chord play ports render; do
   check "$command --help" 0 "$cli" "$command" --help
   contains "$command usage" "$work/out" "Usage: scorewell-cli $command"
 done

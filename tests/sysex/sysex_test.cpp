@@ -403,3 +403,31 @@ TEST_F(SysexTest, BadInputGivesEmptyResults) {
     }
   }
 }
+
+// Random messages, with and without F7 and with lengths that lie, decode without reading out
+// of bounds, and a text edit either succeeds and reads back or changes nothing.
+TEST(SysexRandom, ArbitraryBytesDecodeSafely) {
+  sw::setLogSink([](const std::string&) {});
+  uint32_t seed = 12345;
+  auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+  const uint8_t prefixes[][4] = {{0x41, 0x10, 0x42, 0x12}, {0x43, 0x10, 0x4C, 0x00}, {0x7E, 0x7F, 0x09, 0x01},
+                                 {0x7F, 0x7F, 0x04, 0x01}, {0x00, 0x20, 0x24, 0x00}, {0x43, 0x7B, 0x0C, 0x01}};
+  for (int round = 0; round < 20000; ++round) {
+    Bytes data{0xF0};
+    const size_t length = next() % 24;
+    data.push_back(uint8_t(next() % 3 == 0 ? next() : length));  // the length byte may lie
+    const auto& prefix = prefixes[next() % 6];
+    for (size_t i = 0; i < length; ++i) data.push_back(i < 4 && next() % 2 ? prefix[i] : uint8_t(next()));
+    if (next() % 2) data.push_back(0xF7);
+    Sysex sysex(data);
+    (void)sysex.manufacturer();
+    (void)sysex.type();
+    (void)sysex.checksumState();
+    (void)Sysex::resetType(data);
+    (void)Sysex::masterVolume(data);
+    if (sysex.canSetText()) {
+      const Bytes before = sysex.data();
+      if (!sysex.setText("12")) EXPECT_EQ(sysex.data(), before);
+    }
+  }
+}

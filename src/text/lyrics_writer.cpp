@@ -1,0 +1,191 @@
+#include "text/lyrics_writer.h"
+
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+
+#include "smf/flattened_event_list.h"
+#include "smf/vlq.h"
+#include "sysex/sysex.h"
+#include "text/chord_name.h"
+#include "text/lyrics_extractor.h"
+#include "text/text_conversion.h"
+
+namespace sw {
+
+namespace {
+
+constexpr size_t kMaxChordBytes = 254;   // longer chord items are not read as chords
+constexpr size_t kMaxXGChordBytes = 255;
+
+// The events to insert, kept in order; inserted in one step.
+class PendingEvents {
+ public:
+  void addMeta(uint8_t track, uint32_t ticks, uint8_t type, std::string_view payload) {
+    if (payload.size() > kMaxVLQ) return;  // no meta event can hold it
+    std::vector<uint8_t> bytes{META_EVENT, type};
+    uint8_t length[4];
+    uint32_t size = writeVLQ(uint32_t(payload.size()), length);
+    bytes.insert(bytes.end(), length, length + size);
+    bytes.insert(bytes.end(), payload.begin(), payload.end());
+    add(MidiEvent(bytes.data(), uint32_t(bytes.size()), track, ticks));
+  }
+  void add(MidiEvent event) {
+    if (event.length() > FlattenedEventList::kMaxDataLength) oversized_ = true;
+    events_.push_back(std::move(event));
+  }
+
+  void insertInto(MidiSequence& sequence) {
+    if (events_.empty()) return;
+    if (!oversized_) {
+      FlattenedEventList list;
+      for (const MidiEvent& event : events_) list.add(event);
+      sequence.insertFlattenedEventList(list);
+      return;
+    }
+    // An event too long for the flattened form: placed one by one, which keeps the order of
+    // events at one tick as well.
+    for (const MidiEvent& event : events_) {
+      auto copy = std::make_unique<MidiEvent>(event);
+      sequence.insertEvent(copy.get());
+      copy.release();
+    }
+  }
+
+ private:
+  std::vector<MidiEvent> events_;
+  bool oversized_ = false;
+};
+
+uint8_t checkedTrack(const MidiSequence& sequence, int track) {
+  // Track numbers are signed 8-bit values.
+  int8_t number = int8_t(track);
+  if (number < 0 || number >= int(sequence.numTracks()))
+    throw std::out_of_range("fatal error while inserting object: track out of range");
+  return uint8_t(number);
+}
+
+bool isXGChordSysex(const MidiEvent& event) {
+  VLQRead vlq = readVLQ(event.data() + 1, event.length() > 1 ? event.length() - 1 : 0);
+  size_t id = 1 + vlq.size;
+  if (!vlq.ok() || id >= event.length() || event.data()[id] != 0x43) return false;
+  return Sysex::fromEvent(event).type() == "XG Chord Control Code";
+}
+
+bool isHighlightController(const MidiEvent& event) {
+  if (event.status() != 0xB0 || event.channel() != 0) return false;
+  uint8_t controller = event.second();
+  return controller == 31 || controller == 98 || controller == 99;
+}
+
+bool isLyricOrChordMeta(const MidiEvent& event) {
+  uint32_t size = event.metaDataSize();
+  if (size == 0) return false;
+  const uint8_t* payload = event.metaData();
+  switch (event.second()) {
+    case meta::kText:
+      return event.ticks() > 0 || (size >= 2 && payload[0] == '@' && payload[1] == 'K');
+    case meta::kLyric:
+      return true;
+    case meta::kSequencerSpecific:
+      return size == 7 && payload[0] == 0x43 && payload[1] == 0x7B && payload[2] == 0x01;
+    default:
+      return false;
+  }
+}
+
+void writeLyricItem(PendingEvents& events, uint8_t track, uint32_t ticks, std::string_view text, bool eol) {
+  if (!text.empty()) events.addMeta(track, ticks, meta::kLyric, text);
+  if (eol) events.addMeta(track, ticks, meta::kLyric, std::string_view("\r", 1));
+}
+
+uint32_t itemTicks(int32_t delay, int32_t minimum) { return uint32_t(delay < minimum ? minimum : delay); }
+
+}  // namespace
+
+void removeLyricsAndChords(MidiSequence& sequence) {
+  std::lock_guard guard(sequence.lock());
+  IndexSet doomed;
+  bool midisoftMet = false;
+  for (int i = sequence.count() - 1; i >= 0; --i) {
+    const MidiEvent& event = *sequence.eventAtIndex(i);
+    bool remove = false;
+    if (event.isSysex()) {
+      if (isMidisoftSysex(event)) {
+        remove = true;
+        midisoftMet = true;
+      } else {
+        remove = isXGChordSysex(event);
+      }
+    } else if (event.isMeta()) {
+      remove = isLyricOrChordMeta(event);
+    } else if (midisoftMet) {
+      remove = isHighlightController(event);
+    }
+    if (remove) doomed.insert(i);
+  }
+  sequence.removeObjectsAtIndexes(doomed);
+}
+
+bool setLyrics(MidiSequence& sequence, const DSyncArray& lyrics, const DSyncArray& chords, bool useXGChordsFormat,
+               int trackNum, XFChordError* error, const XFChordManager* manager) {
+  std::lock_guard guard(sequence.lock());
+  const uint8_t track = checkedTrack(sequence, trackNum);
+  removeLyricsAndChords(sequence);
+
+  PendingEvents lyricEvents;
+  for (const DSyncItem& item : lyrics) {
+    std::string_view bytes = item.data();
+    bool eol = item.EOL();
+    if (eol) bytes.remove_suffix(1);
+    writeLyricItem(lyricEvents, track, itemTicks(item.delay(), 0), bytes, eol);
+  }
+  lyricEvents.insertInto(sequence);
+
+  PendingEvents chordEvents;
+  if (useXGChordsFormat && !manager) manager = &XFChordManager::sharedInstance();
+  for (const DSyncItem& item : chords) {
+    const std::string& bytes = item.data();
+    if (bytes.empty()) continue;
+    uint32_t ticks = itemTicks(item.delay(), 0);
+    if (useXGChordsFormat) {
+      std::string_view text(bytes.data(), std::min(bytes.size(), kMaxXGChordBytes));
+      text = text.substr(0, text.find('\0'));
+      std::optional<XFChord> chord = manager->xgChordWithString(text, error);
+      if (!chord) {
+        if (error) return false;
+        continue;
+      }
+      chordEvents.add(chord->metaEvent(track, ticks));
+    } else {
+      std::string spelled;
+      if (bytes.size() <= kMaxChordBytes) {
+        if (std::optional<ChordName> chord = parseChordLenient(bytes)) spelled = spellChord(*chord, 0, false);
+      }
+      chordEvents.addMeta(track, ticks, meta::kText, spelled);
+    }
+  }
+  chordEvents.insertInto(sequence);
+  return true;
+}
+
+void setLyrics(MidiSequence& sequence, const TSyncArray& lyrics, const TSyncArray& chords, StringEncoding encoding,
+               int preferredTrack) {
+  std::lock_guard guard(sequence.lock());
+  const uint8_t track = checkedTrack(sequence, preferredTrack);
+  removeLyricsAndChords(sequence);
+
+  PendingEvents lyricEvents;
+  for (const TSyncItem& item : lyrics) {
+    std::optional<std::string> bytes = encodeText(item.text(), encoding);
+    writeLyricItem(lyricEvents, track, itemTicks(item.delay(), 1), bytes ? *bytes : std::string(), item.EOL());
+  }
+  lyricEvents.insertInto(sequence);
+
+  PendingEvents chordEvents;
+  for (const TSyncItem& item : chords)
+    if (!item.text().empty()) chordEvents.addMeta(0, itemTicks(item.delay(), 0), meta::kText, item.text());
+  chordEvents.insertInto(sequence);
+}
+
+}  // namespace sw

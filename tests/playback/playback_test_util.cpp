@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <filesystem>
+
 namespace swtest {
 
 namespace {
@@ -18,6 +20,11 @@ void PlaybackEnvironment::SetUp() {
     std::lock_guard lock(gLogMutex);
     gLog.push_back(line);
   });
+}
+
+void PlaybackEnvironment::TearDown() {
+  std::error_code error;
+  std::filesystem::remove_all(std::getenv("SCOREWELL_CONFIG_DIR"), error);
 }
 
 std::vector<std::string> PlaybackEnvironment::logLines() {

@@ -161,6 +161,7 @@ inline std::shared_ptr<sw::MidiSequence> sequenceFrom(const MidiFileBuilder& fil
 class PlaybackEnvironment : public ::testing::Environment {
  public:
   void SetUp() override;
+  void TearDown() override;
   static std::vector<std::string> logLines();
   static void clearLog();
 };

@@ -141,6 +141,17 @@ TEST_F(Synth, SettingsRoundTripAndForeignSettingsAreRefused) {
   EXPECT_EQ(other->setSettings(other->defaultSettings()), sw::noErr);
   EXPECT_EQ(other->tuning(), 0);
   EXPECT_EQ(other->setBankPath("/nonexistent/bank.sf2"), sw::fnfErr);
+
+  // The editor's presets go through "Music Device Settings" (in the test's own folder).
+  other->setTuning(-40);
+  ASSERT_EQ(other->savePreset(), sw::noErr);
+  other->setVolumeOffset(6.0);
+  EXPECT_EQ(other->factoryDefaults(), sw::noErr);
+  EXPECT_EQ(other->tuning(), 0);
+  EXPECT_EQ(other->volumeOffset(), 0.0);
+  EXPECT_EQ(other->restorePreset(), sw::noErr);
+  EXPECT_EQ(other->tuning(), -40);
+  sw::SettingsStore::shared().removeObjectForKey("Music Device Settings");
 }
 
 TEST(SoundBanks, NamesFromTheFileAndDamagedFilesRefused) {

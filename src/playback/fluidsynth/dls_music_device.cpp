@@ -302,4 +302,20 @@ OSStatus DLSMusicDevice::setSettings(const SettingValue::Dictionary& settings) {
   return noErr;
 }
 
+OSStatus DLSMusicDevice::savePreset() {
+  SettingValue::Dictionary current = settings();
+  return SettingsStore::shared().setObject(kSettingsDefault, std::move(current));
+}
+
+OSStatus DLSMusicDevice::restorePreset() {
+  SettingValue::Dictionary saved = SettingsStore::shared().dictionaryForKey(kSettingsDefault);
+  return saved.empty() ? paramErr : setSettings(saved);
+}
+
+OSStatus DLSMusicDevice::factoryDefaults() {
+  SettingValue::Dictionary factory = defaultSettings_;
+  factory[kVolumeOffsetKey] = 0.0;
+  return setSettings(factory);
+}
+
 }  // namespace sw

@@ -81,6 +81,11 @@ class DLSMusicDevice : public MusicDevice {
   // paramErr when "type", "subtype" or "manufacturer" is not this synthesizer's.
   OSStatus setSettings(const SettingValue::Dictionary& settings);
   const SettingValue::Dictionary& defaultSettings() const { return defaultSettings_; }
+  // The editor's preset commands: store the settings in "Music Device Settings", apply the
+  // stored ones again, or apply the factory settings with no volume trim.
+  OSStatus savePreset();
+  OSStatus restorePreset();
+  OSStatus factoryDefaults();
   // Called with "bankName", "bankPath", "reverbVolume" or "tuning" when that setting changed.
   void setChangeObserver(std::function<void(const std::string&)> observer) { observer_ = std::move(observer); }
 

@@ -20,5 +20,8 @@ int transposeCommand(int argc, char** argv);
 int fileFormat(const sw::MidiSequence& sequence);
 // Converts to format 0 or 1 unless the sequence is in it already; true when it changed.
 bool convertToFormat(sw::MidiSequence& sequence, int format, bool gmNames);
+int playCommand(int argc, char** argv);
+int portsCommand(int argc, char** argv);
+int renderCommand(int argc, char** argv);
 
 }  // namespace swcli

@@ -20,6 +20,9 @@ const char* kUsage =
     "  convert IN -o OUT      rewrite a file as SMF format 0 or format 1\n"
     "  transpose IN -o OUT    move notes and chord names by a number of semitones\n"
     "  encodings              the text encodings, with the enabled list and the default one\n"
+    "  play FILE              play a file to a MIDI destination or the built-in synthesizer\n"
+    "  ports                  list the MIDI destinations\n"
+    "  render FILE -o OUT     play a file through the synthesizer into a WAV file\n"
     "\n"
     "'scorewell-cli COMMAND --help' tells more about each command.\n";
 
@@ -37,6 +40,9 @@ const Command kCommands[] = {
     {"convert", swcli::convertCommand},
     {"transpose", swcli::transposeCommand},
     {"encodings", swcli::encodingsCommand},
+    {"play", swcli::playCommand},
+    {"ports", swcli::portsCommand},
+    {"render", swcli::renderCommand},
 };
 
 }  // namespace

@@ -3,6 +3,7 @@ SCOREWELL_PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   libgtest-dev libgmock-dev libbenchmark-dev
   libicu-dev libplist-dev
+  libasound2-dev libfluidsynth-dev timgm6mb-soundfont
 )
 
 install_missing_packages() {

@@ -87,7 +87,31 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 chmod 0755 "$work/locked"
 
-for command in info dump write encodings chord; do
+check "ports" 0 "$cli" ports
+contains "ports lists the synthesizer" "$work/out" "built-in synthesizer"
+check "ports takes no arguments" 2 "$cli" ports extra
+check "play without a file" 2 "$cli" play
+check "play with a bad channel list" 2 "$cli" play --mute 0,17 "$examples/scale.mid"
+check "play with a bad transposition" 2 "$cli" play --transpose 3.5 "$examples/scale.mid"
+check "play with a position outside the signature" 2 "$cli" play --from 1:9:0 "$examples/scale.mid"
+check "play of garbage" 1 "$cli" play "$work/garbage.mid"
+check "play to a destination that does not exist" 1 "$cli" play --port 4242 "$examples/scale.mid"
+check "render needs -o" 2 "$cli" render "$examples/scale.mid"
+if [ -e /usr/share/sounds/sf2/default-GM.sf2 ] || [ -e /usr/share/sounds/sf2/TimGM6mb.sf2 ]; then
+  SCOREWELL_AUDIO_DRIVER=none check "play the last beats of a file" 0 timeout 20 "$cli" play --synth --from 2:4:0 "$examples/scale.mid"
+  contains "play names what it plays through" "$work/out" "built-in synthesizer"
+  check "render" 0 "$cli" render "$examples/band.mid" -o "$work/band.wav"
+  [ "$(head -c 4 "$work/band.wav")" = "RIFF" ] || { echo "FAIL: render wrote no WAV file"; failures=$((failures + 1)); }
+  printf 'keep' >"$work/kept.wav"
+  printf 'not a bank' >"$work/bad.sf2"
+  check "render with a bank that is not a SoundFont" 1 "$cli" render "$examples/band.mid" -o "$work/kept.wav" --bank "$work/bad.sf2"
+  contains "error names the bank" "$work/err" "bad.sf2"
+  [ "$(cat "$work/kept.wav")" = "keep" ] || { echo "FAIL: failed render changed the file"; failures=$((failures + 1)); }
+else
+  echo "no SoundFont installed: play and render checks skipped"
+fi
+
+for command in info dump write encodings chord play ports render; do
   check "$command --help" 0 "$cli" "$command" --help
   contains "$command usage" "$work/out" "Usage: scorewell-cli $command"
 done

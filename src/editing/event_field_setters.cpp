@@ -305,9 +305,12 @@ void MidiEventPointer::setData(const std::vector<uint8_t>& data) {
 }
 
 void MidiEventPointer::setSecondOfMeta(int type) {
-  const int newSize = type >= 0 && type < 0x80 ? defaultSizeForMetaEventType(uint8_t(type)) : -3;
-  // Checked before the maps are touched, so a refused type leaves everything as it was.
-  if (newSize == -3) return notSettable("second is not settable to type: ", type);
+  // The types an event can be turned into (End of Track is not one). Checked before the maps
+  // are touched, so a refused type leaves everything as it was.
+  const bool settable = (type >= 0x00 && type <= 0x09) || type == 0x20 || type == 0x21 || type == 0x4B ||
+                        type == 0x51 || type == 0x54 || type == 0x58 || type == 0x59 || type == 0x7F;
+  if (!settable) return notSettable("second is not settable to type: ", type);
+  const int newSize = defaultSizeForMetaEventType(uint8_t(type));
   const bool removed = parent_->removedTempoSignature(event_);
   const int oldSize = defaultSizeForMetaEventType(event_->second());
   if (oldSize == -3 || oldSize != newSize) {

@@ -53,6 +53,17 @@ FEventList::FEventList(const SMFImage& image, uint32_t flags, OSStatus* status) 
 
 FEventList::FEventList(const MidiSequence& other) : MidiSequence(other) { setup(); }
 
+FEventList::FEventList(const FEventList& other) : MidiSequence(other) {
+  setup();
+  trackMask_ = other.trackMask_;
+  metaMask_ = other.metaMask_;
+  channelMask_ = other.channelMask_;
+  midiMask_ = other.midiMask_;
+  searchString_ = other.searchString_;
+  searchEventMask_ = other.searchEventMask_;
+  filter();
+}
+
 void FEventList::setup() {
   filteredIndex_.clear();
   searchString_.clear();

@@ -57,6 +57,9 @@ class FEventList : public MidiSequence {
   FEventList(const std::string& path, uint32_t flags, OSStatus* status);
   FEventList(const SMFImage& image, uint32_t flags, OSStatus* status);
   explicit FEventList(const MidiSequence& other);
+  // Copies the events (new IDs) and the filters; the copy gets its own uuidStr.
+  FEventList(const FEventList& other);
+  FEventList& operator=(const FEventList&) = delete;
 
   // ---- The view
   int filteredCount() const { return int(filteredIndex_.size()); }

@@ -37,16 +37,6 @@ inline int find(const sw::MidiSequence& seq, uint8_t status, int type = -1) {
   return -1;
 }
 
-// The view must equal a fresh filter of the same masks, apart from rows listed as shown.
-inline ::testing::AssertionResult viewPointsAtVisibleEvents(const sw::FEventList& list) {
-  const auto& rows = list.filteredIndex();
-  for (size_t i = 0; i < rows.size(); ++i) {
-    if (rows[i] < 0 || rows[i] >= list.count()) return ::testing::AssertionFailure() << "row " << i << " out of range";
-    if (i && rows[i - 1] >= rows[i]) return ::testing::AssertionFailure() << "rows not ascending at " << i;
-  }
-  return ::testing::AssertionSuccess();
-}
-
 struct QuietLog {
   QuietLog() { previous = sw::setLogSink([this](const std::string& line) { lines.push_back(line); }); }
   ~QuietLog() { sw::setLogSink(previous); }

@@ -343,6 +343,18 @@ TEST(FEventListLookups, RowsAndWholeIndexesMapBothWays) {
   EXPECT_EQ(pointer.wholeIndex(), first + 1);
 }
 
+TEST(FEventListLookups, CopiesKeepFiltersWithANewIdentity) {
+  auto list = mixed();
+  list->setTrackMask(tracks({1}));
+  list->setSearchString("c3");
+  list->filter();
+  FEventList copy(*list);
+  EXPECT_EQ(copy.filteredIndex(), list->filteredIndex());
+  EXPECT_EQ(copy.searchString(), "c3");
+  EXPECT_NE(copy.uuidStr(), list->uuidStr());
+  EXPECT_NE(copy.eventAtIndex(0)->eventID(), list->eventAtIndex(0)->eventID());
+}
+
 TEST(FMidiEventCopy, IsIndependentOfTheDocument) {
   auto list = mixed();
   auto on = *list->objectAtWholeIndex(find(*list, 0x90));

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "smf/midi_sequence.h"
+
 namespace fs = std::filesystem;
 
 namespace swcli {
@@ -55,6 +57,21 @@ std::optional<std::string> Arguments::value(const std::string& option) const {
   auto it = values_.find(option);
   if (it == values_.end()) return std::nullopt;
   return it->second;
+}
+
+std::unique_ptr<sw::MidiSequence> loadSequence(const std::string& path, sw::OSStatus* status) {
+  sw::SMFImage image;
+  *status = sw::readSMFFile(path, image);
+  if (*status != sw::noErr) {
+    reportError(path, *status);
+    return nullptr;
+  }
+  auto sequence = std::make_unique<sw::MidiSequence>(image, sw::kSMFLoadFull, status);
+  if (*status != sw::noErr) {
+    reportError(path, *status, "not written: the file is damaged (" + sw::statusDescription(*status) + ")");
+    return nullptr;
+  }
+  return sequence;
 }
 
 std::vector<std::string> collectFiles(const std::vector<std::string>& paths, int& missing) {

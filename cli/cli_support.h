@@ -3,12 +3,17 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "base/status.h"
+
+namespace sw {
+class MidiSequence;
+}
 
 namespace swcli {
 
@@ -42,6 +47,10 @@ class Arguments {
 // Regular files named by the paths; folders are walked recursively, in name order. Paths
 // that do not exist are reported on stderr and counted in `missing`.
 std::vector<std::string> collectFiles(const std::vector<std::string>& paths, int& missing);
+
+// The file read in full; on failure nothing, the error reported on stderr and its status in
+// `status`. A file the reader could only partly repair counts as failed.
+std::unique_ptr<sw::MidiSequence> loadSequence(const std::string& path, sw::OSStatus* status);
 
 // "scorewell-cli: PATH: message [status]" on stderr.
 void reportError(const std::string& path, sw::OSStatus status, const std::string& message = "");

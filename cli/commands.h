@@ -1,6 +1,10 @@
 // The commands of scorewell-cli; each takes the arguments after its name.
 #pragma once
 
+namespace sw {
+class MidiSequence;
+}
+
 namespace swcli {
 
 int infoCommand(int argc, char** argv);
@@ -9,5 +13,12 @@ int writeCommand(int argc, char** argv);
 int chordCommand(int argc, char** argv);
 int lyricsCommand(int argc, char** argv);
 int encodingsCommand(int argc, char** argv);
+int convertCommand(int argc, char** argv);
+int transposeCommand(int argc, char** argv);
+
+// The format a sequence is written in: 0 for one track, 1 for more (convert_command.cpp).
+int fileFormat(const sw::MidiSequence& sequence);
+// Converts to format 0 or 1 unless the sequence is in it already; true when it changed.
+bool convertToFormat(sw::MidiSequence& sequence, int format, bool gmNames);
 
 }  // namespace swcli

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "smf/event_description.h"
 #include "sysex/sysex.h"
@@ -35,6 +36,24 @@ std::string resetText(const sw::MidiEvent& event) {
   return code + " reset";
 }
 
+// A Roland GS data set (the sound module's model 42 or its display's model 45, command 12).
+bool isGSDataSet(const sw::Sysex& sysex) {
+  const std::vector<uint8_t>& data = sysex.data();
+  const size_t id = 1 + sysex.VLQLen();
+  return sysex.hasID() && sysex.sID() == 0x41 && data.size() > id + 3 && data[id + 1] == 0x10 &&
+         (data[id + 2] == 0x42 || data[id + 2] == 0x45) && data[id + 3] == 0x12;
+}
+
+// "LABEL = value" for one GS parameter; names are quoted.
+std::string gsParameterText(const sw::Sysex& sysex) {
+  std::string label = sysex.type();
+  while (!label.empty() && label.back() == ' ') label.pop_back();
+  if (sysex.text().empty() && !sysex.fields().carriesCharacters) return label;
+  std::string value = escapedForLine(sysex.text());
+  if (sysex.fields().carriesCharacters) value = "\"" + value + "\"";
+  return label.empty() ? value : label + " = " + value;
+}
+
 std::string sysexText(const sw::MidiEvent& event, sw::StringEncoding encoding) {
   const sw::Sysex sysex = sw::Sysex::fromEvent(event, sw::sysexTextCodecForEncoding(encoding));
   std::string text;
@@ -43,12 +62,18 @@ std::string sysexText(const sw::MidiEvent& event, sw::StringEncoding encoding) {
     if (!text.empty()) text += ", ";
     text += part;
   };
-  add(sysex.manufacturer());
-  add(resetText(event));
-  if (resetText(event).empty()) add(sysex.type());
-  if (auto volume = sw::Sysex::masterVolume(event.data(), event.length()))
-    add("master volume " + std::to_string(volume->value));
-  if (!sysex.text().empty()) add("\"" + escapedForLine(sysex.text()) + "\"");
+  const bool reset = !resetText(event).empty();
+  if (isGSDataSet(sysex) && !reset && !sysex.isMalformed()) {
+    add("Roland GS");
+    add(gsParameterText(sysex));
+  } else {
+    add(sysex.manufacturer());
+    add(resetText(event));
+    if (!reset) add(sysex.type());
+    if (auto volume = sw::Sysex::masterVolume(event.data(), event.length()))
+      add("master volume " + std::to_string(volume->value));
+    if (!reset && !sysex.text().empty()) add("\"" + escapedForLine(sysex.text()) + "\"");
+  }
   add(checksumText(sysex.checksumState()));
   if (sysex.isMalformed()) add("malformed");
   const std::string bytes = sw::hexBytes(event.data(), event.length());

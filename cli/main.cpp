@@ -17,6 +17,8 @@ const char* kUsage =
     "  write IN -o OUT        read a file and write it back (with or without running status)\n"
     "  chord NAME...          chord names spelled back, with their XF chord meta bytes\n"
     "  lyrics FILE            the lyrics of a karaoke file as text, LRC or ChordPro\n"
+    "  convert IN -o OUT      rewrite a file as SMF format 0 or format 1\n"
+    "  transpose IN -o OUT    move notes and chord names by a number of semitones\n"
     "  encodings              the text encodings, with the enabled list and the default one\n"
     "\n"
     "'scorewell-cli COMMAND --help' tells more about each command.\n";
@@ -32,6 +34,8 @@ const Command kCommands[] = {
     {"write", swcli::writeCommand},
     {"chord", swcli::chordCommand},
     {"lyrics", swcli::lyricsCommand},
+    {"convert", swcli::convertCommand},
+    {"transpose", swcli::transposeCommand},
     {"encodings", swcli::encodingsCommand},
 };
 

@@ -15,7 +15,7 @@ const char* kWriteHelp =
     "the file is then replaced safely, keeping its permissions and attributes.\n"
     "\n"
     "  -o, --output OUT       the file to write\n"
-    "  --format 0|1           the format to write; it must be the file's own format for now\n"
+    "  --format 0|1           the format to write, converting the file as 'convert' does\n"
     "  --running-status       compress channel messages with running status\n"
     "  --no-running-status    write every status byte (the default)\n";
 }  // namespace
@@ -45,33 +45,21 @@ int writeCommand(int argc, char** argv) {
   const std::string& in = args.positional()[0];
   std::string out = *args.value("--output");
 
-  sw::SMFImage image;
-  sw::OSStatus status = sw::readSMFFile(in, image);
-  if (status != sw::noErr) {
-    reportError(in, status);
-    return kExitFailed;
-  }
-  sw::MidiSequence sequence(image, sw::kSMFLoadFull, &status);
-  if (status != sw::noErr) {
-    reportError(in, status, "not written: the file is damaged (" + sw::statusDescription(status) + ")");
-    return kExitFailed;
-  }
-  // The format written follows the number of tracks: one track is format 0, more format 1.
-  int written = sequence.numTracks() <= 1 ? 0 : 1;
+  int wanted = -1;
   if (auto format = args.value("--format")) {
-    auto wanted = parseInteger(*format);
-    if (!wanted || (*wanted != 0 && *wanted != 1)) {
+    auto parsed = parseInteger(*format);
+    if (!parsed || (*parsed != 0 && *parsed != 1)) {
       reportUsage("write", "--format takes 0 or 1");
       return kExitUsage;
     }
-    if (*wanted != written) {
-      reportError(in, sw::paramErr,
-                  "converting to format " + std::to_string(*wanted) + " is not available yet; the file keeps format " +
-                      std::to_string(written));
-      return kExitFailed;
-    }
+    wanted = int(*parsed);
   }
-  status = sequence.writeToFile(out, args.has("--running-status"));
+  sw::OSStatus status = sw::noErr;
+  std::unique_ptr<sw::MidiSequence> sequence = loadSequence(in, &status);
+  if (!sequence) return kExitFailed;
+  // Without --format the format follows the number of tracks: one track is format 0.
+  if (wanted >= 0) convertToFormat(*sequence, wanted, false);
+  status = sequence->writeToFile(out, args.has("--running-status"));
   if (status != sw::noErr) {
     reportError(out, status, "could not be written: " + sw::statusDescription(status));
     return kExitFailed;

@@ -26,10 +26,10 @@ std::vector<std::string> splitNames(const std::vector<char>& buffer, ssize_t siz
 std::optional<Bytes> get(const std::string& path, const std::string& name) {
   std::string key = fullName(name);
   for (int attempt = 0; attempt < 4; ++attempt) {
-    ssize_t size = ::getxattr(path.c_str(), key.c_str(), nullptr, 0);
+    ssize_t size = ::lgetxattr(path.c_str(), key.c_str(), nullptr, 0);
     if (size < 0) return std::nullopt;
     Bytes value(static_cast<size_t>(size));
-    ssize_t got = ::getxattr(path.c_str(), key.c_str(), value.data(), value.size());
+    ssize_t got = ::lgetxattr(path.c_str(), key.c_str(), value.data(), value.size());
     if (got >= 0) {
       value.resize(size_t(got));
       return value;
@@ -41,21 +41,21 @@ std::optional<Bytes> get(const std::string& path, const std::string& name) {
 
 OSStatus set(const std::string& path, const std::string& name, const Bytes& value) {
   std::string key = fullName(name);
-  if (::setxattr(path.c_str(), key.c_str(), value.data(), value.size(), 0) != 0) return statusFromErrno(errno);
+  if (::lsetxattr(path.c_str(), key.c_str(), value.data(), value.size(), 0) != 0) return statusFromErrno(errno);
   return noErr;
 }
 
 OSStatus remove(const std::string& path, const std::string& name) {
   std::string key = fullName(name);
-  if (::removexattr(path.c_str(), key.c_str()) != 0 && errno != ENODATA) return statusFromErrno(errno);
+  if (::lremovexattr(path.c_str(), key.c_str()) != 0 && errno != ENODATA) return statusFromErrno(errno);
   return noErr;
 }
 
 std::vector<std::string> list(const std::string& path) {
-  ssize_t size = ::listxattr(path.c_str(), nullptr, 0);
+  ssize_t size = ::llistxattr(path.c_str(), nullptr, 0);
   if (size <= 0) return {};
   std::vector<char> buffer(size_t(size) + 1, 0);
-  size = ::listxattr(path.c_str(), buffer.data(), buffer.size() - 1);
+  size = ::llistxattr(path.c_str(), buffer.data(), buffer.size() - 1);
   if (size <= 0) return {};
   return splitNames(buffer, size);
 }

@@ -1,4 +1,5 @@
-// Extended attributes of files, kept in the Linux "user." namespace. Names are given without
+// Extended attributes of files, kept in the Linux "user." namespace; a symbolic link at the end
+// of a path is not followed. Names are given without
 // the prefix ("com.tessary.encoding" is stored as "user.com.tessary.encoding").
 #pragma once
 

@@ -1,5 +1,6 @@
 // The name lists the event editor offers: event kinds, meta-event kinds, controllers, General
-// MIDI programs, program groups and percussion keys. Keys and names of a list run in step.
+// MIDI programs, program groups, drum kits and percussion keys. Keys and names of a list run
+// in step. The General MIDI program, group and kit names are those of smf/gm_names.h.
 #pragma once
 
 #include <cstdint>
@@ -23,8 +24,11 @@ struct MidiNames {
   // The 128 General MIDI program names, program 0 first.
   static const std::vector<std::string>& gmNames();
 
+  // The drum kit a program selects on a drum channel; nullptr when the program is no kit.
+  static const char* gmDrumName(int program);
+  // The percussion sound of a key on a drum channel (keys 27-87); nullptr for other keys.
+  static const char* percussionName(uint8_t key);
   // nullptr where the number has no name.
-  static const char* gmDrumName(uint8_t key);
   static const char* eventName(uint8_t status);
   static const char* metaEventName(uint8_t type);
 

@@ -12,6 +12,7 @@
 #include "smf/flattened_event_list.h"
 #include "smf/midi_event.h"
 #include "smf/smf_image.h"
+#include "smf/sequence_transforms.h"
 #include "smf/time_types.h"
 
 namespace sw {
@@ -111,6 +112,28 @@ class MidiSequence {
   std::vector<uint8_t> dataRepresentation(bool compress = false);
   // Replaces the file atomically, keeping its permissions, attributes, type and creator.
   OSStatus writeToFile(const std::string& path, bool compress);
+
+  // ---- Whole-sequence transformations (sequence_transforms.cpp). None takes the lock.
+  // Everything on track 0, channel prefixes before meta and sysex events of channel tracks.
+  void convertToZero(SequenceTextKeeper* keeper = nullptr);
+  // The 21-track layout (tempo, karaoke header, words, chords, system, 16 channels), empty
+  // tracks then removed; false and nothing done when the sequence has more than one track.
+  bool convertToOne(bool nameChannelTracks, SequenceTextKeeper* keeper = nullptr);
+  void allToTrack0();
+  void removeEmptyTracks();
+  // Notes of the masked channels move by `semitones`, folded back by octaves into 0..127;
+  // chords follow through the hook when one is given. False and nothing done when
+  // |semitones| > 127.
+  bool changePitch(int semitones, uint16_t channelMask, const ChordTransposeHook& chords = {});
+  bool changePitch(int semitones, const ChordTransposeHook& chords = {});
+  // Divides every tempo by the factor. False and nothing done when the factor is not a
+  // positive finite number or a tempo would leave 1..0xFFFFFF microseconds per quarter.
+  bool changeRate(double factor);
+  // Drops the events from `index` on and appends the 48 controller resets; false and nothing
+  // done when the index is outside 0..count.
+  bool truncateAtIndex(int index);
+  std::vector<std::string> trackNames() const;
+  std::vector<std::string> numberedTrackNames() const;
 
   // ---- The lock shared with the player: recursive, held by the four mutating operations.
   std::recursive_mutex& lock() const { return lock_; }

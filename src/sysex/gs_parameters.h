@@ -7,7 +7,8 @@
 // last address byte) for the system, patch and part readers, 7 (the middle address byte) for
 // the drum-setup reader and 5 (the command byte) for the display model 45. The first data
 // byte of a model 42 message stands at position 9 with a one-byte length. Reads go through
-// SysexBytes, so a short message simply does not match.
+// SysexBytes and stop before the checksum, so a short message simply does not match, and a
+// value whose bytes are missing is neither shown nor editable.
 #pragma once
 
 #include <cstddef>

@@ -26,6 +26,7 @@ struct SysexFields {
   int32_t byteValueMax = 0;
   int32_t byteValueBias = 0;  // stored byte = typed value + bias (values shown off-centre)
   bool xgChord = false;       // root and type bytes at positions 5 and 6 are editable
+  bool carriesCharacters = false;  // the text is characters of the message (a name), not a value
 
   void clear() { *this = SysexFields(); }
 };

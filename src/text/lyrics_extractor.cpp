@@ -8,6 +8,7 @@
 #include "smf/vlq.h"
 #include "sysex/sysex.h"
 #include "text/chord_name.h"
+#include "text/utf8_validator.h"
 #include "text/xf_chord.h"
 
 namespace sw {
@@ -123,14 +124,14 @@ int32_t clampDelay(int64_t delay) {
 bool isMidisoftSysex(const MidiEvent& event) { return midisoftLayout(event).ok; }
 
 void normalizeLineBreaks(std::string& text) {
-  std::string out;
-  out.reserve(text.size());
+  // In place: the write position never passes the read position.
+  size_t out = 0;
   for (size_t i = 0; i < text.size(); ++i) {
     char c = text[i];
     if (c == kCR && i + 1 < text.size() && text[i + 1] == kLF) ++i;
-    out.push_back(c == kLF ? kCR : c);
+    text[out++] = c == kLF ? kCR : c;
   }
-  text.swap(out);
+  text.resize(out);
 }
 
 bool isSoftKaraoke(const MidiSequence& sequence) {
@@ -213,22 +214,56 @@ bool appendMidiSoftSysex(const MidiEvent& event, DSyncArray& syncs, MSStateRec& 
 uint32_t getLyricsDSyncs(const MidiSequence& sequence, DSyncArray* lyricsOut, DSyncArray* chordsOut,
                          FourCharCode* karaokeTypeOut) {
   if (!lyricsOut) return 0;
+  LyricsScanOptions options;
+  options.lyrics = lyricsOut;
+  options.chords = chordsOut;
+  options.karaokeType = karaokeTypeOut;
+  return scanLyrics(sequence, options);
+}
+
+namespace {
+
+// The working lists of one extraction, kept from one call to the next on each thread so
+// that scanning many files does not allocate them again and again.
+struct ScanScratch {
+  DSyncArray lyricEvents, textEvents, midisoftLines;
+  std::vector<Highlight> highlights;
+  bool busy = false;
+};
+
+}  // namespace
+
+uint32_t scanLyrics(const MidiSequence& sequence, const LyricsScanOptions& options) {
   std::lock_guard guard(sequence.lock());
-  lyricsOut->clear();
+  if (options.lyrics) options.lyrics->clear();
   const bool softKaraoke = isSoftKaraoke(sequence);
   FourCharCode karaokeType = softKaraoke ? kSoftKaraokeType : 0;
 
-  DSyncArray* chords = chordsOut;
+  DSyncArray* chords = options.chords;
   if (chords) {
     chords->clear();
     chords->reserve(kReserve);
   }
-  DSyncArray lyricEvents, textEvents, midisoftLines;
+  thread_local ScanScratch shared;
+  ScanScratch local;
+  ScanScratch& scratch = shared.busy ? local : shared;  // a nested call gets its own lists
+  scratch.busy = true;
+  struct Release {
+    ScanScratch& scratch;
+    ~Release() { scratch.busy = false; }
+  } release{scratch};
+  DSyncArray& lyricEvents = scratch.lyricEvents;
+  DSyncArray& textEvents = scratch.textEvents;
+  DSyncArray& midisoftLines = scratch.midisoftLines;
+  std::vector<Highlight>& highlights = scratch.highlights;
+  lyricEvents.clear();
+  textEvents.clear();
+  midisoftLines.clear();
+  highlights.clear();
   lyricEvents.reserve(kReserve);
   textEvents.reserve(kReserve);
   midisoftLines.reserve(kReserve);
   uint32_t lyricBytes = 0, textBytes = 0;
-  std::vector<Highlight> highlights;
   MSStateRec state;
   bool highlightSeen = false;
 
@@ -340,9 +375,29 @@ uint32_t getLyricsDSyncs(const MidiSequence& sequence, DSyncArray* lyricsOut, DS
     count = uint32_t(std::min<uint64_t>(midisoftBytes, std::numeric_limits<uint32_t>::max()));
   }
 
-  *lyricsOut = SyncArray::normalizedDSyncsWithDSyncs(*chosen);
+  if (options.lyrics) *options.lyrics = SyncArray::normalizedDSyncsWithDSyncs(*chosen);
+  if (options.validator || options.joined) {
+    // Line splitting moves no byte past another: the items' bytes are the chosen ones with
+    // LF made CR and the line breaks that open the lyrics dropped.
+    bool opening = true;
+    for (const DSyncItem& item : *chosen) {
+      std::string_view bytes = item.data();
+      if (opening) {
+        const size_t start = bytes.find_first_not_of("\r\n");
+        if (start == std::string_view::npos) continue;
+        bytes.remove_prefix(start);
+        opening = false;
+      }
+      if (options.validator) options.validator->feed(bytes);
+      if (options.joined) {
+        const size_t from = options.joined->size();
+        options.joined->append(bytes);
+        std::replace(options.joined->begin() + std::ptrdiff_t(from), options.joined->end(), kLF, kCR);
+      }
+    }
+  }
 
-  if (chords && chords->size() > 1) {
+  if (chords && options.thinChords && chords->size() > 1) {
     // Of a burst of chords only the last one stays: walking back, each chord is compared
     // with the next one kept.
     std::vector<bool> keep(chords->size(), true);
@@ -363,16 +418,15 @@ uint32_t getLyricsDSyncs(const MidiSequence& sequence, DSyncArray* lyricsOut, DS
       }
     chords->resize(kept);
   }
-  if (karaokeTypeOut) *karaokeTypeOut = karaokeType;
+  if (options.karaokeType) *options.karaokeType = karaokeType;
   return count;
 }
 
 std::string lyrics(const MidiSequence& sequence) {
-  DSyncArray items;
-  uint32_t count = getLyricsDSyncs(sequence, &items, nullptr, nullptr);
   std::string joined;
-  joined.reserve(count);
-  for (const DSyncItem& item : items) joined += item.data();
+  LyricsScanOptions options;
+  options.joined = &joined;
+  scanLyrics(sequence, options);
   return joined;
 }
 

@@ -42,6 +42,22 @@ bool isSoftKaraoke(const MidiSequence& sequence);
 // and touches nothing. The dialect goes to `karaokeType` when given.
 uint32_t getLyricsDSyncs(const MidiSequence& sequence, DSyncArray* lyrics, DSyncArray* chords,
                          FourCharCode* karaokeType = nullptr);
+class UTF8Validator;
+
+// What one extraction hands over; every member may be absent.
+struct LyricsScanOptions {
+  DSyncArray* lyrics = nullptr;          // the items, split into lines
+  DSyncArray* chords = nullptr;          // chords are collected only with this
+  FourCharCode* karaokeType = nullptr;
+  bool thinChords = true;                // drop the chords of a quick burst but its last
+  // The bytes `lyrics` would hold, joined in order, without building the items: fed to the
+  // validator and appended to the string.
+  UTF8Validator* validator = nullptr;
+  std::string* joined = nullptr;
+};
+// getLyricsDSyncs with a choice of results; returns the lyric byte count.
+uint32_t scanLyrics(const MidiSequence& sequence, const LyricsScanOptions& options);
+
 // The bytes of all lyric items joined (no chords).
 std::string lyrics(const MidiSequence& sequence);
 

@@ -69,8 +69,11 @@ contains "chord error" "$work/err" "Cxyz"
 check "write with running status" 0 "$cli" write "$examples/band.mid" -o "$work/band.mid" --running-status
 check "written file reads back" 0 "$cli" info "$work/band.mid"
 contains "same event count" "$work/out" " 107 "
-check "format conversion refused" 1 "$cli" write "$examples/band.mid" -o "$work/band0.mid" --format 0
-[ -e "$work/band0.mid" ] && { echo "FAIL: refused write created a file"; failures=$((failures + 1)); }
+check "format conversion on write" 0 "$cli" write "$examples/band.mid" -o "$work/band0.mid" --format 0
+check "converted file reads back" 0 "$cli" info --json "$work/band0.mid"
+contains "one track, format 0" "$work/out" '"format":0,"tracks":1'
+check "bad format refused" 2 "$cli" write "$examples/band.mid" -o "$work/band2.mid" --format 2
+[ -e "$work/band2.mid" ] && { echo "FAIL: refused write created a file"; failures=$((failures + 1)); }
 
 cp "$examples/scale.mid" "$work/keep.mid"
 chmod 0640 "$work/keep.mid"

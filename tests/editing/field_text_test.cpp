@@ -195,10 +195,12 @@ TEST(MidiNames, ListsAndLookups) {
   EXPECT_EQ(MidiNames::gmGroups().size(), 16u);
   EXPECT_EQ(MidiNames::controllers().size(), 128u);
   EXPECT_EQ(MidiNames::controllers()[7], "Volume");
-  EXPECT_STREQ(MidiNames::gmDrumName(35), "Acoustic Bass Drum");
-  EXPECT_STREQ(MidiNames::gmDrumName(81), "Open Triangle");
-  EXPECT_EQ(MidiNames::gmDrumName(26), nullptr);
-  EXPECT_EQ(MidiNames::gmDrumName(88), nullptr);
+  EXPECT_STREQ(MidiNames::percussionName(35), "Acoustic Bass Drum");
+  EXPECT_STREQ(MidiNames::percussionName(81), "Open Triangle");
+  EXPECT_EQ(MidiNames::percussionName(26), nullptr);
+  EXPECT_EQ(MidiNames::percussionName(88), nullptr);
+  EXPECT_NE(MidiNames::gmDrumName(0), nullptr);
+  EXPECT_EQ(MidiNames::gmDrumName(1), nullptr);
   EXPECT_EQ(MidiNames::eventKeys().size(), MidiNames::eventNames().size());
   EXPECT_EQ(MidiNames::metaEventKeys().size(), MidiNames::metaEventNames().size());
   EXPECT_EQ(MidiNames::eventKeyFromName("Note-On"), 0x90);

@@ -1,0 +1,23 @@
+#include "library/library_strings.h"
+
+#include <array>
+#include <utility>
+
+namespace sw {
+
+namespace {
+// Each text ends a line: the diagnosis joins them without separators.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 3> kTexts{{
+    {"BAD_FINDER_TYPE", "The file type or the name extension is not that of a MIDI file (.mid or .kar).\n"},
+    {"BAD_TEMPO_SIGNATURE", "The first tempo or time signature is not on the first track before the first note.\n"},
+    {"MISSING_RESET_MESSAGE", "No GM, GS or XG reset message: players may start in the state of the previous song.\n"},
+}};
+}  // namespace
+
+std::string libraryString(std::string_view key) {
+  for (const auto& [k, text] : kTexts)
+    if (k == key) return std::string(text);
+  return "";
+}
+
+}  // namespace sw

@@ -1,0 +1,12 @@
+// The English texts the browser shows for a file's defects, under their keys.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace sw {
+
+// The text of a key, or "" for a key without one.
+std::string libraryString(std::string_view key);
+
+}  // namespace sw

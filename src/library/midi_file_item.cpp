@@ -1,0 +1,241 @@
+#include "library/midi_file_item.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+#include "base/finder_info.h"
+#include "base/log.h"
+#include "base/plist_attribute.h"
+#include "library/library_strings.h"
+#include "smf/midi_sequence.h"
+#include "smf/smf_image.h"
+#include "text/encoding_manager.h"
+#include "text/text_conversion.h"
+
+namespace sw {
+
+MidiFileItem::MidiFileItem(std::string path, FileSystemItem* parent) : FileSystemItem(std::move(path), parent) {
+  doDiscardChanges();
+  readSavedEncoding();
+}
+
+MidiFileItem::~MidiFileItem() = default;
+
+std::unique_ptr<FileSystemItem> MidiFileItem::makeChild(const std::string& name) {
+  return std::make_unique<MidiFileItem>(name, this);
+}
+
+bool MidiFileItem::isDisplayable(OSStatus* status) {
+  if (status) *status = noErr;
+  if (isInvisible()) return false;
+  if (isDirectory()) return true;
+  // Symbolic links stand where the other platform has aliases: they are not listed.
+  struct stat info {};
+  if (::lstat(fullPath().c_str(), &info) == 0 && S_ISLNK(info.st_mode)) return false;
+  const FinderInfo codes = FinderInfo::read(fullPath());
+  fdType_ = codes.type;
+  fdCreator_ = codes.creator;
+  const OSStatus result = updateInfo();
+  if (status) *status = result;
+  return result == noErr;
+}
+
+OSStatus MidiFileItem::updateInfo() {
+  SMFImage image;
+  const OSStatus status = readSMFFile(fullPath(), image);
+  if (status != noErr) return status;
+  if (eventList_) {
+    getInfo(*eventList_, info_);  // shows the cached sequence's unsaved changes
+  } else {
+    OSStatus buildStatus = noErr;
+    MidiSequence scan(image, kSMFLoadInfoScan, &buildStatus);
+    getInfo(scan, info_);
+  }
+  refreshFileSize();
+  return noErr;
+}
+
+OSStatus MidiFileItem::reload() {
+  eventList_.reset();
+  const OSStatus status = updateInfo();
+  if (status != noErr) return status;
+  readSavedEncoding();
+  doDiscardChanges();
+  return noErr;
+}
+
+// ---- Column values
+
+std::optional<std::string> MidiFileItem::type() const {
+  if (!isFile()) return std::nullopt;
+  return fourCCString(fdType_);
+}
+
+std::optional<std::string> MidiFileItem::creator() const {
+  if (!isFile()) return std::nullopt;
+  return fourCCString(fdCreator_);
+}
+
+std::optional<int> MidiFileItem::format() const {
+  if (!isFile()) return std::nullopt;
+  return info_.numTracks < 2 ? 0 : 1;
+}
+
+std::optional<int> MidiFileItem::tracks() const {
+  if (!isFile()) return std::nullopt;
+  return info_.numTracks;
+}
+
+std::optional<int> MidiFileItem::division() const {
+  if (!isFile()) return std::nullopt;
+  return info_.division;
+}
+
+std::optional<std::string> MidiFileItem::resetSysEx() const {
+  if (!isFile()) return std::nullopt;
+  return std::string(pascalBytes(info_.sysex));
+}
+
+std::optional<std::string> MidiFileItem::karType() const {
+  if (!isFile()) return std::nullopt;
+  return fourCCString(info_.karaokeType);
+}
+
+std::string MidiFileItem::hasChords() const { return isFile() && info_.hasChords ? "YES" : ""; }
+
+std::optional<std::string> MidiFileItem::decoded(const PascalString& text) const {
+  if (!isFile()) return std::nullopt;
+  std::string utf8;
+  convertToUTF8(pascalBytes(text), encoding(), utf8, ConversionMode::Lossy);
+  return utf8;
+}
+
+std::optional<std::string> MidiFileItem::sequenceName() const { return decoded(info_.seqName); }
+std::optional<std::string> MidiFileItem::title() const { return decoded(info_.title); }
+std::optional<std::string> MidiFileItem::author() const { return decoded(info_.author); }
+std::optional<std::string> MidiFileItem::copyright() const { return decoded(info_.copyright); }
+
+std::optional<int> MidiFileItem::tempo() const {
+  if (!isFile()) return std::nullopt;
+  return info_.bpm;
+}
+
+uint32_t MidiFileItem::durationMSecs() const { return isFile() ? info_.duration : 0; }
+
+std::optional<std::string> MidiFileItem::duration() const {
+  if (!isFile()) return std::nullopt;
+  const auto seconds = uint32_t(float(info_.duration) / 1000.0f);
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1u:%.2u", seconds / 60, seconds % 60);
+  return std::string(text);
+}
+
+std::string MidiFileItem::bugExplanation() const {
+  if (!isFile()) return "";
+  std::string text;
+  std::string extension;
+  const std::string shown = name();
+  if (const size_t dot = shown.rfind('.'); dot != std::string::npos) extension = shown.substr(dot + 1);
+  std::transform(extension.begin(), extension.end(), extension.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+  // Files on this system rarely carry a type: only a type other than 'Midi' counts.
+  const bool badType = fdType_ != 0 && fdType_ != fourCC("Midi");
+  if (badType || (extension != "mid" && extension != "kar")) text += libraryString("BAD_FINDER_TYPE");
+  if (info_.badTempoSignatureTrack) text += libraryString("BAD_TEMPO_SIGNATURE");
+  if (pascalBytes(info_.sysex).empty()) text += libraryString("MISSING_RESET_MESSAGE");
+  return text;
+}
+
+// ---- Sequence cache
+
+MidiSequence* MidiFileItem::eventList() {
+  if (!eventList_) {
+    OSStatus status = noErr;
+    auto sequence = std::make_unique<MidiSequence>(fullPath(), kSMFLoadFull, &status);
+    // A file damaged part way keeps what was read; one that does not read at all gives null.
+    if (status == noErr || sequence->count() > 0) eventList_ = std::move(sequence);
+  }
+  return eventList_.get();
+}
+
+// ---- Encoding
+
+StringEncoding MidiFileItem::encoding() const {
+  if (encoding_) return *encoding_;
+  return EncodingManager::defaultStringEncoding();
+}
+
+void MidiFileItem::readSavedEncoding() {
+  if (!isFile()) {
+    encoding_.reset();
+    return;
+  }
+  const std::optional<int64_t> saved = readNumberAttribute(fullPath(), kEncodingAttribute);
+  if (saved && *saved >= 0 && *saved <= int64_t(UINT32_MAX) && isSupportedEncoding(StringEncoding(*saved)))
+    encoding_ = StringEncoding(*saved);
+  else
+    encoding_.reset();
+}
+
+// ---- Edits
+
+void MidiFileItem::setEdit(std::string& field, std::string text) {
+  field = std::move(text);
+  isDirty_ = true;
+}
+
+std::optional<std::string> MidiFileItem::editedString(const std::string& edit, OSStatus* status) const {
+  if (status) *status = noErr;
+  if (edit == kUnedited) return std::nullopt;
+  std::string bytes;
+  const OSStatus result = convertFromUTF8(edit, encoding(), bytes, ConversionMode::Strict);
+  if (result != noErr) {
+    if (status) *status = result;
+    return std::nullopt;
+  }
+  return bytes;
+}
+
+OSStatus MidiFileItem::doCommitChanges() {
+  if (!isDirty_) {
+    doDiscardChanges();
+    return noErr;
+  }
+  OSStatus status = noErr;
+  const auto name = editedString(editedSequenceName_, &status);
+  if (status != noErr) return status;
+  const auto title = editedString(editedTitle_, &status);
+  if (status != noErr) return status;
+  const auto author = editedString(editedAuthor_, &status);
+  if (status != noErr) return status;
+  const auto copyright = editedString(editedCopyright_, &status);
+  if (status != noErr) return status;
+  MidiSequence* sequence = eventList();
+  if (!sequence) {
+    SMFImage image;
+    status = readSMFFile(fullPath(), image);
+    return status != noErr ? status : OSStatus(ioErr);
+  }
+  auto view = [](const std::optional<std::string>& s) -> std::optional<std::string_view> {
+    if (!s) return std::nullopt;
+    return std::string_view(*s);
+  };
+  setSeqName(*sequence, view(name), view(title), view(author), view(copyright));
+  status = sequence->writeToFile(fullPath(), false);
+  if (status != noErr) {
+    eventList_.reset();  // the cached sequence holds edits the file does not: read it again
+    return status;
+  }
+  doDiscardChanges();
+  updateInfo();
+  return noErr;
+}
+
+void MidiFileItem::doDiscardChanges() {
+  editedSequenceName_ = editedTitle_ = editedAuthor_ = editedCopyright_ = kUnedited;
+  isDirty_ = false;
+}
+
+}  // namespace sw

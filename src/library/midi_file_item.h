@@ -1,0 +1,102 @@
+// A MIDI file in the browser: its information record and diagnosis, its Finder codes, the
+// text encoding saved for it, a cached sequence, and pending edits of its four texts.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "base/four_char_code.h"
+#include "library/file_system_item.h"
+#include "text/sequence_info.h"
+#include "text/string_encoding.h"
+
+namespace sw {
+
+class MidiSequence;
+
+class MidiFileItem : public FileSystemItem {
+ public:
+  static constexpr const char* kUnedited = "__UNEDITED__";
+  static constexpr const char* kEncodingAttribute = "com.tessary.encoding";
+
+  MidiFileItem(std::string path, FileSystemItem* parent);
+  ~MidiFileItem() override;
+
+  // Invisible entries and symbolic links are left out; folders are listed; a file is listed
+  // when it reads as a Standard MIDI File (`status` then 0, else the reader's status).
+  bool isDisplayable(OSStatus* status) override;
+  // Refreshes the information from the file (or from the cached sequence when there is one).
+  OSStatus updateInfo();
+  // Drops the cached sequence and refreshes; on failure nothing else changes.
+  OSStatus reload();
+
+  const SequenceInfo& info() const { return info_; }
+  FourCharCode fdType() const { return fdType_; }
+  FourCharCode fdCreator() const { return fdCreator_; }
+  void setFinderCodes(FourCharCode type, FourCharCode creator) { fdType_ = type, fdCreator_ = creator; }
+
+  // ---- Column values (nothing for a folder, as the browser shows them)
+  std::optional<std::string> type() const;
+  std::optional<std::string> creator() const;
+  std::optional<int> format() const;  // 0 below two tracks, else 1
+  std::optional<int> tracks() const;
+  std::optional<int> division() const;
+  std::optional<std::string> resetSysEx() const;  // "GM GS " ...
+  std::optional<std::string> karType() const;
+  std::string hasChords() const;  // "YES" or ""
+  std::optional<std::string> sequenceName() const;
+  std::optional<std::string> title() const;
+  std::optional<std::string> author() const;
+  std::optional<std::string> copyright() const;
+  std::optional<int> tempo() const;
+  uint32_t durationMSecs() const;
+  std::optional<std::string> duration() const;  // "m:ss"
+  bool buggy() const { return !bugExplanation().empty(); }
+  std::string bugExplanation() const;
+
+  // ---- The whole file as a sequence, loaded on first use (null when it does not load).
+  MidiSequence* eventList();
+  bool hasCachedEventList() const { return eventList_ != nullptr; }
+
+  // ---- Text encoding: the saved one, else the encoding manager's default.
+  StringEncoding encoding() const;
+  std::optional<StringEncoding> savedEncoding() const { return encoding_; }
+  void readSavedEncoding();
+
+  // ---- Pending edits of the four texts
+  void setSequenceName(std::string text) { setEdit(editedSequenceName_, std::move(text)); }
+  void setTitle(std::string text) { setEdit(editedTitle_, std::move(text)); }
+  void setAuthor(std::string text) { setEdit(editedAuthor_, std::move(text)); }
+  void setCopyright(std::string text) { setEdit(editedCopyright_, std::move(text)); }
+  bool isDirty() const { return isDirty_; }
+  void setDirty(bool dirty) { isDirty_ = dirty; }
+  // The bytes an edit writes: nothing for an unedited field, else the text in the item's
+  // encoding; -8738 in `status` when the text does not fit that encoding.
+  std::optional<std::string> editedString(const std::string& edit, OSStatus* status) const;
+  // Writes the pending edits into the file; on failure they stay pending.
+  OSStatus doCommitChanges();
+  void doDiscardChanges();
+
+ protected:
+  std::unique_ptr<FileSystemItem> makeChild(const std::string& name) override;
+
+ private:
+  void setEdit(std::string& field, std::string text);
+  std::optional<std::string> decoded(const PascalString& text) const;
+  bool isFile() const { return !isDirectory(); }
+
+  SequenceInfo info_{};
+  FourCharCode fdType_ = 0;
+  FourCharCode fdCreator_ = 0;
+  bool isDirty_ = false;
+  std::string editedSequenceName_ = kUnedited;
+  std::string editedTitle_ = kUnedited;
+  std::string editedAuthor_ = kUnedited;
+  std::string editedCopyright_ = kUnedited;
+  std::unique_ptr<MidiSequence> eventList_;
+  std::optional<StringEncoding> encoding_;
+};
+
+}  // namespace sw

@@ -1,0 +1,56 @@
+// Guessing the encoding of a sequence's texts: valid UTF-8 is UTF-8; otherwise, for a long
+// enough sample, ICU's statistical charset detector, trusted only when its answer decodes
+// the sample without loss and says something the default encoding could not.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "smf/midi_sequence.h"
+#include "text/string_encoding.h"
+#include "text/sync_array.h"
+
+namespace sw {
+
+// What the detector made of a sample.
+struct EncodingDetection {
+  StringEncoding encoding = kNoEncoding;  // kNoEncoding when nothing usable was detected
+  std::string charset;                     // the detector's name for it ("Shift_JIS", ...)
+  int32_t confidence = 0;                  // 0 to 100
+  bool lossy = true;       // some byte sequence of the sample did not decode and was replaced
+  std::u16string text;     // the sample decoded (lossy), empty when nothing was detected
+};
+
+// Runs the detector on the sample with lossy conversion allowed. ICU's detector costs about
+// a quarter of a microsecond per byte, so only kDetectionWindow bytes are examined
+// statistically, from just before the first non-ASCII byte; the lossy check covers the
+// whole sample.
+inline constexpr size_t kDetectionWindow = 512;
+EncodingDetection detectEncoding(std::string_view sample);
+
+// The texts of every meta event of types 1 to 9, each followed by LF.
+std::string metaTextBuffer(const MidiSequence::EventVector& events);
+// The bytes of all lyric items joined in order.
+std::string joinedLyrics(const DSyncArray& lyrics);
+
+// The guess: UTF-8, a detected encoding, or kNoEncoding. `lyrics` are the sequence's joined
+// lyric bytes (empty when it has none). A detection counts when it decoded the sample without
+// loss and the text does not fit the encoding the document would use without a guess (see
+// encodingForGuess).
+StringEncoding guessEncoding(const MidiSequence::EventVector& events, std::string_view lyrics,
+                             StringEncoding defaultEncoding = kISOLatin1StringEncoding);
+// The same with the lyric items, joined only when the meta texts are not UTF-8.
+StringEncoding guessEncoding(const MidiSequence::EventVector& events, const DSyncArray& lyrics,
+                             StringEncoding defaultEncoding = kISOLatin1StringEncoding);
+// The same, with the lyrics read from the sequence.
+StringEncoding guessEncoding(const MidiSequence& sequence, StringEncoding defaultEncoding = kISOLatin1StringEncoding);
+
+// The encoding a newly opened document uses: the guess, or on kNoEncoding the default
+// encoding (ISO Latin 1 when the default is UTF-8).
+StringEncoding encodingForGuess(StringEncoding guess, StringEncoding defaultEncoding);
+
+// True when every character of the text exists in the encoding (false for an unsupported one).
+bool canRepresent(std::u16string_view text, StringEncoding encoding);
+
+}  // namespace sw

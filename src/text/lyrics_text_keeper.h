@@ -1,0 +1,26 @@
+// The text keeper of the format conversions: lyrics and chords are read in whatever dialect
+// the file uses, removed, and written back uniformly (lyric events with a CR event at each
+// line end, chords as text events); the sequence name is kept as the basic keeper keeps it.
+#pragma once
+
+#include "smf/sequence_transforms.h"
+#include "text/sync_array.h"
+
+namespace sw {
+
+class LyricsTextKeeper : public SequenceTextKeeper {
+ public:
+  void keep(const MidiSequence& sequence) override;
+  size_t lyricCount() const override { return lyrics_.size(); }
+  size_t chordCount() const override { return chords_.size(); }
+  void removeLyricsAndChords(MidiSequence& sequence) override;
+  void writeLyricsAndChords(MidiSequence& sequence, uint8_t track) override;
+  void restoreInformation(MidiSequence& sequence) override { information_.restoreInformation(sequence); }
+
+ private:
+  DSyncArray lyrics_;
+  DSyncArray chords_;
+  BasicTextKeeper information_;
+};
+
+}  // namespace sw

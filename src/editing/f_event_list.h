@@ -11,7 +11,9 @@
 // insertFlattenedEventList, insertEventCollection) keeps the view right too.
 //
 // The owner sets the masks (nothing is shown until a track mask is set) and calls filter()
-// whenever a mask or the search changes; the setters do not refilter.
+// whenever a mask or the search changes; the setters do not refilter. The whole-sequence
+// transformations of MidiSequence (convertToZero, changePitch, ...) rebuild the event vector
+// directly: call filter() after them too.
 #pragma once
 
 #include <array>

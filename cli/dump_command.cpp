@@ -1,18 +1,22 @@
 // scorewell-cli dump: every event of one file, one line each.
 #include <cstdio>
 
+#include <sstream>
+
 #include "cli_support.h"
 #include "commands.h"
+#include "editing/f_event_list.h"
+#include "editing/f_midi_event_pointer.h"
+#include "editing/midi_names.h"
 #include "encoding_option.h"
 #include "event_text.h"
 #include "smf/event_description.h"
-#include "smf/midi_sequence.h"
 
 namespace swcli {
 
 namespace {
 const char* kDumpHelp =
-    "Usage: scorewell-cli dump [--encoding NAME|NUMBER] FILE\n"
+    "Usage: scorewell-cli dump [--encoding NAME|NUMBER] [FILTERS] FILE\n"
     "\n"
     "Lists every event of FILE in the order it is held: ticks, measure:beat:tick,\n"
     "time from the start, track, channel (1-16, '-' for meta and system events), kind\n"
@@ -21,13 +25,102 @@ const char* kDumpHelp =
     "\n"
     "  --encoding E   the encoding of meta and sysex texts: a number or a name such as\n"
     "                 shift_jis, cp1251, utf-8 (see 'scorewell-cli encodings');\n"
-    "                 ISO Latin 1 by default\n";
+    "                 ISO Latin 1 by default\n"
+    "\n"
+    "Filters (as the event editor has them; each list is separated by commas):\n"
+    "  --track N,...    only these tracks (1-based)\n"
+    "  --channel N,...  only channel messages of these channels (1-16); meta and sysex\n"
+    "                   events are not affected\n"
+    "  --kind K,...     only these kinds: note-off, note-on, key-pressure, control,\n"
+    "                   program, pressure, pitch-bend, sysex, meta (or a status number)\n"
+    "  --meta M,...     only these meta events: text, copyright, track-name, instrument,\n"
+    "                   lyric, marker, cue, tempo, smpte, time-signature, key-signature,\n"
+    "                   sequencer, ... (or a type number)\n"
+    "                   With --kind or --meta, kinds and meta types not named are hidden.\n"
+    "  --find TEXT      events whose note, value, text or hex bytes contain TEXT (case is\n"
+    "                   ignored; notes are spelled as in the editor: key 60 is C3, flats\n"
+    "                   for black keys; a note name matches from its start; a number\n"
+    "                   matches values, program numbers counted from 1)\n";
+
+std::vector<std::string> splitList(const std::string& text) {
+  std::vector<std::string> items;
+  std::stringstream stream(text);
+  std::string item;
+  while (std::getline(stream, item, ',')) items.push_back(item);
+  if (items.empty()) items.push_back("");
+  return items;
+}
+
+// Numbers from 1 to `limit`, or a message in `error`.
+bool parseNumbers(const std::string& option, const std::string& text, int limit, std::vector<int>& out,
+                  std::string& error) {
+  for (const std::string& item : splitList(text)) {
+    const auto value = parseInteger(item);
+    if (!value || *value < 1 || *value > limit) {
+      error = option + " takes numbers from 1 to " + std::to_string(limit) + ", not '" + item + "'";
+      return false;
+    }
+    out.push_back(int(*value));
+  }
+  return true;
+}
+
+// Sets the list's masks from the filter options; false with a message for bad values.
+bool applyFilters(const Arguments& args, sw::FEventList& list, std::string& error) {
+  list.showEverything();
+  if (auto tracks = args.value("--track")) {
+    std::vector<int> numbers;
+    if (!parseNumbers("--track", *tracks, int(sw::FEventList::TrackMask().size()), numbers, error)) return false;
+    sw::FEventList::TrackMask mask{};
+    for (int t : numbers) mask[size_t(t - 1)] = 1;
+    list.setTrackMask(mask);
+  }
+  if (auto channels = args.value("--channel")) {
+    std::vector<int> numbers;
+    if (!parseNumbers("--channel", *channels, 16, numbers, error)) return false;
+    uint16_t mask = 0;
+    for (int c : numbers) mask = uint16_t(mask | (1u << (c - 1)));
+    list.setChannelMask(mask);
+  }
+  const auto kinds = args.value("--kind"), metas = args.value("--meta");
+  if (kinds || metas) {
+    uint16_t midiMask = 0;
+    sw::FEventList::MetaMask metaMask{};
+    if (kinds) {
+      for (const std::string& item : splitList(*kinds)) {
+        const int status = sw::MidiNames::eventKeyFromName(item);
+        if (status < 0) {
+          error = "unknown event kind '" + item + "'";
+          return false;
+        }
+        if (status == 0xFF) metaMask.fill(1);
+        else midiMask = uint16_t(midiMask | (1u << (status >> 4)));
+      }
+    }
+    if (metas) {
+      for (const std::string& item : splitList(*metas)) {
+        const int type = sw::MidiNames::metaEventKeyFromName(item);
+        if (type < 0) {
+          error = "unknown meta event '" + item + "'";
+          return false;
+        }
+        metaMask[size_t(type)] = 1;
+      }
+    }
+    list.setMidiMask(midiMask);
+    list.setMetaMask(metaMask);
+  }
+  if (auto text = args.value("--find")) list.setSearchString(*text);
+  list.filter();
+  return true;
+}
+
 }  // namespace
 
 int dumpCommand(int argc, char** argv) {
   OptionSpec spec;
   spec.flags = {"--help"};
-  spec.valued = {"--encoding"};
+  spec.valued = {"--encoding", "--track", "--channel", "--kind", "--meta", "--find"};
   spec.aliases = {{"-h", "--help"}};
   Arguments args(argc, argv, spec);
   if (!args.ok()) {
@@ -53,15 +146,24 @@ int dumpCommand(int argc, char** argv) {
   }
   const std::string& path = args.positional()[0];
   sw::OSStatus status;
-  sw::MidiSequence sequence(path, sw::kSMFLoadFull, &status);
+  sw::FEventList sequence(path, sw::kSMFLoadFull, &status);
   if (status != sw::noErr && sequence.count() == 0) {
     reportError(path, status);
     return kExitFailed;
   }
-  std::printf("# %s: %d tracks, division %d, %d events\n", path.c_str(), sequence.numTracks(), sequence.division(),
+  sequence.setEncoding(encoding);
+  std::string filterError;
+  if (!applyFilters(args, sequence, filterError)) {
+    reportUsage("dump", filterError);
+    return kExitUsage;
+  }
+  std::printf("# %s: %d tracks, division %d, %d events", path.c_str(), sequence.numTracks(), sequence.division(),
               sequence.count());
-  std::printf("%9s %-12s %-11s %5s %3s %-26s %s\n", "TICKS", "POSITION", "TIME", "TRACK", "CH", "KIND", "DATA");
-  for (const sw::MidiEvent* event : sequence.events()) {
+  if (sequence.filteredCount() != sequence.count()) std::printf(", %d shown", sequence.filteredCount());
+  std::printf("\n%9s %-12s %-11s %5s %3s %-26s %s\n", "TICKS", "POSITION", "TIME", "TRACK", "CH", "KIND", "DATA");
+  for (int row = 0; row < sequence.filteredCount(); ++row) {
+    const sw::FMidiEventPointer pointer = sequence.objectAtFilteredIndex(row);
+    const sw::MidiEvent* event = pointer.midiEvent();
     int32_t ticks = int32_t(event->ticks());
     sw::MeasureRec m = sequence.measureAtTicks(ticks);
     char position[48];
@@ -69,7 +171,7 @@ int dumpCommand(int argc, char** argv) {
     std::string channel = event->isChannelMessage() ? std::to_string(event->channel() + 1) : "-";
     std::printf("%9u %-12s %-11s %5d %3s %-26s %s\n", event->ticks(), position,
                 minutesSecondsMillis(sequence.microSecondsAtTicks(ticks) / 1e6).c_str(), event->track() + 1,
-                channel.c_str(), sw::eventKindName(*event).c_str(), dumpDataText(*event, encoding).c_str());
+                channel.c_str(), sw::eventKindName(*event).c_str(), dumpDataText(pointer, encoding).c_str());
   }
   if (status != sw::noErr) {
     reportError(path, status, "the file was read up to a damaged event: " + sw::statusDescription(status));

@@ -116,4 +116,22 @@ std::string dumpDataText(const sw::MidiEvent& event, sw::StringEncoding encoding
   return sw::eventDataText(event);
 }
 
+std::string dumpDataText(const sw::MidiEventPointer& pointer, sw::StringEncoding encoding) {
+  const sw::MidiEvent& event = *pointer.midiEvent();
+  if (event.isMeta()) {
+    switch (event.second()) {
+      case 0x00:
+      case 0x4B:
+      case sw::meta::kSMPTEOffset:
+      case sw::meta::kTimeSignature: {
+        const sw::FieldValue third = pointer.third();
+        if (!sw::isEmpty(third)) return escapedForLine(sw::fieldText(third));
+        break;
+      }
+      default: break;
+    }
+  }
+  return dumpDataText(event, encoding);
+}
+
 }  // namespace swcli

@@ -8,6 +8,8 @@
 #include <string>
 
 #include "base/four_char_code.h"
+#include "base/status.h"
+#include "library/batch_run.h"
 #include "library/file_system_item.h"
 #include "text/sequence_info.h"
 #include "text/string_encoding.h"
@@ -78,6 +80,24 @@ class MidiFileItem : public FileSystemItem {
   // Writes the pending edits into the file; on failure they stay pending.
   OSStatus doCommitChanges();
   void doDiscardChanges();
+
+  // ---- Per-file batch methods. Each reads its parameters from the settings store, works on
+  // the cached sequence and writes the file (not under a dry run); an empty Error is success.
+  // Fix, format and karaoke conversion, UTF-8, compand (midi_file_item_format.cpp):
+  Error doFix(const BatchRun& run = {});
+  Error doConvert(const BatchRun& run = {});
+  Error doConvertKaraoke(const BatchRun& run = {});
+  Error doConvertToUTF8(const BatchRun& run = {});
+  Error doCompand(const BatchRun& run = {});
+  // Lyrics and texts (midi_file_item_text.cpp):
+  Error doExtractLyrics(const BatchRun& run = {});
+  Error doMarkersToLyrics(const BatchRun& run = {});
+  Error doLyricsToMarkers(const BatchRun& run = {});
+  Error doSetMetaEventText(const BatchRun& run = {});
+  // Channels, transposition, tracks (midi_file_item_musical.cpp):
+  Error doChangeMIDIChannel(const BatchRun& run = {});
+  Error doTranspose(const BatchRun& run = {});
+  Error doRemoveTrack(const BatchRun& run = {});
 
  protected:
   std::unique_ptr<FileSystemItem> makeChild(const std::string& name) override;

@@ -1,0 +1,21 @@
+// What a per-file batch method needs besides the user defaults: whether it only reports what
+// it would change, and where it tells what it changed.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace sw {
+
+struct BatchRun {
+  // Nothing is written; the method reports what it would change.
+  bool dryRun = false;
+  // One line per change worth telling ("12 events moved to channel 3", "3 texts replaced").
+  std::function<void(const std::string& line)> report;
+
+  void tell(const std::string& line) const {
+    if (report) report(line);
+  }
+};
+
+}  // namespace sw

@@ -36,6 +36,7 @@ Error MidiFileItem::doChangeMIDIChannel(const BatchRun& run) {
   if (!sequence) return edit.error();
   size_t moved = 0;
   if (from != to) {
+    std::lock_guard guard(sequence->lock());  // a player may be walking the cached sequence
     for (MidiEvent* event : sequence->events()) {
       if (!event->isChannelMessage() || event->channel() != from - 1) continue;
       event->setChannel(uint8_t(to - 1));
@@ -61,6 +62,7 @@ Error MidiFileItem::doTranspose(const BatchRun& run) {
     for (const MidiEvent* event : sequence->events())
       if (event->isNoteOn() && (mask & (1u << event->channel()))) ++notes;
     const ChordTransposer transposer = ChordTransposer::forSequence(*sequence);
+    std::lock_guard guard(sequence->lock());
     sequence->changePitch(int(amount), mask, [&](MidiEvent& event, int semitones) {
       if (transposer.transpose(event, semitones)) ++chords;
     });

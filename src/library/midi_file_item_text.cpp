@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <mutex>
 
 #include "base/atomic_file.h"
 #include "base/log.h"
@@ -176,6 +177,7 @@ Error MidiFileItem::doMarkersToLyrics(const BatchRun& run) {
   MidiSequence* sequence = edit.sequence();
   if (!sequence) return edit.error();
   size_t toLyrics = 0, toTexts = 0, emptied = 0;
+  std::unique_lock guard(sequence->lock());  // a player may be walking the cached sequence
   for (MidiEvent* event : sequence->events()) {
     if (event->ticks() == 0 || !event->isMeta(meta::kMarker) || event->metaDataSize() == 0) continue;
     std::string text = metaPayload(*event);
@@ -198,6 +200,7 @@ Error MidiFileItem::doMarkersToLyrics(const BatchRun& run) {
       ++toLyrics;
     }
   }
+  guard.unlock();
   run.tell(plural(toLyrics, "marker", "markers") + " changed into lyrics, " + std::to_string(toTexts) +
            " into texts, " + std::to_string(emptied) + " emptied");
   return edit.write();
@@ -208,6 +211,7 @@ Error MidiFileItem::doLyricsToMarkers(const BatchRun& run) {
   MidiSequence* sequence = edit.sequence();
   if (!sequence) return edit.error();
   size_t fromLyrics = 0, fromTexts = 0;
+  std::unique_lock guard(sequence->lock());
   for (MidiEvent* event : sequence->events()) {
     if (event->ticks() == 0 || event->metaDataSize() == 0) continue;
     const bool lyric = event->isMeta(meta::kLyric);
@@ -223,6 +227,7 @@ Error MidiFileItem::doLyricsToMarkers(const BatchRun& run) {
     setMeta(*event, meta::kMarker, text);
     ++(lyric ? fromLyrics : fromTexts);
   }
+  guard.unlock();
   run.tell(plural(fromLyrics, "lyric", "lyrics") + " and " + plural(fromTexts, "text", "texts") +
            " changed into markers");
   return edit.write();
@@ -283,7 +288,10 @@ Error MidiFileItem::doSetMetaEventText(const BatchRun& run) {
     setMeta(*event, type, "");
     sequence->insertEvent(event, -1);
   }
-  setMeta(*event, type, text);
+  {
+    std::lock_guard guard(sequence->lock());
+    setMeta(*event, type, text);
+  }
   run.tell(metaTypeName(type) + " set to \"" + shown + "\"");
   return edit.write();
 }

@@ -1,11 +1,13 @@
 // Change MIDI channel, Transpose and Remove track on built files.
 #include <unistd.h>
 
+#include "base/plist_attribute.h"
 #include "batch_test_support.h"
 
 namespace {
 
 using batchtest::onDisk;
+using sw::MidiFileItem;
 namespace meta = sw::meta;
 using Strings = std::vector<std::string>;
 
@@ -42,6 +44,7 @@ TEST_F(MusicalCommands, ChangeChannelMovesEveryChannelMessageOnly) {
       .noteOff(0, 1, 62)
       .endOfTrack();
   auto song = item("channels.mid", file);
+  const bool attributes = sw::writeNumberAttribute(song->fullPath(), MidiFileItem::kEncodingAttribute, 8) == sw::noErr;
   const Strings original = dump(*reread(song->fullPath()));
   set("MIDIChannelOld", 1);
   set("MIDIChannelNew", 3);
@@ -57,6 +60,7 @@ TEST_F(MusicalCommands, ChangeChannelMovesEveryChannelMessageOnly) {
     if (line.compare(at + 2, 1, "F") != 0 && line[at + 3] == '0') line[at + 3] = '2';  // channel 1 to 3
   }
   EXPECT_EQ(dump(*reread(song->fullPath())), expected);
+  if (attributes) EXPECT_EQ(sw::readNumberAttribute(song->fullPath(), MidiFileItem::kEncodingAttribute), 8);
 
   set("MIDIChannelNew", 17);  // would wrap onto channel 1
   EXPECT_EQ(song->doChangeMIDIChannel().status, sw::paramErr);

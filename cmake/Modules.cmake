@@ -23,8 +23,7 @@ function(scorewell_tests name)
     return()
   endif()
   add_executable(test_${name} ${sources})
-  target_link_libraries(test_${name} PRIVATE scorewell_test_support ${T_DEPS} GTest::gtest_main)
+  target_link_libraries(test_${name} PRIVATE scorewell_test_config scorewell_test_support ${T_DEPS} GTest::gtest_main)
   gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 60
-                       PROPERTIES ENVIRONMENT "SCOREWELL_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data"
-                                  ENVIRONMENT_MODIFICATION "SCOREWELL_CONFIG_DIR=set:${CMAKE_BINARY_DIR}/test-config")
+                       PROPERTIES ENVIRONMENT "SCOREWELL_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data" TIMEOUT 300)
 endfunction()

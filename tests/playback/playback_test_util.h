@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <condition_variable>
+#include <thread>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -18,6 +20,18 @@
 #include "smf/midi_sequence.h"
 
 namespace swtest {
+
+// Waits for something another thread brings about; false after ten seconds, so that a fault
+// fails the test instead of hanging it.
+template <class Condition>
+bool eventually(Condition condition) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::yield();
+  }
+  return true;
+}
 
 struct Sent {
   std::vector<uint8_t> bytes;

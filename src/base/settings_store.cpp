@@ -366,9 +366,20 @@ void SettingsStore::registerDefaults(const SettingValue::Dictionary& defaults) {
 
 std::optional<SettingValue> SettingsStore::objectForKey(std::string_view key) const {
   std::lock_guard lock(mutex_);
+  if (auto it = runValues_.find(key); it != runValues_.end()) return it->second;
   if (auto it = values_.find(key); it != values_.end()) return it->second;
   if (auto it = defaults_.find(key); it != defaults_.end()) return it->second;
   return std::nullopt;
+}
+
+void SettingsStore::setRunValue(std::string_view key, SettingValue value) {
+  std::lock_guard lock(mutex_);
+  runValues_[std::string(key)] = std::move(value);
+}
+
+void SettingsStore::clearRunValues() {
+  std::lock_guard lock(mutex_);
+  runValues_.clear();
 }
 
 bool SettingsStore::boolForKey(std::string_view key) const {
@@ -405,6 +416,7 @@ SettingValue::Dictionary SettingsStore::dictionaryRepresentation() const {
   std::lock_guard lock(mutex_);
   SettingValue::Dictionary merged = defaults_;
   for (const auto& [key, value] : values_) merged[key] = value;
+  for (const auto& [key, value] : runValues_) merged[key] = value;
   return merged;
 }
 

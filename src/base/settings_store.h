@@ -1,5 +1,6 @@
 // The user-defaults store: typed values by key, kept in one XML property list in the user's
-// configuration folder, with factory defaults that answer for keys the user never set.
+// configuration folder, with factory defaults that answer for keys the user never set and
+// run values (command-line options) that answer before the user's and are never saved.
 //
 // The file is $SCOREWELL_CONFIG_DIR/settings.plist when that variable is set, otherwise
 // $XDG_CONFIG_HOME/scorewell/settings.plist, otherwise ~/.config/scorewell/settings.plist.
@@ -108,6 +109,11 @@ class SettingsStore {
   OSStatus setInteger(std::string_view key, int64_t value) { return setObject(key, value); }
   OSStatus setDouble(std::string_view key, double value) { return setObject(key, value); }
   OSStatus setString(std::string_view key, std::string value) { return setObject(key, std::move(value)); }
+  // A value for this process only (a command-line option): it answers before the user's value
+  // and is never saved.
+  void setRunValue(std::string_view key, SettingValue value);
+  void clearRunValues();
+
   // Removes the user's value (the default answers again) and writes the file.
   OSStatus removeObjectForKey(std::string_view key);
 
@@ -124,6 +130,7 @@ class SettingsStore {
   mutable std::mutex mutex_;
   SettingValue::Dictionary values_;
   SettingValue::Dictionary defaults_;
+  SettingValue::Dictionary runValues_;
 };
 
 }  // namespace sw

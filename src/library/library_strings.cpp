@@ -6,11 +6,13 @@
 namespace sw {
 
 namespace {
-// Each text ends a line: the diagnosis joins them without separators.
-constexpr std::array<std::pair<std::string_view, std::string_view>, 3> kTexts{{
+// Each diagnosis text ends a line: the diagnosis joins them without separators.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 5> kTexts{{
     {"BAD_FINDER_TYPE", "The file type or the name extension is not that of a MIDI file (.mid or .kar).\n"},
     {"BAD_TEMPO_SIGNATURE", "The first tempo or time signature is not on the first track before the first note.\n"},
     {"MISSING_RESET_MESSAGE", "No GM, GS or XG reset message: players may start in the state of the previous song.\n"},
+    {"WARN_BEFORE_PROCESSING_TITLE", "The files will be changed in place."},
+    {"WARN_BEFORE_PROCESSING_MESSAGE", "This command rewrites every file it processes and cannot be undone."},
 }};
 }  // namespace
 

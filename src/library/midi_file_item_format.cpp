@@ -30,6 +30,11 @@ const std::vector<uint8_t> kGMReset{0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
 const std::vector<uint8_t> kGSReset{0xF0, 0x0A, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7};
 const std::vector<uint8_t> kXGReset{0xF0, 0x08, 0x43, 0x10, 0x4C, 0x00, 0x00, 0x7E, 0x00, 0xF7};
 
+// "GM reset added", or under a dry run "GM reset would be added".
+void tellChange(const BatchRun& run, const std::string& subject, const std::string& change) {
+  run.tell(subject + (run.dryRun ? " would be " : " ") + change);
+}
+
 void insertAtStart(MidiSequence& sequence, const std::vector<uint8_t>& bytes) {
   sequence.insertEvent(new MidiEvent(bytes.data(), uint32_t(bytes.size()), 0, 0), -1);
 }
@@ -47,8 +52,8 @@ bool cutAtLongGap(MidiSequence& sequence, const BatchRun& run) {
     const uint32_t ticks = sequence.eventAtIndex(i)->ticks();
     const double gap = sequence.tickDurationAtTicks(int32_t(previous)) * double(ticks - previous);
     if (gap > kMaxGapMicroseconds) {
-      run.tell("cut at tick " + std::to_string(ticks) + " after a gap of " + seconds(gap) + " (" +
-               std::to_string(sequence.count() - i) + " events dropped)");
+      tellChange(run, std::to_string(sequence.count() - i) + " events from tick " + std::to_string(ticks) + " on",
+                 "dropped after a gap of " + seconds(gap));
       sequence.truncateAtIndex(i);
       return true;
     }
@@ -79,18 +84,18 @@ bool fixTempoAndSignature(MidiSequence& sequence, const BatchRun& run) {
   }
   for (MidiEvent* event : moved) sequence.insertEvent(event, -1);
   if (!moved.empty()) {
-    run.tell(std::to_string(moved.size()) + (moved.size() == 1 ? " tempo event" : " tempo events") +
-             " moved to track 1");
+    tellChange(run, std::to_string(moved.size()) + (moved.size() == 1 ? " tempo event" : " tempo events"),
+               "moved to track 1");
     changed = true;
   }
   if (!tempoAtStart) {
     insertAtStart(sequence, kDefaultTempo);
-    run.tell("tempo 120 added at the start");
+    tellChange(run, "tempo 120", "added at the start");
     changed = true;
   }
   if (!signatureAtStart) {
     insertAtStart(sequence, kDefaultSignature);
-    run.tell("time signature 4/4 added at the start");
+    tellChange(run, "time signature 4/4", "added at the start");
     changed = true;
   }
   return changed;
@@ -111,7 +116,7 @@ bool addMissingResets(MidiSequence& sequence, const BatchRun& run) {
                              Reset{"XG", "addXGReset", kXGReset}}) {
     if (found.find(reset.name) != std::string_view::npos || !settings.boolForKey(reset.key)) continue;
     insertAtStart(sequence, reset.bytes);
-    run.tell(std::string(reset.name) + " reset added");
+    tellChange(run, std::string(reset.name) + " reset", "added");
     changed = true;
   }
   return changed;
@@ -131,8 +136,9 @@ Error MidiFileItem::doFix(const BatchRun& run) {
     }
     if (wanted.type != codes.type || wanted.creator != codes.creator) {
       if (run.dryRun) {
-        run.tell("type would be set to 'Midi'" +
-                 (wanted.creator != codes.creator ? ", creator to '" + fourCCString(wanted.creator) + "'" : ""));
+        tellChange(run, "type", "set to 'Midi'" + (wanted.creator != codes.creator
+                                                         ? ", creator to '" + fourCCString(wanted.creator) + "'"
+                                                         : ""));
       } else {
         int failure = 0;
         const OSStatus status = wanted.write(fullPath(), &failure);
@@ -177,7 +183,7 @@ Error MidiFileItem::doConvert(const BatchRun& run) {
       sequence->convertToOne(settings.boolForKey("useGMInstruments"), &keeper);
     else
       sequence->convertToZero(&keeper);
-    run.tell(std::string(run.dryRun ? "would be converted" : "converted") + " to format " + std::to_string(format));
+    tellChange(run, "file", "converted to format " + std::to_string(format));
   }
   const OSStatus status = writeToFileByCompressing(settings.boolForKey("compressed"), run);
   if (run.dryRun) releaseEventList();
@@ -195,8 +201,9 @@ Error MidiFileItem::doConvertKaraoke(const BatchRun& run) {
   sequence->convertToZero();
   XFChordError chordError;
   const bool chordsWritten = setLyrics(*sequence, lyrics, chords, xfChords, 0, &chordError);
-  run.tell(std::string(run.dryRun ? "would get " : "") + std::to_string(lyrics.size()) + " lyric items and " +
-           std::to_string(chords.size()) + (xfChords ? " XF chords" : " chords") + " on one track");
+  tellChange(run, std::to_string(lyrics.size()) + " lyric items and " + std::to_string(chords.size()) +
+                      (xfChords ? " XF chords" : " chords"),
+             "written on one track");
   const OSStatus status = writeToFileByCompressing(false, run);
   if (run.dryRun) releaseEventList();
   if (status != noErr) return error(status, "could not be written: " + statusDescription(status));
@@ -226,8 +233,7 @@ Error MidiFileItem::doConvertToUTF8(const BatchRun& run) {
                    "encoding and retry.");
     changes.emplace_back(event, std::move(utf8));
   }
-  run.tell(std::to_string(changes.size()) + (changes.size() == 1 ? " text" : " texts") +
-           (run.dryRun ? " would be converted" : " converted") + " to UTF-8");
+  tellChange(run, std::to_string(changes.size()) + (changes.size() == 1 ? " text" : " texts"), "converted to UTF-8");
   if (run.dryRun) return {};
   if (!changes.empty()) {
     for (auto& [event, text] : changes)

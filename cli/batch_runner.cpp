@@ -332,8 +332,9 @@ int runBatchCommand(const BatchCommandSpec& spec, int argc, char** argv) {
 
   sw::BatchRun run;
   run.dryRun = dryRun;
+  const bool reportsOnTerminal = ::isatty(STDOUT_FILENO);
   run.report = [&](const std::string& line) {
-    progress.clear();
+    if (reportsOnTerminal) progress.clear();
     std::fprintf(stdout, "%s\n", line.c_str());
     std::fflush(stdout);
   };

@@ -135,9 +135,21 @@ std::string helpText(const BatchCommandSpec& spec) {
   return text;
 }
 
-// Applies one option; an error message when the value does not fit.
-std::string applyOption(const BatchOption& option, bool negated, const std::optional<std::string>& text) {
-  sw::SettingsStore& store = sw::SettingsStore::shared();
+// The settings store for this run: values that do not fit a property list are refused.
+class RunValues {
+ public:
+  void setRunValue(const std::string& key, sw::SettingValue value) {
+    if (sw::SettingsStore::shared().setRunValue(key, std::move(value)) != sw::noErr) refused_ = true;
+  }
+  bool refused() const { return refused_; }
+
+ private:
+  bool refused_ = false;
+};
+
+std::string applyOptionValue(const BatchOption& option, bool negated, const std::optional<std::string>& text,
+                             RunValues& store) {
+  for (const auto& [key, value] : option.alsoSets) store.setRunValue(key, value);
   const std::string shown = "--" + option.name;
   switch (option.kind) {
     case BatchOption::Kind::Bool: store.setRunValue(option.key, !negated); return "";
@@ -172,6 +184,15 @@ std::string applyOption(const BatchOption& option, bool negated, const std::opti
   if (!value) return shown + ": " + (error.empty() ? "bad value" : error);
   store.setRunValue(option.key, *value);
   return "";
+}
+
+// Applies one option; an error message when the value does not fit.
+std::string applyOption(const BatchOption& option, bool negated, const std::optional<std::string>& text) {
+  RunValues store;
+  const std::string error = applyOptionValue(option, negated, text, store);
+  if (error.empty() && store.refused())
+    return "--" + option.name + ": the value cannot be stored (not UTF-8, or control characters)";
+  return error;
 }
 
 bool hasOutputOption(int argc, char** argv) {

@@ -35,6 +35,8 @@ struct BatchOption {
   sw::SettingValue value;       // Flag
   long minimum = 0, maximum = 0;                          // Integer
   std::vector<std::pair<std::string, long>> choices;      // Choice
+  // Further keys the option sets, whatever its value ("--text" also chooses the fixed text).
+  std::vector<std::pair<std::string, sw::SettingValue>> alsoSets;
   // Turns the text into the stored value, or gives nothing and a message (String, Integer).
   std::function<std::optional<sw::SettingValue>(const std::string& text, std::string& error)> parse;
 };

@@ -19,15 +19,23 @@ const char* kUsage =
     "  chord NAME...          chord names spelled back, with their XF chord meta bytes\n"
     "  lyrics FILE            the lyrics of a karaoke file as text, LRC or ChordPro\n"
     "  convert PATH...        rewrite files as SMF format 0 or 1 (IN -o OUT: one file to another)\n"
-    "  transpose IN -o OUT    move notes and chord names by a number of semitones\n"
+    "  transpose PATH...      move notes and chord names by semitones (IN -o OUT: one file)\n"
     "  fix PATH...            repair type, extension, long gaps, tempo and signature, resets\n"
     "  karaoke PATH...        rewrite files as one-track karaoke files with lyric events\n"
     "  utf8 PATH...           convert the texts of files to UTF-8\n"
     "  compand PATH...        rewrite files with or without running status\n"
+    "  extract-lyrics PATH... write the lyrics beside each file as text, LRC or ChordPro\n"
+    "  markers-to-lyrics PATH...  turn marker events into lyric events\n"
+    "  lyrics-to-markers PATH...  turn lyric events into marker events\n"
+    "  set-text PATH...       set a meta-event text, fixed or made from the file name\n"
+    "  channel PATH...        move one MIDI channel's messages to another channel\n"
+    "  remove-track PATH...   remove the track of a given name\n"
     "  encodings              the text encodings, with the enabled list and the default one\n"
     "  play FILE              play a file to a MIDI destination or the built-in synthesizer\n"
     "  ports                  list the MIDI destinations\n"
     "  render FILE -o OUT     play a file through the synthesizer into a WAV file\n"
+    "  settings [KEY [VALUE]] list, show, set or reset (--reset KEY) the settings\n"
+    "  presets [LIST [NAME]]  list, show or delete (--delete LIST NAME) saved presets\n"
     "\n"
     "'scorewell-cli COMMAND --help' tells more about each command.\n";
 
@@ -48,6 +56,8 @@ const Command kCommands[] = {
     {"play", swcli::playCommand},
     {"ports", swcli::portsCommand},
     {"render", swcli::renderCommand},
+    {"settings", swcli::settingsCommand},
+    {"presets", swcli::presetsCommand},
 };
 
 }  // namespace

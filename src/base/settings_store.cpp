@@ -372,16 +372,6 @@ std::optional<SettingValue> SettingsStore::objectForKey(std::string_view key) co
   return std::nullopt;
 }
 
-void SettingsStore::setRunValue(std::string_view key, SettingValue value) {
-  std::lock_guard lock(mutex_);
-  runValues_[std::string(key)] = std::move(value);
-}
-
-void SettingsStore::clearRunValues() {
-  std::lock_guard lock(mutex_);
-  runValues_.clear();
-}
-
 bool SettingsStore::boolForKey(std::string_view key) const {
   auto value = objectForKey(key);
   return value && value->boolValue();
@@ -418,6 +408,23 @@ SettingValue::Dictionary SettingsStore::dictionaryRepresentation() const {
   for (const auto& [key, value] : values_) merged[key] = value;
   for (const auto& [key, value] : runValues_) merged[key] = value;
   return merged;
+}
+
+bool SettingsStore::hasUserValue(std::string_view key) const {
+  std::lock_guard lock(mutex_);
+  return values_.find(key) != values_.end();
+}
+
+OSStatus SettingsStore::setRunValue(std::string_view key, SettingValue value) {
+  if (key.empty() || !isStorableText(key) || !isStorable(value, 1)) return paramErr;
+  std::lock_guard lock(mutex_);
+  runValues_[std::string(key)] = std::move(value);
+  return noErr;
+}
+
+void SettingsStore::removeRunValue(std::string_view key) {
+  std::lock_guard lock(mutex_);
+  if (auto it = runValues_.find(key); it != runValues_.end()) runValues_.erase(it);
 }
 
 OSStatus SettingsStore::setObject(std::string_view key, SettingValue value) {

@@ -1,6 +1,5 @@
 // The user-defaults store: typed values by key, kept in one XML property list in the user's
-// configuration folder, with factory defaults that answer for keys the user never set and
-// run values (command-line options) that answer before the user's and are never saved.
+// configuration folder, with factory defaults that answer for keys the user never set.
 //
 // The file is $SCOREWELL_CONFIG_DIR/settings.plist when that variable is set, otherwise
 // $XDG_CONFIG_HOME/scorewell/settings.plist, otherwise ~/.config/scorewell/settings.plist.
@@ -88,7 +87,7 @@ class SettingsStore {
   // Adds factory defaults; they answer only for keys without a user value and are never saved.
   void registerDefaults(const SettingValue::Dictionary& defaults);
 
-  // The user's value, else the registered default, else nothing.
+  // The run value, else the user's value, else the registered default, else nothing.
   std::optional<SettingValue> objectForKey(std::string_view key) const;
   // Missing values read as false, 0, 0.0, "" and empty containers.
   bool boolForKey(std::string_view key) const;
@@ -97,7 +96,7 @@ class SettingsStore {
   std::string stringForKey(std::string_view key) const;
   SettingValue::Array arrayForKey(std::string_view key) const;
   SettingValue::Dictionary dictionaryForKey(std::string_view key) const;
-  // The user's values merged over the defaults.
+  // The run values and the user's values merged over the defaults.
   SettingValue::Dictionary dictionaryRepresentation() const;
 
   // Sets a value and writes the file. paramErr (nothing changed) for an empty key, for text
@@ -109,13 +108,15 @@ class SettingsStore {
   OSStatus setInteger(std::string_view key, int64_t value) { return setObject(key, value); }
   OSStatus setDouble(std::string_view key, double value) { return setObject(key, value); }
   OSStatus setString(std::string_view key, std::string value) { return setObject(key, std::move(value)); }
-  // A value for this process only (a command-line option): it answers before the user's value
-  // and is never saved.
-  void setRunValue(std::string_view key, SettingValue value);
-  void clearRunValues();
-
   // Removes the user's value (the default answers again) and writes the file.
   OSStatus removeObjectForKey(std::string_view key);
+  // True when the user has a saved value for the key (not only a default or a run value).
+  bool hasUserValue(std::string_view key) const;
+
+  // Values for this process only (the parameters of one command-line run): they answer before
+  // the user's values and defaults and are never written. paramErr as for setObject.
+  OSStatus setRunValue(std::string_view key, SettingValue value);
+  void removeRunValue(std::string_view key);
 
   // Writes the user's values now, creating the folder when needed.
   OSStatus save();

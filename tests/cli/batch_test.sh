@@ -84,6 +84,18 @@ contains "format 1 copy" "$work/out" '"format":1'
 check "karaoke" 0 "$cli" karaoke --yes --chords text "$songs/sub/twinkle.kar"
 check "utf8" 0 "$cli" utf8 --yes --encoding 5 "$songs"
 
+# The text and musical commands run the same way.
+check "extract-lyrics" 0 "$cli" extract-lyrics --format lrc "$songs/sub"
+[ -s "$songs/sub/twinkle.lrc" ] || { echo "FAIL: no twinkle.lrc"; failures=$((failures + 1)); }
+cp "$songs/band.mid" "$work/band-before.mid"
+check "transpose needs --yes" 2 "$cli" transpose --semitones 2 "$songs/band.mid"
+check "transpose -o keeps the one-file form" 0 "$cli" transpose "$songs/band.mid" -o "$work/up.mid" --semitones 2
+same "transpose -o leaves its input" "$songs/band.mid" "$work/band-before.mid"
+check "transpose in place" 0 "$cli" transpose --yes --semitones 2 --channels 1-9,11-16 "$songs/band.mid"
+same "both forms agree" "$songs/band.mid" "$work/up.mid"
+check "bad channel list" 2 "$cli" transpose --yes --channels 0-3 "$songs/band.mid"
+check "text with a control character" 2 "$cli" set-text --text "$(printf 'a\001b')" "$songs/band.mid"
+
 # A file that is not MIDI fails, the others go on; errors reach stderr and the log file.
 printf 'not a midi file' >"$songs/garbage.mid"
 check "one file fails" 1 "$cli" compand --expand --log "$work/log.txt" "$songs/garbage.mid" "$songs/band.mid" "$work/none.mid"

@@ -177,7 +177,7 @@ TEST(BatchEngine, ConfirmationBeforeDestructiveRuns) {
   paths.clear();
   EXPECT_TRUE(unattended.run({&root}, record(paths), true).cancelled);
   EXPECT_TRUE(paths.empty());
-  sw::SettingsStore::shared().clearRunValues();
+  sw::SettingsStore::shared().removeRunValue("warnBeforeDestructiveProcessing");
 }
 
 TEST(BatchLog, LinesAndErrors) {

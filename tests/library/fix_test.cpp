@@ -49,9 +49,15 @@ class SettingsEnvironment : public ::testing::Environment {
 // Settings for one test, cleared afterwards.
 struct RunSettings {
   RunSettings(std::initializer_list<std::pair<const char*, sw::SettingValue>> values) {
-    for (const auto& [key, value] : values) sw::SettingsStore::shared().setRunValue(key, value);
+    for (const auto& [key, value] : values) {
+      EXPECT_EQ(sw::SettingsStore::shared().setRunValue(key, value), sw::noErr);
+      keys.push_back(key);
+    }
   }
-  ~RunSettings() { sw::SettingsStore::shared().clearRunValues(); }
+  ~RunSettings() {
+    for (const std::string& key : keys) sw::SettingsStore::shared().removeRunValue(key);
+  }
+  std::vector<std::string> keys;
 };
 
 const Bytes kGMResetBody{0x7E, 0x7F, 0x09, 0x01, 0xF7};

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <climits>
+#include <cstdlib>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -335,7 +337,15 @@ int runBatchCommand(const BatchCommandSpec& spec, int argc, char** argv) {
       ++unusable;
       continue;
     }
-    auto item = std::make_unique<sw::MidiFileItem>(path, nullptr);
+    // A link to a folder given by name is followed (links inside folders never are); a link
+    // to a file is not, since renaming it would rename the link.
+    std::string itemPath = path;
+    struct stat target {};
+    if (S_ISLNK(info.st_mode) && ::stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) {
+      char resolved[PATH_MAX];
+      if (::realpath(path.c_str(), resolved)) itemPath = resolved;
+    }
+    auto item = std::make_unique<sw::MidiFileItem>(itemPath, nullptr);
     if (!item->isDirectory()) {
       sw::OSStatus status = sw::noErr;
       if (!item->isDisplayable(&status)) {

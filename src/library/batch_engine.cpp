@@ -29,7 +29,7 @@ size_t BatchEngine::countFiles(FileSystemItem& item) {
   if (!item.isDirectory()) return 1;
   if (!item.childrenLoaded()) {
     item.loadChildren();
-    loadedForRun_.push_back(&item);
+    loadedForRun_.insert(&item);
   }
   size_t count = 0;
   for (const auto& child : item.children()) count += countFiles(*child);
@@ -39,7 +39,7 @@ size_t BatchEngine::countFiles(FileSystemItem& item) {
 void BatchEngine::freeLoaded(FileSystemItem& item) {
   if (!item.isDirectory() || !item.childrenLoaded()) return;
   for (const auto& child : item.children()) freeLoaded(*child);
-  if (std::find(loadedForRun_.begin(), loadedForRun_.end(), &item) != loadedForRun_.end()) item.freeChildren();
+  if (loadedForRun_.count(&item)) item.freeChildren();
 }
 
 void BatchEngine::process(FileSystemItem& item) {

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "base/status.h"
@@ -83,7 +84,7 @@ class BatchEngine {
   // State of one run.
   const PerFileMethod* method_ = nullptr;
   const BatchRun* batchRun_ = nullptr;
-  std::vector<FileSystemItem*> loadedForRun_;
+  std::unordered_set<const FileSystemItem*> loadedForRun_;
   BatchResult result_;
 };
 

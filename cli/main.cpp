@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "batch_runner.h"
 #include "cli_support.h"
 #include "commands.h"
 
@@ -17,8 +18,18 @@ const char* kUsage =
     "  write IN -o OUT        read a file and write it back (with or without running status)\n"
     "  chord NAME...          chord names spelled back, with their XF chord meta bytes\n"
     "  lyrics FILE            the lyrics of a karaoke file as text, LRC or ChordPro\n"
-    "  convert IN -o OUT      rewrite a file as SMF format 0 or format 1\n"
-    "  transpose IN -o OUT    move notes and chord names by a number of semitones\n"
+    "  convert PATH...        rewrite files as SMF format 0 or 1 (IN -o OUT: one file to another)\n"
+    "  transpose PATH...      move notes and chord names by semitones (IN -o OUT: one file)\n"
+    "  fix PATH...            repair type, extension, long gaps, tempo and signature, resets\n"
+    "  karaoke PATH...        rewrite files as one-track karaoke files with lyric events\n"
+    "  utf8 PATH...           convert the texts of files to UTF-8\n"
+    "  compand PATH...        rewrite files with or without running status\n"
+    "  extract-lyrics PATH... write the lyrics beside each file as text, LRC or ChordPro\n"
+    "  markers-to-lyrics PATH...  turn marker events into lyric events\n"
+    "  lyrics-to-markers PATH...  turn lyric events into marker events\n"
+    "  set-text PATH...       set a meta-event text, fixed or made from the file name\n"
+    "  channel PATH...        move one MIDI channel's messages to another channel\n"
+    "  remove-track PATH...   remove the track of a given name\n"
     "  encodings              the text encodings, with the enabled list and the default one\n"
     "  play FILE              play a file to a MIDI destination or the built-in synthesizer\n"
     "  ports                  list the MIDI destinations\n"
@@ -61,6 +72,8 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stdout);
     return swcli::kExitOK;
   }
+  for (const swcli::BatchCommandSpec& command : swcli::batchCommands())
+    if (name == command.name) return swcli::runBatchCommand(command, argc - 2, argv + 2);
   for (const Command& command : kCommands)
     if (name == command.name) return command.run(argc - 2, argv + 2);
   std::fprintf(stderr, "scorewell-cli: unknown command '%s'\n%s", name.c_str(), kUsage);

@@ -24,15 +24,15 @@ FinderInfo FinderInfo::read(const std::string& path) {
   return info;
 }
 
-OSStatus FinderInfo::write(const std::string& path) const {
+OSStatus FinderInfo::write(const std::string& path, int* error) const {
   xattr::Bytes value = xattr::get(path, kFinderInfoAttribute).value_or(xattr::Bytes{});
   if (value.size() < 32) value.resize(32, 0);
   writeWord(value, 0, type);
   writeWord(value, 4, creator);
   bool allZero = true;
   for (unsigned char b : value) allZero = allZero && b == 0;
-  if (allZero) return xattr::remove(path, kFinderInfoAttribute);
-  return xattr::set(path, kFinderInfoAttribute, value);
+  if (allZero) return xattr::remove(path, kFinderInfoAttribute, error);
+  return xattr::set(path, kFinderInfoAttribute, value, error);
 }
 
 }  // namespace sw

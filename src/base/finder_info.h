@@ -16,7 +16,8 @@ struct FinderInfo {
 
   static FinderInfo read(const std::string& path);
   // Stores both codes, keeping the other bytes of an existing attribute; both 0 removes it.
-  OSStatus write(const std::string& path) const;
+  // Where given, `error` receives the errno value of a failure (ENOTSUP: no attributes there).
+  OSStatus write(const std::string& path, int* error = nullptr) const;
 };
 
 inline constexpr const char* kFinderInfoAttribute = "com.apple.FinderInfo";

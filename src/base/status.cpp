@@ -12,6 +12,7 @@ std::string statusDescription(OSStatus status) {
     case eofErr: return "the file ends too early";
     case fnfErr: return "the file does not exist";
     case wPrErr: return "the volume is write-protected";
+    case dupFNErr: return "a file of that name exists";
     case paramErr: return "bad parameter";
     case permErr: return "permission denied";
     case memFullErr: return "out of memory";

@@ -16,6 +16,7 @@ enum : OSStatus {
   eofErr = -39,
   fnfErr = -43,
   wPrErr = -44,
+  dupFNErr = -48,  // a file of that name exists
   paramErr = -50,
   permErr = -54,
   memFullErr = -108,

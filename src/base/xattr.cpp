@@ -23,41 +23,66 @@ std::vector<std::string> splitNames(const std::vector<char>& buffer, ssize_t siz
 }
 }  // namespace
 
-std::optional<Bytes> get(const std::string& path, const std::string& name) {
+std::optional<Bytes> get(const std::string& path, const std::string& name, int* error) {
   std::string key = fullName(name);
+  if (error) *error = 0;
   for (int attempt = 0; attempt < 4; ++attempt) {
     ssize_t size = ::lgetxattr(path.c_str(), key.c_str(), nullptr, 0);
-    if (size < 0) return std::nullopt;
+    if (size < 0) {
+      if (error) *error = errno;
+      return std::nullopt;
+    }
     Bytes value(static_cast<size_t>(size));
     ssize_t got = ::lgetxattr(path.c_str(), key.c_str(), value.data(), value.size());
     if (got >= 0) {
       value.resize(size_t(got));
       return value;
     }
-    if (errno != ERANGE) return std::nullopt;  // grew in between: try again
+    if (errno != ERANGE) {  // ERANGE: grew in between, try again
+      if (error) *error = errno;
+      return std::nullopt;
+    }
   }
+  if (error) *error = ERANGE;
   return std::nullopt;
 }
 
-OSStatus set(const std::string& path, const std::string& name, const Bytes& value) {
+OSStatus set(const std::string& path, const std::string& name, const Bytes& value, int* error) {
   std::string key = fullName(name);
-  if (::lsetxattr(path.c_str(), key.c_str(), value.data(), value.size(), 0) != 0) return statusFromErrno(errno);
+  if (error) *error = 0;
+  if (::lsetxattr(path.c_str(), key.c_str(), value.data(), value.size(), 0) != 0) {
+    if (error) *error = errno;
+    return statusFromErrno(errno);
+  }
   return noErr;
 }
 
-OSStatus remove(const std::string& path, const std::string& name) {
+OSStatus remove(const std::string& path, const std::string& name, int* error) {
   std::string key = fullName(name);
-  if (::lremovexattr(path.c_str(), key.c_str()) != 0 && errno != ENODATA) return statusFromErrno(errno);
+  if (error) *error = 0;
+  if (::lremovexattr(path.c_str(), key.c_str()) != 0 && errno != ENODATA) {
+    if (error) *error = errno;
+    return statusFromErrno(errno);
+  }
   return noErr;
 }
 
-std::vector<std::string> list(const std::string& path) {
-  ssize_t size = ::llistxattr(path.c_str(), nullptr, 0);
-  if (size <= 0) return {};
-  std::vector<char> buffer(size_t(size) + 1, 0);
-  size = ::llistxattr(path.c_str(), buffer.data(), buffer.size() - 1);
-  if (size <= 0) return {};
-  return splitNames(buffer, size);
+std::vector<std::string> list(const std::string& path, int* error) {
+  if (error) *error = 0;
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    ssize_t size = ::llistxattr(path.c_str(), nullptr, 0);
+    if (size < 0 && error) *error = errno;
+    if (size <= 0) return {};
+    std::vector<char> buffer(size_t(size) + 1, 0);
+    size = ::llistxattr(path.c_str(), buffer.data(), buffer.size() - 1);
+    if (size >= 0) return splitNames(buffer, size);
+    if (errno != ERANGE) {
+      if (error) *error = errno;
+      return {};
+    }
+  }
+  if (error) *error = ERANGE;
+  return {};
 }
 
 void copyAll(int fromFd, int toFd) {

@@ -81,6 +81,28 @@ class MidiFileItem : public FileSystemItem {
   OSStatus doCommitChanges();
   void doDiscardChanges();
 
+  // Drops the cached sequence without reading the file again.
+  void releaseEventList();
+
+  // ---- Writing (midi_file_item_write.cpp). Under a dry run nothing is written and the run is
+  // told what would be.
+  // Writes the cached sequence over the file, atomically and keeping its permissions,
+  // attributes, type and creator, then refreshes the information (whatever the write gave).
+  // Without a cached sequence nothing is written and the result is 0.
+  OSStatus writeToFileByCompressing(bool compress, const BatchRun& run = {});
+  // Writes UTF-8 text beside the file: the same path with `extension` in place of the file's
+  // (added when it has none), replaced atomically.
+  Error writeToFile(const std::string& text, const std::string& extension, const BatchRun& run = {});
+  // Renames the file to end in "kar" (Soft Karaoke of two or more tracks) or "mid"; an
+  // extension shorter than three characters is kept and the new one added. Never replaces
+  // an existing file.
+  Error fixExtension(const BatchRun& run = {});
+  // The path with its extension replaced, or with one added when it has none.
+  static std::string pathWithExtension(const std::string& path, const std::string& extension);
+  // The path fixExtension gives a file: "kar" or "mid" replacing an extension of three or more
+  // characters, appended otherwise.
+  static std::string correctedPath(const std::string& path, bool karaoke);
+
   // ---- Per-file batch methods. Each reads its parameters from the settings store, works on
   // the cached sequence and writes the file (not under a dry run); an empty Error is success.
   // Fix, format and karaoke conversion, UTF-8, compand (midi_file_item_format.cpp):
@@ -106,6 +128,8 @@ class MidiFileItem : public FileSystemItem {
   friend class BatchEdit;  // drops the cached sequence when a batch write fails
   void setEdit(std::string& field, std::string text);
   std::optional<std::string> decoded(const PascalString& text) const;
+  // An error about this item's file.
+  Error error(OSStatus status, std::string message = "") const;
   bool isFile() const { return !isDirectory(); }
 
   SequenceInfo info_{};

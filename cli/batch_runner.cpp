@@ -1,0 +1,395 @@
+#include "batch_runner.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <climits>
+#include <cstdlib>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "cli_support.h"
+#include "library/batch_defaults.h"
+#include "library/batch_engine.h"
+#include "library/batch_log.h"
+#include "library/midi_file_item.h"
+
+namespace swcli {
+
+namespace {
+
+std::atomic<bool> gInterrupted{false};
+
+extern "C" void onInterrupt(int) {
+  gInterrupted.store(true);
+  // A second Ctrl-C ends the program at once; files stay whole, since each is replaced in one step.
+  std::signal(SIGINT, SIG_DFL);
+}
+
+// Ctrl-C stops the run between two files while this lives.
+class InterruptGuard {
+ public:
+  InterruptGuard() {
+    gInterrupted.store(false);
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;  // no restart: a pending question on the terminal is answered "no"
+    sigaction(SIGINT, &action, &previous_);
+  }
+  ~InterruptGuard() { sigaction(SIGINT, &previous_, nullptr); }
+
+ private:
+  struct sigaction previous_ {};
+};
+
+// The progress line "file n of N: name" on a terminal; other output clears it first.
+class TerminalProgress : public sw::BatchProgress {
+ public:
+  explicit TerminalProgress(bool shown) : shown_(shown) {}
+  void fileStarted(size_t number, size_t total, const std::string& name) override {
+    if (!shown_) return;
+    std::string printable = name;
+    for (char& c : printable)
+      if ((unsigned char)c < 0x20 || c == 0x7F) c = '?';
+    std::fprintf(stderr, "\r\33[Kfile %zu of %zu: %s", number, total, printable.c_str());
+    std::fflush(stderr);
+    lineShown_ = true;
+  }
+  bool shouldContinue() override { return !gInterrupted.load(); }
+  void end(const sw::BatchResult&) override { clear(); }
+  void clear() {
+    if (!lineShown_) return;
+    std::fputs("\r\33[K", stderr);
+    std::fflush(stderr);
+    lineShown_ = false;
+  }
+
+ private:
+  bool shown_;
+  bool lineShown_ = false;
+};
+
+class TerminalConfirmation : public sw::BatchConfirmation {
+ public:
+  explicit TerminalConfirmation(bool yes) : yes_(yes) {}
+  bool confirmDestructive(const std::string& title, const std::string& message) override {
+    if (yes_) return true;
+    std::fprintf(stderr, "%s %s\nContinue? [y/N] ", title.c_str(), message.c_str());
+    std::fflush(stderr);
+    char answer[16] = {};
+    if (!std::fgets(answer, sizeof answer, stdin)) {
+      std::fputc('\n', stderr);
+      return false;
+    }
+    return answer[0] == 'y' || answer[0] == 'Y';
+  }
+
+ private:
+  bool yes_;
+};
+
+std::string describeDefault(const BatchOption& option) {
+  std::optional<sw::SettingValue> value = sw::SettingsStore::shared().objectForKey(option.key);
+  switch (option.kind) {
+    case BatchOption::Kind::Bool: return value && value->boolValue() ? "on" : "off";
+    case BatchOption::Kind::Flag: return value && *value == option.value ? "this" : "";
+    case BatchOption::Kind::Choice: {
+      const long number = value ? long(value->integerValue()) : 0;
+      for (const auto& [word, code] : option.choices)
+        if (code == number) return word;
+      return std::to_string(number);
+    }
+    case BatchOption::Kind::Integer: return std::to_string(value ? value->integerValue() : 0);
+    case BatchOption::Kind::String: return value ? "\"" + value->stringValue() + "\"" : "none";
+  }
+  return "";
+}
+
+std::string helpText(const BatchCommandSpec& spec) {
+  std::string text = "Usage: scorewell-cli " + spec.name + " [OPTIONS] PATH...\n\n" + spec.help + "\n";
+  text += "Options (the current setting in brackets; an option changes it for this run only):\n";
+  for (const BatchOption& option : spec.options) {
+    std::string form = "--" + option.name;
+    if (option.kind == BatchOption::Kind::Bool) form += ", --no-" + option.name;
+    if (option.kind == BatchOption::Kind::Integer || option.kind == BatchOption::Kind::String)
+      form += " " + option.valueName;
+    if (option.kind == BatchOption::Kind::Choice) {
+      form += " ";
+      for (size_t i = 0; i < option.choices.size(); ++i) form += (i ? "|" : "") + option.choices[i].first;
+    }
+    std::string current = describeDefault(option);
+    text += "  " + form + "\n      " + option.help;
+    if (!current.empty() && option.kind != BatchOption::Kind::Flag) text += " [" + current + "]";
+    if (option.kind == BatchOption::Kind::Flag && current == "this") text += " [chosen]";
+    text += "\n";
+  }
+  text +=
+      "  -y, --yes\n      do not ask before rewriting files\n"
+      "  -n, --dry-run\n      change nothing; tell what would change\n"
+      "  --log FILE\n      also append the log of errors to FILE\n"
+      "\nFolders are processed with every MIDI file below them, in name order. Each file is\n"
+      "replaced in one step, keeping its permissions and attributes; Ctrl-C stops after the\n"
+      "current file. Exit status: 0 when every file succeeded, 1 when some failed, 2 for bad usage.\n";
+  return text;
+}
+
+// The settings store for this run: values that do not fit a property list are refused.
+class RunValues {
+ public:
+  void setRunValue(const std::string& key, sw::SettingValue value) {
+    if (sw::SettingsStore::shared().setRunValue(key, std::move(value)) != sw::noErr) refused_ = true;
+  }
+  bool refused() const { return refused_; }
+
+ private:
+  bool refused_ = false;
+};
+
+std::string applyOptionValue(const BatchOption& option, bool negated, const std::optional<std::string>& text,
+                             RunValues& store) {
+  for (const auto& [key, value] : option.alsoSets) store.setRunValue(key, value);
+  const std::string shown = "--" + option.name;
+  switch (option.kind) {
+    case BatchOption::Kind::Bool: store.setRunValue(option.key, !negated); return "";
+    case BatchOption::Kind::Flag: store.setRunValue(option.key, option.value); return "";
+    case BatchOption::Kind::Integer: {
+      if (option.parse) break;
+      auto number = parseInteger(*text);
+      if (!number || *number < option.minimum || *number > option.maximum)
+        return shown + " takes a whole number from " + std::to_string(option.minimum) + " to " +
+               std::to_string(option.maximum);
+      store.setRunValue(option.key, int64_t(*number));
+      return "";
+    }
+    case BatchOption::Kind::Choice: {
+      std::string words;
+      for (const auto& [word, code] : option.choices) {
+        if (*text == word) {
+          store.setRunValue(option.key, int64_t(code));
+          return "";
+        }
+        words += (words.empty() ? "" : ", ") + word;
+      }
+      return shown + " takes one of " + words;
+    }
+    case BatchOption::Kind::String:
+      if (option.parse) break;
+      store.setRunValue(option.key, *text);
+      return "";
+  }
+  std::string error;
+  std::optional<sw::SettingValue> value = option.parse(*text, error);
+  if (!value) return shown + ": " + (error.empty() ? "bad value" : error);
+  store.setRunValue(option.key, *value);
+  return "";
+}
+
+// Applies one option; an error message when the value does not fit.
+std::string applyOption(const BatchOption& option, bool negated, const std::optional<std::string>& text) {
+  RunValues store;
+  const std::string error = applyOptionValue(option, negated, text, store);
+  if (error.empty() && store.refused())
+    return "--" + option.name + ": the value cannot be stored (not UTF-8, or control characters)";
+  return error;
+}
+
+bool hasOutputOption(int argc, char** argv) {
+  for (int i = 0; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--") return false;
+    if (arg == "-o" || arg == "--output" || arg.rfind("--output=", 0) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int runBatchCommand(const BatchCommandSpec& spec, int argc, char** argv) {
+  if (spec.singleFile && hasOutputOption(argc, argv)) return spec.singleFile(argc, argv);
+  sw::registerBatchDefaults();
+
+  bool yes = false, dryRun = false, help = false;
+  std::optional<std::string> logPath;
+  std::vector<std::string> paths;
+  bool onlyPaths = false;
+  for (int i = 0; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (onlyPaths || arg.size() < 2 || arg[0] != '-') {
+      paths.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      onlyPaths = true;
+      continue;
+    }
+    if (arg == "-h" || arg == "--help") {
+      help = true;
+      continue;
+    }
+    if (arg == "-y" || arg == "--yes") {
+      yes = true;
+      continue;
+    }
+    if (arg == "-n" || arg == "--dry-run") {
+      dryRun = true;
+      continue;
+    }
+    std::optional<std::string> inlineValue;
+    if (auto eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+      inlineValue = arg.substr(eq + 1);
+      arg = arg.substr(0, eq);
+    }
+    auto takeValue = [&](std::optional<std::string>& into) {
+      if (inlineValue) {
+        into = inlineValue;
+        return true;
+      }
+      if (i + 1 >= argc) return false;
+      into = argv[++i];
+      return true;
+    };
+    if (arg == "--log") {
+      if (!takeValue(logPath)) {
+        reportUsage(spec.name, "option --log needs a file");
+        return kExitUsage;
+      }
+      continue;
+    }
+    const BatchOption* found = nullptr;
+    bool negated = false;
+    for (const BatchOption& option : spec.options) {
+      if (arg == "--" + option.name) found = &option;
+      if (option.kind == BatchOption::Kind::Bool && arg == "--no-" + option.name) found = &option, negated = true;
+      if (found) break;
+    }
+    if (!found) {
+      reportUsage(spec.name, "unknown option " + arg);
+      return kExitUsage;
+    }
+    const bool valued = found->kind == BatchOption::Kind::Integer || found->kind == BatchOption::Kind::String ||
+                        found->kind == BatchOption::Kind::Choice;
+    std::optional<std::string> value;
+    if (valued && !takeValue(value)) {
+      reportUsage(spec.name, "option " + arg + " needs a value");
+      return kExitUsage;
+    }
+    if (!valued && inlineValue) {
+      reportUsage(spec.name, "option " + arg + " takes no value");
+      return kExitUsage;
+    }
+    if (std::string error = applyOption(*found, negated, value); !error.empty()) {
+      reportUsage(spec.name, error);
+      return kExitUsage;
+    }
+  }
+  if (help) {
+    std::fputs(helpText(spec).c_str(), stdout);
+    return kExitOK;
+  }
+  if (paths.empty()) {
+    reportUsage(spec.name, "give one or more files or folders");
+    return kExitUsage;
+  }
+
+  const bool interactive = ::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO);
+  const bool destructive = !dryRun && spec.destructive && spec.destructive();
+  if (destructive && !yes && !interactive &&
+      sw::SettingsStore::shared().boolForKey("warnBeforeDestructiveProcessing")) {
+    std::fprintf(stderr,
+                 "scorewell-cli %s: this rewrites the files in place; give --yes to run it without a terminal "
+                 "(nothing was changed)\n",
+                 spec.name.c_str());
+    return kExitUsage;
+  }
+
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> logFile(nullptr, std::fclose);
+  if (logPath) {
+    logFile.reset(std::fopen(logPath->c_str(), "a"));
+    if (!logFile) {
+      reportUsage(spec.name, "cannot open the log file " + *logPath + ": " + std::strerror(errno));
+      return kExitUsage;
+    }
+  }
+
+  TerminalProgress progress(::isatty(STDERR_FILENO));
+  sw::BatchLog log;
+  log.addSink([&](const std::string& line) {
+    progress.clear();
+    std::fputs(line.c_str(), stderr);
+  });
+  if (logFile)
+    log.addSink([&](const std::string& line) {
+      std::fputs(line.c_str(), logFile.get());
+      std::fflush(logFile.get());
+    });
+
+  // The files and folders named: what cannot be processed is logged and counted as failed.
+  size_t unusable = 0;
+  std::vector<std::unique_ptr<sw::MidiFileItem>> items;
+  for (const std::string& path : sw::BatchEngine::withoutNestedPaths(paths)) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) {
+      log.logError(sw::Error{sw::fnfErr, path, "does not exist"}, path);
+      ++unusable;
+      continue;
+    }
+    // A link to a folder given by name is followed (links inside folders never are); a link
+    // to a file is not, since renaming it would rename the link.
+    std::string itemPath = path;
+    struct stat target {};
+    if (S_ISLNK(info.st_mode) && ::stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) {
+      char resolved[PATH_MAX];
+      if (::realpath(path.c_str(), resolved)) itemPath = resolved;
+    }
+    auto item = std::make_unique<sw::MidiFileItem>(itemPath, nullptr);
+    if (!item->isDirectory()) {
+      sw::OSStatus status = sw::noErr;
+      if (!item->isDisplayable(&status)) {
+        const std::string why = status != sw::noErr ? "is not a MIDI file: " + sw::statusDescription(status)
+                                                    : "is hidden or a symbolic link: not processed";
+        log.logError(sw::Error{status != sw::noErr ? status : sw::OSStatus(sw::paramErr), path, why}, path);
+        ++unusable;
+        continue;
+      }
+    }
+    items.push_back(std::move(item));
+  }
+  std::vector<sw::MidiFileItem*> roots;
+  for (const auto& item : items) roots.push_back(item.get());
+
+  sw::BatchRun run;
+  run.dryRun = dryRun;
+  const bool reportsOnTerminal = ::isatty(STDOUT_FILENO);
+  run.report = [&](const std::string& line) {
+    if (reportsOnTerminal) progress.clear();
+    std::fprintf(stdout, "%s\n", line.c_str());
+    std::fflush(stdout);
+  };
+  TerminalConfirmation confirmation(yes);
+  sw::BatchEngine engine(log, &progress, &confirmation);
+  engine.setReleasesSequences(true);
+  sw::BatchResult result;
+  {
+    InterruptGuard guard;
+    result = engine.run(roots, spec.method, destructive, run);
+  }
+  progress.clear();
+  if (result.cancelled) {
+    std::fprintf(stderr, "scorewell-cli %s: cancelled; no file was changed\n", spec.name.c_str());
+    return kExitFailed;
+  }
+  const size_t failed = result.failed + unusable;
+  const size_t total = result.total + unusable;
+  const size_t succeeded = result.processed - result.failed;
+  std::string summary = (dryRun ? "dry run: " : "") + std::to_string(total) + (total == 1 ? " file, " : " files, ") +
+                        std::to_string(succeeded) + " succeeded, " + std::to_string(failed) + " failed";
+  if (result.stopped) summary += ", " + std::to_string(result.total - result.processed) + " not processed (stopped)";
+  std::fprintf(stderr, "scorewell-cli %s: %s\n", spec.name.c_str(), summary.c_str());
+  return failed > 0 || result.stopped ? kExitFailed : kExitOK;
+}
+
+}  // namespace swcli

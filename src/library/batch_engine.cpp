@@ -1,0 +1,150 @@
+#include "library/batch_engine.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <exception>
+#include <new>
+#include <set>
+
+#include "base/settings_store.h"
+#include "library/library_strings.h"
+#include "library/midi_file_item.h"
+
+namespace sw {
+
+BatchEngine::BatchEngine(BatchLog& log, BatchProgress* progress, BatchConfirmation* confirmation)
+    : log_(log), progress_(progress), confirmation_(confirmation) {}
+
+bool BatchEngine::keepGoing() {
+  if (stopRequested_.load()) return false;
+  if (progress_ && !progress_->shouldContinue()) {
+    stopRequested_.store(true);
+    return false;
+  }
+  return true;
+}
+
+size_t BatchEngine::countFiles(FileSystemItem& item) {
+  if (!item.isDirectory()) return 1;
+  if (!item.childrenLoaded()) {
+    item.loadChildren();
+    loadedForRun_.insert(&item);
+  }
+  size_t count = 0;
+  for (const auto& child : item.children()) count += countFiles(*child);
+  return count;
+}
+
+void BatchEngine::freeLoaded(FileSystemItem& item) {
+  if (!item.isDirectory() || !item.childrenLoaded()) return;
+  for (const auto& child : item.children()) freeLoaded(*child);
+  if (loadedForRun_.count(&item)) item.freeChildren();
+}
+
+void BatchEngine::process(FileSystemItem& item) {
+  if (!keepGoing()) {
+    result_.stopped = true;
+    return;
+  }
+  if (item.isDirectory()) {
+    for (const auto& child : item.children()) {
+      process(*child);
+      if (result_.stopped) break;
+    }
+    return;
+  }
+  auto* file = dynamic_cast<MidiFileItem*>(&item);
+  if (!file) return;
+  const std::string path = file->fullPath();
+  const std::string shown = BatchLog::abbreviatedPath(path);
+  ++result_.processed;
+  if (progress_) progress_->fileStarted(result_.processed, result_.total, file->name());
+  BatchRun perFile;
+  perFile.dryRun = batchRun_->dryRun;
+  if (batchRun_->report) perFile.report = [&](const std::string& line) { batchRun_->report(shown + ": " + line); };
+  Error error;
+  try {
+    error = (*method_)(*file, perFile);
+  } catch (const std::bad_alloc&) {
+    error = Error{memFullErr, path, statusDescription(memFullErr)};
+  } catch (const std::exception& exception) {
+    error = Error{paramErr, path, exception.what()};
+  }
+  if (releasesSequences_) file->releaseEventList();
+  if (error) {
+    ++result_.failed;
+    // The error may name another file (a side file); the log names the one processed.
+    log_.logError(error, path);
+  }
+}
+
+BatchResult BatchEngine::run(const std::vector<MidiFileItem*>& items, const PerFileMethod& method, bool destructive,
+                             const BatchRun& batchRun) {
+  result_ = {};
+  stopRequested_.store(false);
+  loadedForRun_.clear();
+  if (destructive && SettingsStore::shared().boolForKey("warnBeforeDestructiveProcessing")) {
+    const bool confirmed = confirmation_ && confirmation_->confirmDestructive(
+                                                libraryString("WARN_BEFORE_PROCESSING_TITLE"),
+                                                libraryString("WARN_BEFORE_PROCESSING_MESSAGE"));
+    if (!confirmed) {
+      result_.cancelled = true;
+      return result_;
+    }
+  }
+  // An item below another selected one is processed with its ancestor only.
+  std::set<const FileSystemItem*> selected(items.begin(), items.end());
+  std::vector<MidiFileItem*> roots;
+  for (MidiFileItem* item : items) {
+    if (!item || std::find(roots.begin(), roots.end(), item) != roots.end()) continue;
+    bool nested = false;
+    for (const FileSystemItem* up = item->parent(); up && !nested; up = up->parent()) nested = selected.count(up) > 0;
+    if (!nested) roots.push_back(item);
+  }
+  method_ = &method;
+  batchRun_ = &batchRun;
+  for (MidiFileItem* root : roots) result_.total += countFiles(*root);
+  if (progress_) progress_->begin(result_.total);
+  for (MidiFileItem* root : roots) {
+    process(*root);
+    freeLoaded(*root);
+    if (result_.stopped) break;
+  }
+  for (MidiFileItem* root : roots) freeLoaded(*root);  // those not reached after a stop
+  loadedForRun_.clear();
+  method_ = nullptr;
+  batchRun_ = nullptr;
+  if (progress_) progress_->end(result_);
+  return result_;
+}
+
+std::vector<std::string> BatchEngine::withoutNestedPaths(const std::vector<std::string>& paths) {
+  auto resolved = [](const std::string& path) {
+    char buffer[PATH_MAX];
+    if (::realpath(path.c_str(), buffer)) return std::string(buffer);
+    return path;
+  };
+  std::vector<std::string> real;
+  for (const std::string& path : paths) real.push_back(resolved(path));
+  auto inside = [](const std::string& path, const std::string& folder) {
+    if (path == folder) return true;
+    const std::string prefix = folder == "/" ? folder : folder + "/";
+    return path.size() > prefix.size() && path.compare(0, prefix.size(), prefix) == 0;
+  };
+  std::vector<std::string> kept;
+  for (size_t i = 0; i < paths.size(); ++i) {
+    bool drop = false;
+    for (size_t j = 0; j < paths.size() && !drop; ++j) {
+      if (i == j) continue;
+      if (real[i] == real[j])
+        drop = j < i;  // a repeat: the first one stays
+      else
+        drop = inside(real[i], real[j]);
+    }
+    if (!drop) kept.push_back(paths[i]);
+  }
+  return kept;
+}
+
+}  // namespace sw

@@ -1,0 +1,261 @@
+// The per-file methods that repair a file or change its format: Fix, Convert, Convert to
+// karaoke, Convert to UTF-8 and Compand. Each reads its parameters from the settings store
+// when it runs.
+#include <cerrno>
+#include <cstdio>
+#include <string_view>
+#include <vector>
+
+#include "base/finder_info.h"
+#include "base/plist_attribute.h"
+#include "base/settings_store.h"
+#include "library/midi_file_item.h"
+#include "smf/midi_sequence.h"
+#include "text/lyrics_extractor.h"
+#include "text/lyrics_text_keeper.h"
+#include "text/lyrics_writer.h"
+#include "text/sequence_info.h"
+#include "text/text_conversion.h"
+
+namespace sw {
+
+namespace {
+
+// A gap longer than this between two events (in microseconds) marks the end of the music.
+constexpr double kMaxGapMicroseconds = 600.0 * 1000.0 * 1000.0;
+
+const std::vector<uint8_t> kDefaultTempo{0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20};            // 120 BPM
+const std::vector<uint8_t> kDefaultSignature{0xFF, 0x58, 0x04, 0x04, 0x02, 0x18, 0x08};  // 4/4
+const std::vector<uint8_t> kGMReset{0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
+const std::vector<uint8_t> kGSReset{0xF0, 0x0A, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7};
+const std::vector<uint8_t> kXGReset{0xF0, 0x08, 0x43, 0x10, 0x4C, 0x00, 0x00, 0x7E, 0x00, 0xF7};
+
+// "GM reset added", or under a dry run "GM reset would be added".
+void tellChange(const BatchRun& run, const std::string& subject, const std::string& change) {
+  run.tell(subject + (run.dryRun ? " would be " : " ") + change);
+}
+
+void insertAtStart(MidiSequence& sequence, const std::vector<uint8_t>& bytes) {
+  sequence.insertEvent(new MidiEvent(bytes.data(), uint32_t(bytes.size()), 0, 0), -1);
+}
+
+std::string seconds(double microseconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f s", microseconds / 1e6);
+  return text;
+}
+
+// Cuts the sequence at the first gap longer than ten minutes; true when it cut.
+bool cutAtLongGap(MidiSequence& sequence, const BatchRun& run) {
+  uint32_t previous = 0;
+  for (int i = 0; i < sequence.count(); ++i) {
+    const uint32_t ticks = sequence.eventAtIndex(i)->ticks();
+    const double gap = sequence.tickDurationAtTicks(int32_t(previous)) * double(ticks - previous);
+    if (gap > kMaxGapMicroseconds) {
+      tellChange(run, std::to_string(sequence.count() - i) + " events from tick " + std::to_string(ticks) + " on",
+                 "dropped after a gap of " + seconds(gap));
+      sequence.truncateAtIndex(i);
+      return true;
+    }
+    previous = ticks;
+  }
+  return false;
+}
+
+// Tempo events go to track 0; a tempo and a time signature are added at tick 0 when missing.
+bool fixTempoAndSignature(MidiSequence& sequence, const BatchRun& run) {
+  bool changed = false, tempoAtStart = false, signatureAtStart = false;
+  std::vector<int> misplaced;
+  for (int i = 0; i < sequence.count(); ++i) {
+    const MidiEvent& event = *sequence.eventAtIndex(i);
+    if (event.isMeta(0x51)) {
+      if (event.ticks() == 0) tempoAtStart = true;
+      if (event.track() != 0) misplaced.push_back(i);
+    } else if (event.isMeta(0x58) && event.ticks() == 0) {
+      signatureAtStart = true;
+    }
+  }
+  // The track is part of the order: each one leaves its place and goes in again on track 0.
+  std::vector<MidiEvent*> moved;
+  for (auto it = misplaced.rbegin(); it != misplaced.rend(); ++it) {
+    const MidiEvent& event = *sequence.eventAtIndex(*it);
+    moved.push_back(new MidiEvent(event.data(), event.length(), 0, event.ticks()));
+    sequence.removeObjectAtIndex(*it);
+  }
+  for (MidiEvent* event : moved) sequence.insertEvent(event, -1);
+  if (!moved.empty()) {
+    tellChange(run, std::to_string(moved.size()) + (moved.size() == 1 ? " tempo event" : " tempo events"),
+               "moved to track 1");
+    changed = true;
+  }
+  if (!tempoAtStart) {
+    insertAtStart(sequence, kDefaultTempo);
+    tellChange(run, "tempo 120", "added at the start");
+    changed = true;
+  }
+  if (!signatureAtStart) {
+    insertAtStart(sequence, kDefaultSignature);
+    tellChange(run, "time signature 4/4", "added at the start");
+    changed = true;
+  }
+  return changed;
+}
+
+bool addMissingResets(MidiSequence& sequence, const BatchRun& run) {
+  const SettingsStore& settings = SettingsStore::shared();
+  // The resets present now: the cached sequence may differ from the information last read.
+  const SequenceInfo current = getInfo(sequence);
+  const std::string_view found = pascalBytes(current.sysex);
+  bool changed = false;
+  struct Reset {
+    const char* name;
+    const char* key;
+    const std::vector<uint8_t>& bytes;
+  };
+  for (const Reset& reset : {Reset{"GM", "addGMReset", kGMReset}, Reset{"GS", "addGSReset", kGSReset},
+                             Reset{"XG", "addXGReset", kXGReset}}) {
+    if (found.find(reset.name) != std::string_view::npos || !settings.boolForKey(reset.key)) continue;
+    insertAtStart(sequence, reset.bytes);
+    tellChange(run, std::string(reset.name) + " reset", "added");
+    changed = true;
+  }
+  return changed;
+}
+
+}  // namespace
+
+Error MidiFileItem::doFix(const BatchRun& run) {
+  const SettingsStore& settings = SettingsStore::shared();
+  if (settings.boolForKey("fixExtension")) {
+    FinderInfo codes = FinderInfo::read(fullPath());
+    FinderInfo wanted = codes;
+    wanted.type = fourCC("Midi");
+    if (settings.boolForKey("setCreator")) {
+      const std::string creator = settings.stringForKey("currentCreator");
+      wanted.creator = fourCCFromString(std::string_view(creator).substr(0, 4));
+    }
+    if (wanted.type != codes.type || wanted.creator != codes.creator) {
+      if (run.dryRun) {
+        tellChange(run, "type", "set to 'Midi'" + (wanted.creator != codes.creator
+                                                         ? ", creator to '" + fourCCString(wanted.creator) + "'"
+                                                         : ""));
+      } else {
+        int failure = 0;
+        const OSStatus status = wanted.write(fullPath(), &failure);
+        if (status != noErr && failure != ENOTSUP) return error(status, "type could not be set: " + statusDescription(status));
+        // A file system without attributes keeps no type: the name is what counts there.
+        if (status == noErr) {
+          run.tell("type set to 'Midi'");
+          setFinderCodes(wanted.type, wanted.creator);
+        }
+      }
+    }
+    if (Error failure = fixExtension(run)) return failure;
+  }
+
+  const bool cutGaps = settings.boolForKey("fixBadDeltaTime");
+  const bool fixSignature = settings.boolForKey("fixSignature");
+  const bool addResets = settings.boolForKey("fixMissingResetMessage");
+  if (!cutGaps && !fixSignature && !addResets) return {};
+  MidiSequence* sequence = eventList();
+  if (!sequence) return error(paramErr, "could not be read as a MIDI file");
+  bool changed = false;
+  if (cutGaps) changed = cutAtLongGap(*sequence, run) || changed;
+  if (fixSignature) changed = fixTempoAndSignature(*sequence, run) || changed;
+  if (addResets) changed = addMissingResets(*sequence, run) || changed;
+  if (!changed) return {};
+  const OSStatus status = writeToFileByCompressing(false, run);
+  if (run.dryRun) releaseEventList();  // the repairs stay unwritten: forget them
+  if (status != noErr) return error(status, "could not be written: " + statusDescription(status));
+  return {};
+}
+
+Error MidiFileItem::doConvert(const BatchRun& run) {
+  const SettingsStore& settings = SettingsStore::shared();
+  const int format = settings.integerForKey("formatChosen") == 1 ? 1 : 0;
+  MidiSequence* sequence = eventList();
+  if (!sequence) return error(paramErr, "could not be read as a MIDI file");
+  // A file in the format asked for keeps its events (and its lyrics dialect) as they are.
+  const int current = sequence->numTracks() <= 1 ? 0 : 1;
+  if (current != format) {
+    LyricsTextKeeper keeper;
+    if (format == 1)
+      sequence->convertToOne(settings.boolForKey("useGMInstruments"), &keeper);
+    else
+      sequence->convertToZero(&keeper);
+    tellChange(run, "file", "converted to format " + std::to_string(format));
+  }
+  const OSStatus status = writeToFileByCompressing(settings.boolForKey("compressed"), run);
+  if (run.dryRun) releaseEventList();
+  if (status != noErr) return error(status, "could not be written: " + statusDescription(status));
+  fixExtension(run);  // a failed rename leaves a converted file under its old name
+  return {};
+}
+
+Error MidiFileItem::doConvertKaraoke(const BatchRun& run) {
+  const bool xfChords = SettingsStore::shared().integerForKey("karaokeFormatChosen") == 1;
+  MidiSequence* sequence = eventList();
+  if (!sequence) return error(paramErr, "could not be read as a MIDI file");
+  DSyncArray lyrics, chords;
+  getLyricsDSyncs(*sequence, &lyrics, &chords);
+  sequence->convertToZero();
+  XFChordError chordError;
+  const bool chordsWritten = setLyrics(*sequence, lyrics, chords, xfChords, 0, &chordError);
+  tellChange(run, std::to_string(lyrics.size()) + " lyric items and " + std::to_string(chords.size()) +
+                      (xfChords ? " XF chords" : " chords"),
+             "written on one track");
+  const OSStatus status = writeToFileByCompressing(false, run);
+  if (run.dryRun) releaseEventList();
+  if (status != noErr) return error(status, "could not be written: " + statusDescription(status));
+  if (!chordsWritten) {
+    std::string message = "chords not written: " + chordError.description;
+    if (!chordError.suggestion.empty()) message += " " + chordError.suggestion;
+    return error(paramErr, message);
+  }
+  return {};
+}
+
+Error MidiFileItem::doConvertToUTF8(const BatchRun& run) {
+  MidiSequence* sequence = eventList();
+  if (!sequence) return error(paramErr, "could not be read as a MIDI file");
+  const StringEncoding source = encoding();
+  // Every text is converted before any changes, so a text that does not convert leaves the
+  // sequence as it was.
+  std::vector<std::pair<MidiEvent*, std::string>> changes;
+  for (MidiEvent* event : sequence->events()) {
+    if (!event->isMeta() || event->second() < 0x01 || event->second() > 0x09) continue;
+    const std::string_view payload(reinterpret_cast<const char*>(event->metaData()), event->metaDataSize());
+    if (isValidUTF8(payload)) continue;
+    std::string utf8;
+    if (convertToUTF8(payload, source, utf8, ConversionMode::Strict) != noErr)
+      return error(kTextUnsupportedEncodingErr,
+                   "Could not convert from selected source encoding. Please choose the appropriate source "
+                   "encoding and retry.");
+    changes.emplace_back(event, std::move(utf8));
+  }
+  tellChange(run, std::to_string(changes.size()) + (changes.size() == 1 ? " text" : " texts"), "converted to UTF-8");
+  if (run.dryRun) return {};
+  if (!changes.empty()) {
+    for (auto& [event, text] : changes)
+      event->setMetaData(reinterpret_cast<const uint8_t*>(text.data()), uint32_t(text.size()));
+    sequence->setEncoding(kUTF8StringEncoding);
+    const OSStatus status = writeToFileByCompressing(false, run);
+    if (status != noErr) return error(status, "could not be written: " + statusDescription(status));
+  }
+  // The file's texts are UTF-8 from now on: the browser and the editor decode them so.
+  if (writeNumberAttribute(fullPath(), kEncodingAttribute, kUTF8StringEncoding) == noErr)
+    encoding_ = kUTF8StringEncoding;
+  return {};
+}
+
+Error MidiFileItem::doCompand(const BatchRun& run) {
+  const bool compress = SettingsStore::shared().integerForKey("compandAction") == 0;
+  MidiSequence* sequence = eventList();
+  if (!sequence) return error(paramErr, "could not be read as a MIDI file");
+  const OSStatus status = writeToFileByCompressing(compress, run);
+  if (status != noErr) return error(status, "could not be written: " + statusDescription(status));
+  if (!run.dryRun) run.tell(compress ? "written with running status" : "written without running status");
+  return {};
+}
+
+}  // namespace sw

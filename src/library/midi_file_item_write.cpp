@@ -1,0 +1,127 @@
+// Writing a file item back: the sequence over its file, text side files beside it, and the
+// name extension that matches the content.
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <span>
+
+#include "base/atomic_file.h"
+#include "library/midi_file_item.h"
+#include "smf/midi_sequence.h"
+#include "text/lyrics_extractor.h"
+
+namespace sw {
+
+namespace {
+
+std::string lowerCased(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+  return text;
+}
+
+// Where the extension of the last component starts (after its dot), or npos. A leading dot
+// names a hidden file and starts no extension.
+size_t extensionStart(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  const size_t dot = path.find_last_of('.');
+  if (dot == std::string::npos || dot <= nameStart) return std::string::npos;
+  return dot + 1;
+}
+
+std::string lastComponent(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Moves a file without ever replacing one at the destination.
+int moveWithoutReplacing(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return errno;
+  // A file system without the flag: a hard link fails on an existing name as wanted.
+  if (::link(from.c_str(), to.c_str()) != 0) return errno;
+  if (::unlink(from.c_str()) != 0) {
+    const int error = errno;
+    ::unlink(to.c_str());
+    return error;
+  }
+  return 0;
+}
+
+}  // namespace
+
+Error MidiFileItem::error(OSStatus status, std::string message) const {
+  if (message.empty()) message = statusDescription(status);
+  return Error{status, fullPath(), std::move(message)};
+}
+
+void MidiFileItem::releaseEventList() { eventList_.reset(); }
+
+std::string MidiFileItem::pathWithExtension(const std::string& path, const std::string& extension) {
+  const size_t start = extensionStart(path);
+  if (start == std::string::npos) return path + "." + extension;
+  return path.substr(0, start) + extension;
+}
+
+std::string MidiFileItem::correctedPath(const std::string& path, bool karaoke) {
+  const std::string wanted = karaoke ? "kar" : "mid";
+  const size_t start = extensionStart(path);
+  const size_t length = start == std::string::npos ? 0 : path.size() - start;
+  if (length < 3) return path + "." + wanted;
+  return path.substr(0, start) + wanted;
+}
+
+OSStatus MidiFileItem::writeToFileByCompressing(bool compress, const BatchRun& run) {
+  if (!eventList_) return noErr;
+  if (run.dryRun) {
+    run.tell(compress ? "would be written with running status" : "would be written");
+    return noErr;
+  }
+  const OSStatus status = eventList_->writeToFile(fullPath(), compress);
+  updateInfo();
+  return status;
+}
+
+Error MidiFileItem::writeToFile(const std::string& text, const std::string& extension, const BatchRun& run) {
+  const std::string target = pathWithExtension(fullPath(), extension);
+  if (run.dryRun) {
+    run.tell("would write " + lastComponent(target));
+    return {};
+  }
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const OSStatus status = writeFileAtomically(target, std::span(bytes, text.size()));
+  if (status != noErr) return Error{status, target, "could not be written: " + statusDescription(status)};
+  return {};
+}
+
+Error MidiFileItem::fixExtension(const BatchRun& run) {
+  const bool karaoke = info().numTracks >= 2 && info().karaokeType == kSoftKaraokeType;
+  const std::string from = fullPath();
+  const std::string to = correctedPath(from, karaoke);
+  if (lowerCased(to) == lowerCased(from)) return {};  // SONG.MID keeps its name
+  const std::string newName = lastComponent(to);
+  if (run.dryRun) {
+    struct stat existing {};
+    if (::lstat(to.c_str(), &existing) == 0) return error(dupFNErr, "cannot be renamed: " + newName + " exists");
+    run.tell("would be renamed to " + newName);
+    return {};
+  }
+  if (const int failure = moveWithoutReplacing(from, to); failure != 0) {
+    const OSStatus status = failure == EEXIST ? OSStatus(dupFNErr) : statusFromErrno(failure);
+    return error(status, failure == EEXIST ? "cannot be renamed: " + newName + " exists"
+                                           : "cannot be renamed to " + newName + ": " + statusDescription(status));
+  }
+  const std::string& relative = relativePath();
+  const size_t slash = relative.find_last_of('/');
+  setRelativePath(slash == std::string::npos ? newName : relative.substr(0, slash + 1) + newName);
+  run.tell("renamed to " + newName);
+  return {};
+}
+
+}  // namespace sw

@@ -164,8 +164,34 @@ bool EditOperations::insertEvents(const FlattenedEventList& events) {
   return ok;
 }
 
+IndexSet EditOperations::withoutClaimedNoteOffs(const IndexSet& wholeIndexes) const {
+  bool hasNoteOff = false;
+  for (int w : wholeIndexes) hasNoteOff |= w >= 0 && w < list_.count() && list_.eventAtIndex(w)->isNoteOff();
+  if (!hasNoteOff) return wholeIndexes;
+  // Pair every note-on with a note-off of its own, in order, as removal does.
+  std::vector<bool> used(size_t(list_.count()), false);
+  std::vector<int> owner(size_t(list_.count()), -1);
+  for (int i = 0; i < list_.count(); ++i) {
+    const MidiEvent* e = list_.eventAtIndex(i);
+    if (!e->isNoteOn()) continue;
+    const int partner = list_.noteOffIndexForNoteOn(e, i + 1, &used);
+    if (partner < 0) continue;
+    used[size_t(partner)] = true;
+    owner[size_t(partner)] = i;
+  }
+  IndexSet kept;
+  for (int w : wholeIndexes) {
+    if (w < 0 || w >= list_.count()) continue;
+    // An owned note-off goes only as the partner of its note-on: the removal finds that
+    // partner itself (an equal note-off may serve), so naming it too would take two.
+    if (owner[size_t(w)] >= 0) continue;
+    kept.insert(w);
+  }
+  return kept;
+}
+
 bool EditOperations::removeObjectsAtWholeIndexes(const IndexSet& wholeIndexes) {
-  const IndexSet all = list_.removalSetForIndexes(wholeIndexes);
+  const IndexSet all = list_.removalSetForIndexes(withoutClaimedNoteOffs(wholeIndexes));
   if (all.empty()) return true;
   auto patch = std::make_shared<Patch>();
   patch->before = state();

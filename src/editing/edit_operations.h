@@ -77,7 +77,8 @@ class EditOperations {
   // Inserts a flattened list: two records or more at once, a single one at its proposed
   // index. Note-offs are made for the note-ons.
   bool insertEvents(const FlattenedEventList& events);
-  // Removes the events and the partner note-offs of the note-ons among them.
+  // Removes the events and the partner note-offs of the note-ons among them. A note-off whose
+  // note-on stays is left in place: taken alone it would leave that note without an end.
   bool removeObjectsAtWholeIndexes(const IndexSet& wholeIndexes);
 
   // ---- Commands on the selection
@@ -122,6 +123,8 @@ class EditOperations {
   // Records the events created since `firstNewID` as an insertion and registers it.
   void recordInsertion(const ListState& before, uint32_t firstNewID, const std::string& name);
   void selectWholeIndexes(const IndexSet& wholeIndexes);
+  // The set without the note-offs that belong to note-ons.
+  IndexSet withoutClaimedNoteOffs(const IndexSet& wholeIndexes) const;
   void notifyChanged();
 
   FEventList& list_;

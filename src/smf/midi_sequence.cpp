@@ -273,8 +273,16 @@ IndexSet MidiSequence::insertFlattenedEventList(const FlattenedEventList& list) 
   EventVector combined;
   combined.reserve(wholeList_.size() + merged.recordCount());
   size_t j = 0;
-  for (size_t at = merged.begin(); !merged.atEnd(at); at = merged.next(at)) {
-    FlattenedRecord r = merged.record(at);
+  // The walk only moves forward: records are taken by ticks, then track (a list from bytes
+  // need not be sorted, and note-offs of one track may meet records of another), keeping
+  // their list order otherwise.
+  std::vector<FlattenedRecord> records;
+  records.reserve(merged.recordCount());
+  for (size_t at = merged.begin(); !merged.atEnd(at); at = merged.next(at)) records.push_back(merged.record(at));
+  std::stable_sort(records.begin(), records.end(), [](const FlattenedRecord& a, const FlattenedRecord& b) {
+    return a.ticks != b.ticks ? a.ticks < b.ticks : a.track < b.track;
+  });
+  for (const FlattenedRecord& r : records) {
     uint8_t first = r.data.empty() ? 0 : r.data[0];
     int priority = priorityForStatus(first < 0xF0 ? (first & 0xF0) : first, r.data.size() > 1 ? r.data[1] : 0);
     auto before = [&](const MidiEvent* e) {

@@ -408,55 +408,16 @@ bool EditOperations::shift(int64_t newTicks, ShiftRange range) {
 
 // ---------------------------------------------------------------- multiple selection
 
-bool EditOperations::applyChanges(const MidiEventPointer& model, const BulkChange& change,
-                                  const std::function<bool(int, int)>& progress) {
-  if (selection_.empty() || !change.any()) return false;
-  const MidiSequence* modelList = model.parentList();
-  const ListState before = state();
-  if (modelList && modelList->numTracks() > list_.numTracks()) {
-    // The user accepted a new track while editing the copy.
-    EditorFeedback::beep();
-    list_.setNumTracks(modelList->numTracks());
-  }
-
-  const IndexSet selected = list_.wholeIndexesAtIndexes(selection_);
-  IndexSet affected = list_.removalSetForIndexes(selected);
-  affected.insert(selected.begin(), selected.end());
+bool EditOperations::recordChange(const IndexSet& targets, const ListState& before, const std::string& name,
+                                  const std::function<void()>& change) {
+  IndexSet affected = list_.removalSetForIndexes(targets);
+  affected.insert(targets.begin(), targets.end());
   std::vector<PlacedEvent> removed = list_.eventsAtIndexes(affected);
   std::unordered_set<uint32_t> affectedIDs;
   for (int w : affected) affectedIDs.insert(list_.eventAtIndex(w)->eventID());
-  // Rows in filtered order; an event may be re-created by a change to an earlier one (the
-  // note-off of a note-on), so each is looked up again by its ID.
-  std::vector<std::pair<uint32_t, uint32_t>> targets;  // eventID, ticks
-  for (int w : selected) targets.emplace_back(list_.eventAtIndex(w)->eventID(), list_.eventAtIndex(w)->ticks());
   const uint32_t firstNewID = MidiEvent::nextEventID();
-
-  const FieldValue track = int64_t(model.trackPlusOne());
-  const FieldValue channel = int64_t(model.channelPlusOne());
-  const FieldValue second = model.second();
-  const FieldValue third = model.third();
-  int done = 0;
-  for (const auto& [id, ticks] : targets) {
-    if (progress && !progress(done, int(targets.size()))) break;
-    ++done;
-    MidiEvent* event = nullptr;
-    const IndexRange run = list_.indexRangeAtTicks(ticks);
-    for (int w = run.location; w < run.location + run.length; ++w)
-      if (list_.eventAtIndex(w)->eventID() == id) event = list_.eventAtIndex(w);
-    if (!event) continue;
-    FMidiEventPointer pointer(event, &list_);
-    try {
-      const bool sameType = pointer.isSameTypeOfEvent(model);
-      if (change.second && sameType && pointer.isEditableKey(FieldKey::Second)) pointer.setValueForKey(FieldKey::Second, second);
-      if (change.third && sameType && pointer.isEditableKey(FieldKey::Third)) pointer.setValueForKey(FieldKey::Third, third);
-      if (change.channel && pointer.midiEvent()->isChannelMessage() && pointer.isEditableKey(FieldKey::ChannelPlusOne))
-        pointer.setValueForKey(FieldKey::ChannelPlusOne, channel);
-      if (change.track && pointer.isEditableKey(FieldKey::TrackPlusOne)) pointer.setValueForKey(FieldKey::TrackPlusOne, track);
-    } catch (const std::exception& e) {
-      logMessage(e.what());
-    }
-  }
-
+  change();
+  // The changed events are the ones that kept their IDs and the ones re-created.
   IndexSet now;
   for (int i = 0; i < list_.count(); ++i) {
     const uint32_t id = list_.eventAtIndex(i)->eventID();
@@ -470,12 +431,88 @@ bool EditOperations::applyChanges(const MidiEventPointer& model, const BulkChang
   const bool changed = !sameEvents(patch->removed, patch->added) || patch->before.numTracks != patch->after.numTracks;
   if (changed) {
     registerPatch(patch, true);
-    undo_.setActionName("Change");
+    undo_.setActionName(name);
   }
   list_.filter();
   setSelection(list_.indexesAtWholeIndexes(now));
   notifyChanged();
   return changed;
+}
+
+bool EditOperations::setValue(int wholeIndex, FieldKey key, FieldValue value, std::string* error) {
+  auto pointer = list_.objectAtWholeIndex(wholeIndex);
+  if (!pointer) {
+    if (error) *error = "no event at " + std::to_string(wholeIndex);
+    return false;
+  }
+  if (!pointer->isEditableKey(key)) {
+    if (error) *error = std::string("the field ") + fieldKeyName(key) + " of this event cannot be changed";
+    return false;
+  }
+  // Validation may add a track (the user's answer to "Do you want to add a new track?").
+  const ListState before = state();
+  if (!pointer->validateValue(key, value, error)) {
+    restore(before);
+    return false;
+  }
+  bool ok = true;
+  recordChange({wholeIndex}, before, "Change", [&] {
+    try {
+      pointer->setValueForKey(key, value);
+    } catch (const std::exception& e) {
+      if (error) *error = e.what();
+      ok = false;
+    }
+  });
+  return ok;
+}
+
+bool EditOperations::applyChanges(const MidiEventPointer& model, const BulkChange& change,
+                                  const std::function<bool(int, int)>& progress) {
+  if (selection_.empty() || !change.any()) return false;
+  const MidiSequence* modelList = model.parentList();
+  const ListState before = state();
+  if (modelList && modelList->numTracks() > list_.numTracks()) {
+    // The user accepted a new track while editing the copy.
+    EditorFeedback::beep();
+    list_.setNumTracks(modelList->numTracks());
+  }
+  const IndexSet selected = list_.wholeIndexesAtIndexes(selection_);
+  // Rows in filtered order; an event may be re-created by a change to an earlier one (the
+  // note-off of a note-on), so each is looked up again by its ID.
+  std::vector<std::pair<uint32_t, uint32_t>> targets;  // eventID, ticks
+  for (int w : selected) targets.emplace_back(list_.eventAtIndex(w)->eventID(), list_.eventAtIndex(w)->ticks());
+  const FieldValue track = int64_t(model.trackPlusOne());
+  const FieldValue channel = int64_t(model.channelPlusOne());
+  const FieldValue second = model.second();
+  const FieldValue third = model.third();
+
+  return recordChange(selected, before, "Change", [&] {
+    int done = 0;
+    for (const auto& [id, ticks] : targets) {
+      if (progress && !progress(done, int(targets.size()))) break;
+      ++done;
+      MidiEvent* event = nullptr;
+      const IndexRange run = list_.indexRangeAtTicks(ticks);
+      for (int w = run.location; w < run.location + run.length; ++w)
+        if (list_.eventAtIndex(w)->eventID() == id) event = list_.eventAtIndex(w);
+      if (!event) continue;
+      FMidiEventPointer pointer(event, &list_);
+      try {
+        const bool sameType = pointer.isSameTypeOfEvent(model);
+        if (change.second && sameType && pointer.isEditableKey(FieldKey::Second))
+          pointer.setValueForKey(FieldKey::Second, second);
+        if (change.third && sameType && pointer.isEditableKey(FieldKey::Third))
+          pointer.setValueForKey(FieldKey::Third, third);
+        if (change.channel && pointer.midiEvent()->isChannelMessage() && pointer.isEditableKey(FieldKey::ChannelPlusOne))
+          pointer.setValueForKey(FieldKey::ChannelPlusOne, channel);
+        if (change.track && pointer.isEditableKey(FieldKey::TrackPlusOne))
+          pointer.setValueForKey(FieldKey::TrackPlusOne, track);
+      } catch (const std::exception& e) {
+        logMessage(e.what());
+      }
+    }
+  });
 }
 
 }  // namespace sw

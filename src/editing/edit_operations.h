@@ -109,6 +109,10 @@ class EditOperations {
   bool applyChanges(const MidiEventPointer& model, const BulkChange& change,
                     const std::function<bool(int, int)>& progress = {});
 
+  // One field of one event, as the table sets it: the value is validated (and put in its
+  // normal form) first. False with *error on a refused value; one undo step otherwise.
+  bool setValue(int wholeIndex, FieldKey key, FieldValue value, std::string* error = nullptr);
+
   // The rows as tab-separated text: each column's text, images as empty fields, one line a row.
   std::string tabularText(const IndexSet& rows);
 
@@ -123,6 +127,10 @@ class EditOperations {
   // Records the events created since `firstNewID` as an insertion and registers it.
   void recordInsertion(const ListState& before, uint32_t firstNewID, const std::string& name);
   void selectWholeIndexes(const IndexSet& wholeIndexes);
+  // Runs `change` on the events at `targets` (and their note-off partners) and records what
+  // it did as one undo step named `name`; false when nothing changed.
+  bool recordChange(const IndexSet& targets, const ListState& before, const std::string& name,
+                    const std::function<void()>& change);
   // The set without the note-offs that belong to note-ons.
   IndexSet withoutClaimedNoteOffs(const IndexSet& wholeIndexes) const;
   void notifyChanged();

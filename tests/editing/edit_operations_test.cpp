@@ -151,6 +151,24 @@ TEST(EditOperations, EveryEditIsUndoneExactlyAndRedone) {
   });
 }
 
+TEST(EditOperations, SingleFieldChangesAreUndoneExactly) {
+  Document doc(band());
+  auto whole = [&](int row) { return doc.list->wholeIndexAtIndex(row); };
+  expectExactUndo(doc, [&] { EXPECT_TRUE(doc.ops.setValue(whole(doc.noteRow(64)), FieldKey::Ticks, int64_t(100))); });
+  expectExactUndo(doc, [&] {
+    EXPECT_TRUE(doc.ops.setValue(whole(doc.noteRow(67)), FieldKey::Third, std::string("90/30/120")));
+  });
+  expectExactUndo(doc, [&] {
+    EXPECT_TRUE(doc.ops.setValue(whole(doc.rowOf(0xFF, 0x51)), FieldKey::Third, std::string("100")));
+  });
+  std::string error;
+  const size_t steps = doc.undo.undoCount();
+  EXPECT_FALSE(doc.ops.setValue(whole(doc.noteRow(60)), FieldKey::Second, std::string("no note"), &error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(doc.ops.setValue(doc.list->count(), FieldKey::Ticks, int64_t(1)));
+  EXPECT_EQ(doc.undo.undoCount(), steps);
+}
+
 TEST(EditOperations, RemovingANoteOnTakesItsNoteOffAndUndoBringsBothBack) {
   Document doc(band());
   const int before = doc.list->count();

@@ -23,6 +23,7 @@ const char* kUsage =
     "  play FILE              play a file to a MIDI destination or the built-in synthesizer\n"
     "  ports                  list the MIDI destinations\n"
     "  render FILE -o OUT     play a file through the synthesizer into a WAV file\n"
+    "  edit FILE -o OUT       apply a script of edit operations, with undo and redo\n"
     "\n"
     "'scorewell-cli COMMAND --help' tells more about each command.\n";
 
@@ -43,6 +44,7 @@ const Command kCommands[] = {
     {"play", swcli::playCommand},
     {"ports", swcli::portsCommand},
     {"render", swcli::renderCommand},
+    {"edit", swcli::editCommand},
 };
 
 }  // namespace

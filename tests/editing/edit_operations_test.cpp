@@ -386,6 +386,12 @@ TEST(EditOperations, BulkSecondChangesOnlyEventsOfTheModelsType) {
   EXPECT_EQ(doc.list->eventAtIndex(doc.list->wholeIndexAtIndex(doc.rowOf(0xB0, 7)))->third(), 33);
   EXPECT_EQ(doc.list->eventAtIndex(doc.list->wholeIndexAtIndex(doc.rowOf(0xB0, 10)))->third(), 64);  // another controller
   EXPECT_EQ(doc.atRow(doc.noteRow(60))->third(), 100);
+  // A meta model gives no channel.
+  doc.ops.setSelection({doc.rowOf(0xFF, 0x03), doc.noteRow(60)});
+  BulkChange channel;
+  channel.channel = true;
+  EXPECT_FALSE(doc.ops.applyChanges(doc.list->objectAtFilteredIndex(doc.rowOf(0xFF, 0x03)).copy(), channel));
+  EXPECT_EQ(doc.atRow(doc.noteRow(60))->channel(), 0);
   // Nothing to change: no undo step.
   doc.ops.setSelection({doc.rowOf(0xB0, 7)});
   const size_t steps = doc.undo.undoCount();

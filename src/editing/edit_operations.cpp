@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <stdexcept>
 #include <unordered_set>
 
@@ -69,6 +70,11 @@ void EditOperations::setSelection(const IndexSet& rows) {
   selection_.clear();
   for (int row : rows)
     if (row >= 0 && row < list_.filteredCount()) selection_.insert(row);
+}
+
+void EditOperations::dropStaleRows() {
+  // The view may have been refiltered since the selection was set.
+  while (!selection_.empty() && *selection_.rbegin() >= list_.filteredCount()) selection_.erase(std::prev(selection_.end()));
 }
 
 void EditOperations::notifyChanged() {
@@ -214,6 +220,7 @@ bool EditOperations::removeObjectsAtWholeIndexes(const IndexSet& wholeIndexes) {
 // ---------------------------------------------------------------- pasteboard
 
 void EditOperations::copy() {
+  dropStaleRows();
   if (selection_.empty()) return;
   const IndexSet whole = list_.wholeIndexesAtIndexes(selection_);
   pasteboard_.clearContents();
@@ -225,6 +232,7 @@ void EditOperations::copy() {
 }
 
 void EditOperations::cut() {
+  dropStaleRows();
   if (selection_.empty()) return;
   copy();
   undo_.beginUndoGrouping();
@@ -234,6 +242,7 @@ void EditOperations::cut() {
 }
 
 void EditOperations::clear() {
+  dropStaleRows();
   if (selection_.empty()) return;
   removeObjectsAtWholeIndexes(list_.wholeIndexesAtIndexes(selection_));
 }
@@ -254,6 +263,7 @@ std::string EditOperations::tabularText(const IndexSet& rows) {
 }
 
 std::optional<PastePlan> EditOperations::pastePlan() {
+  dropStaleRows();
   const auto bytes = pasteboard_.data(Pasteboard::kEventCollectionType);
   if (!bytes) return std::nullopt;
   auto data = unarchiveEventCollection(*bytes);
@@ -331,6 +341,7 @@ bool EditOperations::paste(const PastePlan& plan) {
 }
 
 bool EditOperations::duplicate() {
+  dropStaleRows();
   if (!selection_.empty()) {
     const IndexSet whole = list_.wholeIndexesAtIndexes(selection_);
     const bool ok = insertEvents(FlattenedEventList(list_.persistentObjectsAtWholeIndexes(whole)));
@@ -365,6 +376,7 @@ std::optional<int32_t> EditOperations::ticksForNewTime(const std::string& text, 
 }
 
 bool EditOperations::shift(int64_t newTicks, ShiftRange range) {
+  dropStaleRows();
   if (selection_.empty()) return false;
   const int w0 = list_.wholeIndexAtIndex(*selection_.begin());
   const MidiEvent* reference = list_.eventAtIndex(w0);
@@ -469,6 +481,7 @@ bool EditOperations::setValue(int wholeIndex, FieldKey key, FieldValue value, st
 
 bool EditOperations::applyChanges(const MidiEventPointer& model, const BulkChange& change,
                                   const std::function<bool(int, int)>& progress) {
+  dropStaleRows();
   if (selection_.empty() || !change.any()) return false;
   const MidiSequence* modelList = model.parentList();
   const ListState before = state();
@@ -484,6 +497,8 @@ bool EditOperations::applyChanges(const MidiEventPointer& model, const BulkChang
   for (int w : selected) targets.emplace_back(list_.eventAtIndex(w)->eventID(), list_.eventAtIndex(w)->ticks());
   const FieldValue track = int64_t(model.trackPlusOne());
   const FieldValue channel = int64_t(model.channelPlusOne());
+  // A meta or sysex model has no channel to give.
+  const bool channelUsable = model.midiEvent()->isChannelMessage();
   const FieldValue second = model.second();
   const FieldValue third = model.third();
 
@@ -504,7 +519,8 @@ bool EditOperations::applyChanges(const MidiEventPointer& model, const BulkChang
           pointer.setValueForKey(FieldKey::Second, second);
         if (change.third && sameType && pointer.isEditableKey(FieldKey::Third))
           pointer.setValueForKey(FieldKey::Third, third);
-        if (change.channel && pointer.midiEvent()->isChannelMessage() && pointer.isEditableKey(FieldKey::ChannelPlusOne))
+        if (change.channel && channelUsable && pointer.midiEvent()->isChannelMessage() &&
+            pointer.isEditableKey(FieldKey::ChannelPlusOne))
           pointer.setValueForKey(FieldKey::ChannelPlusOne, channel);
         if (change.track && pointer.isEditableKey(FieldKey::TrackPlusOne))
           pointer.setValueForKey(FieldKey::TrackPlusOne, track);

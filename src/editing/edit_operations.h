@@ -134,6 +134,7 @@ class EditOperations {
   // The set without the note-offs that belong to note-ons.
   IndexSet withoutClaimedNoteOffs(const IndexSet& wholeIndexes) const;
   void notifyChanged();
+  void dropStaleRows();
 
   FEventList& list_;
   UndoManager& undo_;

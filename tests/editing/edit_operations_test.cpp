@@ -233,6 +233,7 @@ TEST(EditOperations, PasteWithTheTimingOptionPutsEverythingAtThePosition) {
   const auto ticks = doc.ops.ticksForNewTime("003:01:000");
   ASSERT_TRUE(ticks);
   EXPECT_EQ(*ticks, 3840);
+  EXPECT_EQ(doc.ops.measureText(3840 + 480 + 5), "003:02:005");
   plan->position = *ticks;
   plan->keepTiming = false;
   plan->track = 0;

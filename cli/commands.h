@@ -23,6 +23,8 @@ bool convertToFormat(sw::MidiSequence& sequence, int format, bool gmNames);
 int playCommand(int argc, char** argv);
 int portsCommand(int argc, char** argv);
 int renderCommand(int argc, char** argv);
+int settingsCommand(int argc, char** argv);
+int presetsCommand(int argc, char** argv);
 int editCommand(int argc, char** argv);
 
 }  // namespace swcli

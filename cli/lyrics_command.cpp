@@ -28,7 +28,8 @@ const char* kLyricsHelp =
     "                 lrc-enhanced: also a \"<mm:ss.xx>\" tag before each syllable\n"
     "                 chordpro: the text with the chords merged in as \"[Am]\"\n"
     "  --encoding E   the encoding of the file's texts, a number or a name such as\n"
-    "                 shift_jis, cp1251 or latin1 (default: the file's encoding)\n"
+    "                 shift_jis, cp1251 or latin1 (default: the encoding saved with\n"
+    "                 the file, else the one its texts are guessed to be in)\n"
     "  --chords       with txt, lrc and lrc-enhanced, list the chords after the lyrics,\n"
     "                 one \"m:ss.mmm<TAB>chord\" line each (chordpro always has them)\n"
     "\n"
@@ -79,8 +80,8 @@ int lyricsCommand(int argc, char** argv) {
     reportError(path, status, "could not be read as a MIDI file");
     return kExitFailed;
   }
-  if (encoding == sw::kNoEncoding) encoding = sequence.encoding();
-  if (!sw::isSupportedEncoding(encoding)) encoding = sw::kISOLatin1StringEncoding;
+  encoding = textEncodingForFile(path, sequence,
+                                 encoding == sw::kNoEncoding ? std::nullopt : std::optional<sw::StringEncoding>(encoding));
 
   bool wantChords = args.has("--chords") || format == "chordpro";
   sw::DSyncArray lyrics, chords;

@@ -23,6 +23,8 @@ const char* kUsage =
     "  play FILE              play a file to a MIDI destination or the built-in synthesizer\n"
     "  ports                  list the MIDI destinations\n"
     "  render FILE -o OUT     play a file through the synthesizer into a WAV file\n"
+    "  settings [KEY [VALUE]] list, show, set or reset (--reset KEY) the settings\n"
+    "  presets [LIST [NAME]]  list, show or delete (--delete LIST NAME) saved presets\n"
     "  edit FILE -o OUT       apply a script of edit operations, with undo and redo\n"
     "\n"
     "'scorewell-cli COMMAND --help' tells more about each command.\n";
@@ -44,6 +46,8 @@ const Command kCommands[] = {
     {"play", swcli::playCommand},
     {"ports", swcli::portsCommand},
     {"render", swcli::renderCommand},
+    {"settings", swcli::settingsCommand},
+    {"presets", swcli::presetsCommand},
     {"edit", swcli::editCommand},
 };
 

@@ -366,6 +366,7 @@ void SettingsStore::registerDefaults(const SettingValue::Dictionary& defaults) {
 
 std::optional<SettingValue> SettingsStore::objectForKey(std::string_view key) const {
   std::lock_guard lock(mutex_);
+  if (auto it = runValues_.find(key); it != runValues_.end()) return it->second;
   if (auto it = values_.find(key); it != values_.end()) return it->second;
   if (auto it = defaults_.find(key); it != defaults_.end()) return it->second;
   return std::nullopt;
@@ -405,7 +406,25 @@ SettingValue::Dictionary SettingsStore::dictionaryRepresentation() const {
   std::lock_guard lock(mutex_);
   SettingValue::Dictionary merged = defaults_;
   for (const auto& [key, value] : values_) merged[key] = value;
+  for (const auto& [key, value] : runValues_) merged[key] = value;
   return merged;
+}
+
+bool SettingsStore::hasUserValue(std::string_view key) const {
+  std::lock_guard lock(mutex_);
+  return values_.find(key) != values_.end();
+}
+
+OSStatus SettingsStore::setRunValue(std::string_view key, SettingValue value) {
+  if (key.empty() || !isStorableText(key) || !isStorable(value, 1)) return paramErr;
+  std::lock_guard lock(mutex_);
+  runValues_[std::string(key)] = std::move(value);
+  return noErr;
+}
+
+void SettingsStore::removeRunValue(std::string_view key) {
+  std::lock_guard lock(mutex_);
+  if (auto it = runValues_.find(key); it != runValues_.end()) runValues_.erase(it);
 }
 
 OSStatus SettingsStore::setObject(std::string_view key, SettingValue value) {

@@ -87,7 +87,7 @@ class SettingsStore {
   // Adds factory defaults; they answer only for keys without a user value and are never saved.
   void registerDefaults(const SettingValue::Dictionary& defaults);
 
-  // The user's value, else the registered default, else nothing.
+  // The run value, else the user's value, else the registered default, else nothing.
   std::optional<SettingValue> objectForKey(std::string_view key) const;
   // Missing values read as false, 0, 0.0, "" and empty containers.
   bool boolForKey(std::string_view key) const;
@@ -96,7 +96,7 @@ class SettingsStore {
   std::string stringForKey(std::string_view key) const;
   SettingValue::Array arrayForKey(std::string_view key) const;
   SettingValue::Dictionary dictionaryForKey(std::string_view key) const;
-  // The user's values merged over the defaults.
+  // The run values and the user's values merged over the defaults.
   SettingValue::Dictionary dictionaryRepresentation() const;
 
   // Sets a value and writes the file. paramErr (nothing changed) for an empty key, for text
@@ -110,6 +110,13 @@ class SettingsStore {
   OSStatus setString(std::string_view key, std::string value) { return setObject(key, std::move(value)); }
   // Removes the user's value (the default answers again) and writes the file.
   OSStatus removeObjectForKey(std::string_view key);
+  // True when the user has a saved value for the key (not only a default or a run value).
+  bool hasUserValue(std::string_view key) const;
+
+  // Values for this process only (the parameters of one command-line run): they answer before
+  // the user's values and defaults and are never written. paramErr as for setObject.
+  OSStatus setRunValue(std::string_view key, SettingValue value);
+  void removeRunValue(std::string_view key);
 
   // Writes the user's values now, creating the folder when needed.
   OSStatus save();
@@ -124,6 +131,7 @@ class SettingsStore {
   mutable std::mutex mutex_;
   SettingValue::Dictionary values_;
   SettingValue::Dictionary defaults_;
+  SettingValue::Dictionary runValues_;
 };
 
 }  // namespace sw

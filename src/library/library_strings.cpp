@@ -6,11 +6,17 @@
 namespace sw {
 
 namespace {
-// Each text ends a line: the diagnosis joins them without separators.
-constexpr std::array<std::pair<std::string_view, std::string_view>, 3> kTexts{{
+// The defect texts each end a line: the diagnosis joins them without separators.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 8> kTexts{{
     {"BAD_FINDER_TYPE", "The file type or the name extension is not that of a MIDI file (.mid or .kar).\n"},
     {"BAD_TEMPO_SIGNATURE", "The first tempo or time signature is not on the first track before the first note.\n"},
     {"MISSING_RESET_MESSAGE", "No GM, GS or XG reset message: players may start in the state of the previous song.\n"},
+    // The preset pop-up.
+    {"LAST_USED_SETTINGS", "Last Used Settings"},
+    {"SAVE_PRESET", "Save Preset"},
+    {"SAVE_PRESET_AS", "Save Preset As…"},
+    {"RENAME_PRESET", "Rename Preset…"},
+    {"DELETE_PRESET", "Delete Preset"},
 }};
 }  // namespace
 

@@ -1,4 +1,4 @@
-// The English texts the browser shows for a file's defects, under their keys.
+// The English texts the browser shows (a file's defects, the preset pop-up), under their keys.
 #pragma once
 
 #include <string>

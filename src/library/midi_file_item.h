@@ -103,6 +103,7 @@ class MidiFileItem : public FileSystemItem {
   std::unique_ptr<FileSystemItem> makeChild(const std::string& name) override;
 
  private:
+  friend class BatchEdit;  // drops the cached sequence when a batch write fails
   void setEdit(std::string& field, std::string text);
   std::optional<std::string> decoded(const PascalString& text) const;
   bool isFile() const { return !isDirectory(); }

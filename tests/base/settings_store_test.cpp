@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -284,4 +285,59 @@ TEST(SettingsStore, StringWithNulCharacterDoesNotAbort) {
                          "<string>a&#0;b</string></dict></plist>";
   SettingsStore store(path);
   EXPECT_LE(store.stringForKey("k").size(), 3u);
+}
+
+// A write that fails part-way (here: the file-size limit, as a full disk would) keeps the
+// previous file whole and leaves no temporary file behind.
+TEST(SettingsStore, FailedSaveKeepsThePreviousFile) {
+  TempDir dir;
+  std::string path = dir.file("settings.plist");
+  SettingsStore store(path);
+  ASSERT_EQ(store.setInteger("n", 1), noErr);
+  const auto before = swtest::TempDir::read(path);
+
+  rlimit old {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+  auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = 512;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  OSStatus status;
+  {
+    LogRecorder log;
+    status = store.setString("padding", std::string(4096, 'x'));
+    EXPECT_FALSE(log.lines.empty());
+  }
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  ::signal(SIGXFSZ, oldHandler);
+
+  EXPECT_NE(status, noErr);
+  EXPECT_EQ(store.stringForKey("padding").size(), 4096u);  // kept in memory all the same
+  EXPECT_EQ(swtest::TempDir::read(path), before);
+  SettingsStore reread(path);
+  EXPECT_EQ(reread.integerForKey("n"), 1);
+  EXPECT_FALSE(reread.objectForKey("padding"));
+  std::vector<std::string> names;
+  for (auto& entry : std::filesystem::directory_iterator(dir.path())) names.push_back(entry.path().filename());
+  EXPECT_EQ(names, std::vector<std::string>{"settings.plist"});
+}
+
+TEST(SettingsStore, RunValuesAnswerFirstAndAreNeverSaved) {
+  TempDir dir;
+  std::string path = dir.file("settings.plist");
+  SettingsStore store(path);
+  store.registerDefaults({{"transposeAmount", SettingValue(0)}});
+  store.setInteger("transposeAmount", 2);
+  EXPECT_EQ(store.setRunValue("transposeAmount", 7), noErr);
+  EXPECT_EQ(store.setRunValue("", 7), paramErr);
+  EXPECT_EQ(store.integerForKey("transposeAmount"), 7);
+  EXPECT_EQ(store.dictionaryRepresentation().at("transposeAmount"), SettingValue(7));
+  EXPECT_TRUE(store.hasUserValue("transposeAmount"));
+  store.setInteger("other", 1);  // a later save must not carry the run value
+  EXPECT_EQ(SettingsStore(path).integerForKey("transposeAmount"), 2);
+  store.removeRunValue("transposeAmount");
+  EXPECT_EQ(store.integerForKey("transposeAmount"), 2);
+  store.removeObjectForKey("transposeAmount");
+  EXPECT_FALSE(store.hasUserValue("transposeAmount"));
+  EXPECT_EQ(store.integerForKey("transposeAmount"), 0);
 }

@@ -19,7 +19,7 @@ check() {  # check DESCRIPTION EXPECTED-STATUS COMMAND...
   fi
 }
 contains() {  # contains DESCRIPTION FILE PATTERN
-  if ! grep -q -- "$3" "$2"; then
+  if ! grep -qF -- "$3" "$2"; then
     echo "FAIL: $1: no '$3' in"; cat "$2"; failures=$((failures + 1))
   fi
 }
@@ -30,6 +30,14 @@ contains "info lists the karaoke file" "$work/out" "twinkle.kar"
 
 check "info --json" 0 "$cli" info --json "$examples/band.mid"
 contains "json fields" "$work/out" '"format":1,"tracks":3,"division":480'
+contains "json resets" "$work/out" '"resets":["GS"]'
+check "info --long" 0 "$cli" info --long "$examples/sakura.mid" "$examples/twinkle.kar"
+contains "Japanese name found" "$work/out" "さくら"
+contains "karaoke type" "$work/out" " SK "
+contains "defect explained" "$work/out" "No GM, GS or XG reset"
+check "info --encoding" 0 "$cli" info --json --encoding latin1 "$examples/sakura.mid"
+contains "encoding from the option" "$work/out" '"source":"option"'
+
 
 printf 'not a midi file' >"$work/garbage.mid"
 check "info on a file that is not MIDI" 1 "$cli" info "$work/garbage.mid"

@@ -47,8 +47,10 @@ contains "decoded words" "$work/out" "さくら さくら"
 contains "lyric events" "$work/err" "karaoke type: T1"
 check "Shift JIS by number" 0 "$cli" lyrics "$sakura" --encoding 8 --format lrc
 contains "decoded lrc" "$work/out" "[00:03.33]やよいのそらは"
-check "default encoding is the file's" 0 "$cli" lyrics "$sakura"
-lacks "not Shift JIS" "$work/out" "さくら"
+check "without --encoding the texts' encoding is found" 0 "$cli" lyrics "$sakura"
+contains "detected Shift JIS" "$work/out" "さくら"
+check "an explicit encoding wins" 0 "$cli" lyrics "$sakura" --encoding latin1
+lacks "Latin 1 shows other characters" "$work/out" "さくら"
 
 # A lyric chord and a syllable: MThd, then one track with "%Am" and "la" at tick 0.
 printf 'MThd\0\0\0\6\0\0\0\1\1\340MTrk\0\0\0\21\0\377\5\3%%Am\0\377\5\2la\0\377\57\0' >"$work/chords.mid"

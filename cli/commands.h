@@ -25,5 +25,6 @@ int portsCommand(int argc, char** argv);
 int renderCommand(int argc, char** argv);
 int settingsCommand(int argc, char** argv);
 int presetsCommand(int argc, char** argv);
+int editCommand(int argc, char** argv);
 
 }  // namespace swcli

@@ -36,6 +36,7 @@ const char* kUsage =
     "  render FILE -o OUT     play a file through the synthesizer into a WAV file\n"
     "  settings [KEY [VALUE]] list, show, set or reset (--reset KEY) the settings\n"
     "  presets [LIST [NAME]]  list, show or delete (--delete LIST NAME) saved presets\n"
+    "  edit FILE -o OUT       apply a script of edit operations, with undo and redo\n"
     "\n"
     "'scorewell-cli COMMAND --help' tells more about each command.\n";
 
@@ -58,6 +59,7 @@ const Command kCommands[] = {
     {"render", swcli::renderCommand},
     {"settings", swcli::settingsCommand},
     {"presets", swcli::presetsCommand},
+    {"edit", swcli::editCommand},
 };
 
 }  // namespace

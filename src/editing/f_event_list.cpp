@@ -274,6 +274,16 @@ IndexSet FEventList::insertFlattenedEventList(const FlattenedEventList& list) {
   return inserted;
 }
 
+void FEventList::removeEventsAtExactIndexes(const IndexSet& indexes) {
+  MidiSequence::removeEventsAtExactIndexes(indexes);
+  filter();
+}
+
+void FEventList::insertEventsAtExactIndexes(const std::vector<PlacedEvent>& events) {
+  MidiSequence::insertEventsAtExactIndexes(events);
+  filter();
+}
+
 // ---------------------------------------------------------------- pasteboard
 
 std::vector<uint8_t> FEventList::persistentObjectsAtWholeIndexes(const IndexSet& wholeIndexes) const {

@@ -127,13 +127,18 @@ int MidiSequence::bestIndexForEvent(const MidiEvent* event, int proposed) const 
   IndexRange range = indexRangeAtTicks(event->ticks());
   int loc = range.location, len = range.length;
   int priority = priorityOf(*event);
-  bool usable = proposed != -1 && loc <= proposed && proposed <= loc + len;
   if (len == 0) return loc;
   for (int i = loc; i < loc + len; ++i) {
     const MidiEvent* other = wholeList_[size_t(i)];
     if (other->track() > event->track()) return i;
     if (other->track() < event->track()) continue;
-    if (usable) return proposed;
+    // A proposal is taken only inside the run of this track's events at these ticks, so that
+    // a suggestion made for another track cannot break the track order.
+    if (proposed != -1) {
+      int end = i;
+      while (end < loc + len && wholeList_[size_t(end)]->track() == event->track()) ++end;
+      if (i <= proposed && proposed <= end) return proposed;
+    }
     if (priority < priorityOf(*other)) return i;
   }
   return loc + len;
@@ -167,7 +172,29 @@ void MidiSequence::removeObjectAtIndex(int index) {
   delete event;
 }
 
+IndexSet MidiSequence::removalSetForIndexes(const IndexSet& indexes) const {
+  IndexSet result;
+  std::vector<bool> gone(wholeList_.size(), false);
+  for (int i : indexes) {
+    if (i < 0 || i >= count() || gone[size_t(i)]) continue;  // a partner already taken
+    gone[size_t(i)] = true;
+    result.insert(i);
+    int partner = noteOffIndexForNoteOn(wholeList_[size_t(i)], i + 1, &gone);
+    if (partner >= 0) {
+      gone[size_t(partner)] = true;
+      result.insert(partner);
+    }
+  }
+  return result;
+}
+
 void MidiSequence::removeObjectsAtIndexes(const IndexSet& indexes) {
+  std::lock_guard guard(lock_);
+  if (indexes.empty()) return;
+  MidiSequence::removeEventsAtExactIndexes(removalSetForIndexes(indexes));
+}
+
+void MidiSequence::removeEventsAtExactIndexes(const IndexSet& indexes) {
   std::lock_guard guard(lock_);
   if (indexes.empty()) return;
   EventVector kept;
@@ -175,22 +202,41 @@ void MidiSequence::removeObjectsAtIndexes(const IndexSet& indexes) {
   auto next = indexes.begin();
   for (int i = 0; i < count(); ++i) {
     MidiEvent* event = wholeList_[size_t(i)];
-    if (!event) continue;  // a partner already removed
     while (next != indexes.end() && *next < i) ++next;
     if (next != indexes.end() && *next == i) {
-      int partner = noteOffIndexForNoteOn(event, i + 1);
       removedTempoSignature(event);
       delete event;
-      wholeList_[size_t(i)] = nullptr;
-      if (partner >= 0) {
-        delete wholeList_[size_t(partner)];
-        wholeList_[size_t(partner)] = nullptr;
-      }
     } else {
       kept.push_back(event);
     }
   }
   wholeList_.swap(kept);
+}
+
+std::vector<PlacedEvent> MidiSequence::eventsAtIndexes(const IndexSet& indexes) const {
+  std::vector<PlacedEvent> out;
+  out.reserve(indexes.size());
+  for (int i : indexes)
+    if (i >= 0 && i < count()) out.push_back(PlacedEvent{i, *wholeList_[size_t(i)]});
+  return out;
+}
+
+void MidiSequence::insertEventsAtExactIndexes(const std::vector<PlacedEvent>& events) {
+  std::lock_guard guard(lock_);
+  for (const PlacedEvent& placed : events)
+    if (placed.event.track() >= numTracks_)
+      throw std::out_of_range("fatal error while inserting object: track out of range");
+  wholeList_.reserve(wholeList_.size() + events.size());
+  for (const PlacedEvent& placed : events) {
+    auto* event = new MidiEvent(placed.event);
+    insertedTempoSignature(event);
+    wholeList_.insert(wholeList_.begin() + std::clamp(placed.index, 0, count()), event);
+  }
+}
+
+void MidiSequence::restoreMaps(const TempoMap& tempoMap, const SignatureMap& signatureMap) {
+  tempoMap_ = tempoMap;
+  signatureMap_ = signatureMap;
 }
 
 IndexSet MidiSequence::insertEventCollection(std::span<const uint8_t> bytes) {
@@ -220,21 +266,39 @@ IndexSet MidiSequence::insertFlattenedEventList(const FlattenedEventList& list) 
   FlattenedEventList merged = FlattenedEventList::merge(list, noteOffs);
 
   // Walk the existing events once, placing each new record before the cursor; the counter
-  // k is the position of the cursor in the combined list.
+  // k is the position of the cursor in the combined list. Among events of equal ticks the
+  // tracks keep their order; within a track a record goes to its proposed index when that
+  // lies in the run of the track's events there, otherwise after the events of its priority.
   IndexSet inserted;
   EventVector combined;
   combined.reserve(wholeList_.size() + merged.recordCount());
   size_t j = 0;
-  for (size_t at = merged.begin(); !merged.atEnd(at); at = merged.next(at)) {
-    FlattenedRecord r = merged.record(at);
+  // The walk only moves forward: records are taken by ticks, then track (a list from bytes
+  // need not be sorted, and note-offs of one track may meet records of another), keeping
+  // their list order otherwise.
+  std::vector<FlattenedRecord> records;
+  records.reserve(merged.recordCount());
+  for (size_t at = merged.begin(); !merged.atEnd(at); at = merged.next(at)) records.push_back(merged.record(at));
+  std::stable_sort(records.begin(), records.end(), [](const FlattenedRecord& a, const FlattenedRecord& b) {
+    return a.ticks != b.ticks ? a.ticks < b.ticks : a.track < b.track;
+  });
+  for (const FlattenedRecord& r : records) {
     uint8_t first = r.data.empty() ? 0 : r.data[0];
     int priority = priorityForStatus(first < 0xF0 ? (first & 0xF0) : first, r.data.size() > 1 ? r.data[1] : 0);
-    while (j < wholeList_.size()) {
-      const MidiEvent* e = wholeList_[j];
-      int k = int(combined.size());
-      bool advance = e->ticks() < r.ticks ||
-                     (e->ticks() == r.ticks && ((r.proposedIndex == -1 && priorityOf(*e) <= priority) ||
-                                                (r.proposedIndex != -1 && k != r.proposedIndex)));
+    auto before = [&](const MidiEvent* e) {
+      return e->ticks() < r.ticks || (e->ticks() == r.ticks && e->track() < r.track);
+    };
+    while (j < wholeList_.size() && before(wholeList_[j])) combined.push_back(wholeList_[j++]);
+    // The run of existing events with the record's ticks and track starts at the cursor.
+    size_t runEnd = j;
+    while (runEnd < wholeList_.size() && wholeList_[runEnd]->ticks() == r.ticks &&
+           wholeList_[runEnd]->track() == r.track)
+      ++runEnd;
+    const int runStart = int(combined.size());
+    const bool usable = r.proposedIndex != -1 && runStart <= r.proposedIndex &&
+                        r.proposedIndex <= runStart + int(runEnd - j);
+    while (j < runEnd) {
+      bool advance = usable ? int(combined.size()) != r.proposedIndex : priorityOf(*wholeList_[j]) <= priority;
       if (!advance) break;
       combined.push_back(wholeList_[j++]);
     }
@@ -250,20 +314,26 @@ IndexSet MidiSequence::insertFlattenedEventList(const FlattenedEventList& list) 
 
 // ---------------------------------------------------------------- note pairing
 
-int MidiSequence::noteOffIndexForNoteOn(const MidiEvent* noteOn, int start) const {
+int MidiSequence::noteOffIndexForNoteOn(const MidiEvent* noteOn, int start, const std::vector<bool>* skip) const {
   if (!noteOn || noteOn->status() != 0x90) return -1;
   uint32_t offTicks = noteOn->ticks() + noteOn->duration();
   if (start == -1) start = noteOn->duration() ? indexAtTicks(offTicks) : indexOfEvent(noteOn);
   uint8_t key = noteOn->second(), channel = noteOn->channel(), velocity = noteOn->offVelocity();
+  // A note-off on the note-on's own track wins over an equal one on another track, so that
+  // removing a note never takes the note-off of another track's note.
+  int otherTrack = -1;
   for (int i = std::max(start, 0); i < count(); ++i) {
     const MidiEvent* e = wholeList_[size_t(i)];
-    if (!e) continue;
+    if (!e || (skip && size_t(i) < skip->size() && (*skip)[size_t(i)])) continue;
     // Events are ordered by ticks: nothing later can match.
     if (e->ticks() > offTicks) break;
     if (e->status() == 0x80 && e->ticks() == offTicks && e->second() == key && e->channel() == channel &&
-        e->third() == velocity)
-      return i;
+        e->third() == velocity) {
+      if (e->track() == noteOn->track()) return i;
+      if (otherTrack < 0) otherTrack = i;
+    }
   }
+  if (otherTrack >= 0) return otherTrack;
   logMessage("Note off missing for note on at ticks: " + std::to_string(noteOn->ticks()));
   return -1;
 }

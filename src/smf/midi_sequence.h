@@ -19,6 +19,12 @@ namespace sw {
 
 using IndexSet = std::set<int>;
 
+// An event with the position it had (or is to have) in a sequence.
+struct PlacedEvent {
+  int index = 0;
+  MidiEvent event;
+};
+
 struct IndexRange {
   int location = 0;
   int length = 0;
@@ -79,11 +85,23 @@ class MidiSequence {
   int insertNoteOffForNoteOn(const MidiEvent* noteOn);
   virtual void removeObjectAtIndex(int index);
   virtual void removeObjectsAtIndexes(const IndexSet& indexes);
+  // The positions removeObjectsAtIndexes removes for that set: the set and the partner
+  // note-offs of its note-ons.
+  IndexSet removalSetForIndexes(const IndexSet& indexes) const;
+  // Exactly these events, no partners looked for (maps kept in step).
+  virtual void removeEventsAtExactIndexes(const IndexSet& indexes);
+  // Copies of the events at those positions.
+  std::vector<PlacedEvent> eventsAtIndexes(const IndexSet& indexes) const;
+  // A copy of each event, in order, at its index (clamped to the list), nothing else placed
+  // or generated: the inverse of removeEventsAtExactIndexes given the removed events with
+  // their old positions in ascending order. Throws like insertFlattenedEventList.
+  virtual void insertEventsAtExactIndexes(const std::vector<PlacedEvent>& events);
   IndexSet insertEventCollection(std::span<const uint8_t> bytes);
   virtual IndexSet insertFlattenedEventList(const FlattenedEventList& list);
 
   // ---- Note pairing
-  int noteOffIndexForNoteOn(const MidiEvent* noteOn, int startIndex = -1) const;
+  // Positions flagged in `skip` are passed over.
+  int noteOffIndexForNoteOn(const MidiEvent* noteOn, int startIndex = -1, const std::vector<bool>* skip = nullptr) const;
 
   // ---- Maps
   void setTempo(double bpm, int32_t ticks);
@@ -93,6 +111,8 @@ class MidiSequence {
   void setDefaultTimeSignature();
   bool insertedTempoSignature(const MidiEvent* event);
   bool removedTempoSignature(const MidiEvent* event);
+  // Puts back maps saved earlier (undo of edits that touched tempo or signature events).
+  void restoreMaps(const TempoMap& tempoMap, const SignatureMap& signatureMap);
 
   // ---- Time conversions (time_map.cpp)
   double tickDurationAtTicks(int32_t ticks) const;

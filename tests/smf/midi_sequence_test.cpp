@@ -147,3 +147,63 @@ TEST(MidiSequence, BulkInsertionMatchesSingleInsertion) {
   EXPECT_THROW(seq.insertFlattenedEventList(bad), std::out_of_range);
   EXPECT_EQ(seq.count(), 6);
 }
+
+TEST(MidiSequence, ProposedIndexesOnlyPlaceEventsWithinTheirTrack) {
+  // At tick 0: the two meta events on track 0, then a controller on track 1.
+  MidiSequence seq;
+  seq.setNumTracks(2);
+  seq.insertEvent(event({0xB1, 7, 90}, 1, 0));
+  // Proposing the end of the tick (inside track 1's run) for a track 0 event is ignored.
+  std::unique_ptr<MidiEvent> marker(event({0xFF, 0x06, 0x01, 'M'}, 0, 0));
+  EXPECT_EQ(seq.bestIndexForEvent(marker.get(), 3), 2);
+  EXPECT_EQ(seq.bestIndexForEvent(marker.get(), 0), 0);  // inside its own run: taken
+
+  // Records copied from another list carry that list's positions; pasted here they keep the
+  // track order whatever those positions say.
+  MidiSequence other;
+  other.setNumTracks(2);
+  for (int i = 0; i < 4; ++i) other.insertEvent(event({0xB0, uint8_t(i), 1}, 1, 0));
+  FlattenedEventList copied;
+  for (int i = 2; i < other.count(); ++i) copied.add(*other.eventAtIndex(i), i);
+  std::unique_ptr<MidiEvent> first(event({0xFF, 0x06, 0x01, 'A'}, 0, 0));
+  copied.add(*first, 0);  // a track 0 record proposed at position 0
+  seq.insertFlattenedEventList(copied);
+  EXPECT_TRUE(isConsistent(seq));
+  EXPECT_EQ(seq.count(), 8);
+}
+
+TEST(MidiSequence, BulkInsertionSortsRecordsByTicksAndTrack) {
+  // Bytes from outside need not be in order; a note-off of track 0 meets a record of track 1.
+  MidiSequence seq;
+  seq.setNumTracks(2);
+  FlattenedEventList a, b, c;
+  std::unique_ptr<MidiEvent> late(event({0xB1, 7, 1}, 1, 480));
+  std::unique_ptr<MidiEvent> note(event({0x90, 60, 100}, 0, 0, 480, 64));
+  std::unique_ptr<MidiEvent> early(event({0xB1, 7, 2}, 1, 10));
+  a.add(*late);
+  b.add(*note);
+  c.add(*early);
+  std::vector<uint8_t> bytes = a.bytes();
+  bytes.insert(bytes.end(), b.bytes().begin(), b.bytes().end());
+  bytes.insert(bytes.end(), c.bytes().begin(), c.bytes().end());
+  seq.insertEventCollection(bytes);
+  EXPECT_EQ(seq.count(), 6);
+  EXPECT_TRUE(isConsistent(seq));
+}
+
+TEST(MidiSequence, ANoteOnIsPairedWithTheNoteOffOfItsOwnTrack) {
+  // Equal notes on tracks 0 and 1: removing track 1's note leaves track 0's note whole.
+  MidiSequence seq;
+  seq.setNumTracks(2);
+  seq.insertEvent(event({0x90, 60, 100}, 1, 0, 480, 64));
+  seq.insertEvent(event({0x80, 60, 64}, 1, 480));
+  seq.insertEvent(event({0x90, 60, 100}, 0, 100, 380, 64));
+  seq.insertEvent(event({0x80, 60, 64}, 0, 480));
+  int on1 = -1;
+  for (int i = 0; i < seq.count(); ++i)
+    if (seq.eventAtIndex(i)->isNoteOn() && seq.eventAtIndex(i)->track() == 1) on1 = i;
+  seq.removeObjectsAtIndexes({on1});
+  ASSERT_EQ(seq.count(), 4);
+  for (const MidiEvent* e : seq.events()) EXPECT_EQ(e->track(), 0);
+  EXPECT_TRUE(isConsistent(seq));
+}

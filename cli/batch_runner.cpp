@@ -1,5 +1,9 @@
 #include "batch_runner.h"
 
+#include <algorithm>
+
+#include "library/ts_preset_manager.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -130,6 +134,8 @@ std::string helpText(const BatchCommandSpec& spec) {
   text +=
       "  -y, --yes\n      do not ask before rewriting files\n"
       "  -n, --dry-run\n      change nothing; tell what would change\n"
+      "  --preset NAME\n      take the parameters of a saved preset (options given beside it win)\n"
+      "  --save-preset NAME\n      save the parameters of this run as a preset of this command\n"
       "  --log FILE\n      also append the log of errors to FILE\n"
       "\nFolders are processed with every MIDI file below them, in name order. Each file is\n"
       "replaced in one step, keeping its permissions and attributes; Ctrl-C stops after the\n"
@@ -213,7 +219,23 @@ int runBatchCommand(const BatchCommandSpec& spec, int argc, char** argv) {
   sw::registerBatchDefaults();
 
   bool yes = false, dryRun = false, help = false;
-  std::optional<std::string> logPath;
+  std::optional<std::string> logPath, savePreset;
+  // A preset is applied before the options are read, so that options given beside it win.
+  for (int i = 0; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--") break;
+    std::optional<std::string> name;
+    if (arg == "--preset" && i + 1 < argc) name = argv[i + 1];
+    if (arg.rfind("--preset=", 0) == 0) name = arg.substr(9);
+    if (!name) continue;
+    const sw::OSStatus status = sw::applyPreset(spec.name, *name, sw::PresetScope::ThisRun);
+    if (status != sw::noErr) {
+      reportUsage(spec.name, status == sw::fnfErr ? "no preset named '" + *name + "' (see 'scorewell-cli presets " +
+                                                         spec.name + "')"
+                                                   : "the preset '" + *name + "' is damaged");
+      return kExitUsage;
+    }
+  }
   std::vector<std::string> paths;
   bool onlyPaths = false;
   for (int i = 0; i < argc; ++i) {
@@ -259,6 +281,15 @@ int runBatchCommand(const BatchCommandSpec& spec, int argc, char** argv) {
       }
       continue;
     }
+    if (arg == "--preset" || arg == "--save-preset") {
+      std::optional<std::string> name;
+      if (!takeValue(name) || name->empty()) {
+        reportUsage(spec.name, "option " + arg + " needs a name");
+        return kExitUsage;
+      }
+      if (arg == "--save-preset") savePreset = name;
+      continue;
+    }
     const BatchOption* found = nullptr;
     bool negated = false;
     for (const BatchOption& option : spec.options) {
@@ -289,6 +320,22 @@ int runBatchCommand(const BatchCommandSpec& spec, int argc, char** argv) {
   if (help) {
     std::fputs(helpText(spec).c_str(), stdout);
     return kExitOK;
+  }
+  if (savePreset) {
+    // The command's parameters as they stand for this run, under the command's own list.
+    std::vector<std::string> keys;
+    for (const BatchOption& option : spec.options) {
+      if (std::find(keys.begin(), keys.end(), option.key) == keys.end()) keys.push_back(option.key);
+      for (const auto& [key, value] : option.alsoSets)
+        if (std::find(keys.begin(), keys.end(), key) == keys.end()) keys.push_back(key);
+    }
+    const sw::OSStatus status = sw::savePresetOfKeys(spec.name, *savePreset, keys);
+    if (status != sw::noErr) {
+      reportError(sw::SettingsStore::shared().path(), status, "could not save the preset '" + *savePreset + "'");
+      return kExitFailed;
+    }
+    std::fprintf(stderr, "scorewell-cli %s: saved preset '%s'\n", spec.name.c_str(), savePreset->c_str());
+    if (paths.empty()) return kExitOK;
   }
   if (paths.empty()) {
     reportUsage(spec.name, "give one or more files or folders");

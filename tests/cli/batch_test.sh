@@ -124,6 +124,18 @@ fi
 if ls -A "$many" | grep -q scorewell-; then echo "FAIL: temporary file left"; failures=$((failures + 1)); fi
 check "every file whole after Ctrl-C" 0 "$cli" info "$many"
 
+# Presets: the parameters of a run saved under a name, then taken again; options given beside
+# a preset win over it.
+cp "$examples/scale.mid" "$work/preset.mid"
+check "save a preset" 0 "$cli" transpose --semitones 5 --channels 1 --save-preset fourth
+check "the preset is listed" 0 "$cli" presets transpose
+contains "preset name" "$work/out" "fourth"
+check "run with the preset" 0 "$cli" transpose --preset fourth --dry-run "$work/preset.mid"
+contains "preset's interval" "$work/out" "transposed by +5"
+check "an option beside the preset wins" 0 "$cli" transpose --preset fourth --semitones 2 --dry-run "$work/preset.mid"
+contains "option's interval" "$work/out" "transposed by +2"
+check "an unknown preset" 2 "$cli" transpose --preset none --dry-run "$work/preset.mid"
+
 if [ "$failures" -ne 0 ]; then
   echo "$failures batch checks failed"
   exit 1

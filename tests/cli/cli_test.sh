@@ -1,28 +1,7 @@
 #!/usr/bin/env bash
 # The command line as scripts use it: exit codes, messages on stderr, output formats, and
 # files that are never damaged by a failed write.
-set -u
-cli="$1"
-examples="$2"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-export SCOREWELL_CONFIG_DIR="$work/config"  # never the user's settings
-failures=0
-
-check() {  # check DESCRIPTION EXPECTED-STATUS COMMAND...
-  local description="$1" expected="$2"
-  shift 2
-  "$@" >"$work/out" 2>"$work/err"
-  local status=$?
-  if [ "$status" -ne "$expected" ]; then
-    echo "FAIL: $description: exit $status, expected $expected"; cat "$work/err"; failures=$((failures + 1))
-  fi
-}
-contains() {  # contains DESCRIPTION FILE PATTERN
-  if ! grep -qF -- "$3" "$2"; then
-    echo "FAIL: $1: no '$3' in"; cat "$2"; failures=$((failures + 1))
-  fi
-}
+source "$(dirname "$0")/common.sh" "$@"
 
 check "info on the examples" 0 "$cli" info "$examples"
 contains "info lists the karaoke file" "$work/out" "twinkle.kar"
@@ -124,5 +103,4 @@ for command in info dump write encodings chord play ports render; do
   contains "$command usage" "$work/out" "Usage: scorewell-cli $command"
 done
 
-[ "$failures" -eq 0 ] && echo "all command-line checks passed"
-exit "$failures"
+finish

@@ -1,32 +1,8 @@
 #!/usr/bin/env bash
 # scorewell-cli dump with the editor's filters (track, channel, kind, meta type, search) and
 # the editor's texts for sequence numbers, tags, SMPTE offsets and time signatures.
-set -u
-cli="$1"
-examples="$2"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-failures=0
+source "$(dirname "$0")/common.sh" "$@"
 
-check() {  # check DESCRIPTION EXPECTED-STATUS COMMAND...
-  local description="$1" expected="$2"
-  shift 2
-  "$@" >"$work/out" 2>"$work/err"
-  local status=$?
-  if [ "$status" -ne "$expected" ]; then
-    echo "FAIL: $description: exit $status, expected $expected"; cat "$work/err"; failures=$((failures + 1))
-  fi
-}
-contains() {  # contains DESCRIPTION FILE TEXT
-  if ! grep -qF -- "$3" "$2"; then
-    echo "FAIL: $1: no '$3' in"; cat "$2"; failures=$((failures + 1))
-  fi
-}
-lacks() {  # lacks DESCRIPTION FILE TEXT
-  if grep -qF -- "$3" "$2"; then
-    echo "FAIL: $1: unexpected '$3' in"; cat "$2"; failures=$((failures + 1))
-  fi
-}
 events() { tail -n +3 "$work/out"; }  # the event lines, without the two header lines
 
 band="$examples/band.mid"
@@ -82,5 +58,4 @@ check "track 0" 2 "$cli" dump "$band" --track 0
 check "empty list item" 2 "$cli" dump "$band" --track 1,,2
 check "missing value" 2 "$cli" dump "$band" --find
 
-[ "$failures" -eq 0 ] && echo "dump filter checks passed"
-exit $((failures > 0))
+finish

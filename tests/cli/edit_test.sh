@@ -1,25 +1,8 @@
 #!/usr/bin/env bash
 # edit: scripts of edit operations change a file as asked, undo takes them back exactly,
 # clips carry events between files, and a bad line names its number and writes nothing.
-set -u
-cli="$1"
-examples="$2"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-export SCOREWELL_CONFIG_DIR="$work/config"
-failures=0
+source "$(dirname "$0")/common.sh" "$@"
 
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-check() {  # check DESCRIPTION EXPECTED-STATUS COMMAND...
-  local description="$1" expected="$2"
-  shift 2
-  "$@" >"$work/out" 2>"$work/err"
-  local status=$?
-  [ "$status" -eq "$expected" ] || { fail "$description: exit $status, expected $expected"; cat "$work/err"; }
-}
-contains() {  # contains DESCRIPTION FILE PATTERN
-  grep -q -- "$3" "$2" || { fail "$1: no '$3' in"; cat "$2"; }
-}
 events() { "$cli" dump "$1" | tail -n +3; }
 
 src="$examples/band.mid"
@@ -51,7 +34,7 @@ cmp -s "$work/original" "$work/same" || { fail "undo did not restore the file"; 
 printf 'insert 960 2 90 48 50 dur 120\nremove 0\nundo\nredo\n' >"$work/in.txt"
 check "script on stdin" 0 "$cli" edit "$src" -o "$work/edited.mid" <"$work/in.txt"
 events "$work/edited.mid" >"$work/edited"
-contains "inserted note" "$work/edited" 'C5 (72) velocity 80 duration 120'
+matches "inserted note" "$work/edited" 'C5 (72) velocity 80 duration 120'
 [ "$(wc -l <"$work/edited")" -eq "$(($(wc -l <"$work/original") + 1))" ] || fail "expected one event more (two in, one out)"
 
 # A clip of one file pasted into another at a measure, on a chosen track.
@@ -66,11 +49,11 @@ check "paste a clip" 0 "$cli" edit "$examples/scale.mid" -o "$work/pasted.mid" "
 # Errors name the script line, and nothing is written.
 printf 'remove 0\n\n# fine so far\nshift 0 sideways\n' >"$work/bad.txt"
 check "bad line" 1 "$cli" edit "$src" -o "$work/bad.mid" "$work/bad.txt"
-contains "line number" "$work/err" 'bad.txt:4:'
+matches "line number" "$work/err" 'bad.txt:4:'
 [ ! -e "$work/bad.mid" ] || fail "a failed script wrote its output"
 printf 'undo\n' >"$work/undo.txt"
 check "nothing to undo" 1 "$cli" edit "$src" -o "$work/bad.mid" "$work/undo.txt"
-contains "undo message" "$work/err" 'nothing to undo'
+matches "undo message" "$work/err" 'nothing to undo'
 printf 'insert 0 9 90 3C 64\n' >"$work/track.txt"
 check "missing track" 1 "$cli" edit "$src" -o "$work/bad.mid" "$work/track.txt"
 printf 'paste %s\n' "$work/undo.txt" >"$work/notclip.txt"
@@ -79,7 +62,6 @@ check "missing script" 1 "$cli" edit "$src" -o "$work/bad.mid" "$work/none.txt"
 check "missing input" 1 "$cli" edit "$work/none.mid" -o "$work/bad.mid" "$work/undo.txt"
 check "no output option" 2 "$cli" edit "$src"
 check "help" 0 "$cli" edit --help
-contains "help text" "$work/out" 'Usage: scorewell-cli edit'
+matches "help text" "$work/out" 'Usage: scorewell-cli edit'
 
-[ "$failures" -eq 0 ] || { echo "$failures failure(s)"; exit 1; }
-echo "edit: all checks passed"
+finish

@@ -1,32 +1,7 @@
 #!/usr/bin/env bash
 # scorewell-cli lyrics on the example karaoke files: every export format, encodings chosen by
 # name or number, chords, and the exit codes of bad usage and unreadable files.
-set -u
-cli="$1"
-examples="$2"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-failures=0
-
-check() {  # check DESCRIPTION EXPECTED-STATUS COMMAND...
-  local description="$1" expected="$2"
-  shift 2
-  "$@" >"$work/out" 2>"$work/err"
-  local status=$?
-  if [ "$status" -ne "$expected" ]; then
-    echo "FAIL: $description: exit $status, expected $expected"; cat "$work/err"; failures=$((failures + 1))
-  fi
-}
-contains() {  # contains DESCRIPTION FILE TEXT
-  if ! grep -qF -- "$3" "$2"; then
-    echo "FAIL: $1: no '$3' in"; cat "$2"; failures=$((failures + 1))
-  fi
-}
-lacks() {  # lacks DESCRIPTION FILE TEXT
-  if grep -qF -- "$3" "$2"; then
-    echo "FAIL: $1: unexpected '$3' in"; cat "$2"; failures=$((failures + 1))
-  fi
-}
+source "$(dirname "$0")/common.sh" "$@"
 
 kar="$examples/twinkle.kar"
 check "plain text" 0 "$cli" lyrics "$kar"
@@ -69,5 +44,4 @@ check "file that is not MIDI" 1 "$cli" lyrics "$work/garbage.mid"
 check "help" 0 "$cli" lyrics --help
 contains "usage" "$work/out" "Usage: scorewell-cli lyrics"
 
-[ "$failures" -eq 0 ] && echo "all lyrics command checks passed"
-exit "$failures"
+finish

@@ -1,43 +1,26 @@
 #!/usr/bin/env bash
 # settings and presets: factory values answer until set, values are read by their key's type,
 # reset brings the factory value back, and presets survive save, show and delete.
-set -u
-cli="$1"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-export SCOREWELL_CONFIG_DIR="$work/config"
-failures=0
-
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-check() {  # check DESCRIPTION EXPECTED-STATUS COMMAND...
-  local description="$1" expected="$2"
-  shift 2
-  "$@" >"$work/out" 2>"$work/err"
-  local status=$?
-  [ "$status" -eq "$expected" ] || { fail "$description: exit $status, expected $expected"; cat "$work/err"; }
-}
-contains() {  # contains DESCRIPTION FILE PATTERN
-  grep -q -- "$3" "$2" || { fail "$1: no '$3' in"; cat "$2"; }
-}
+source "$(dirname "$0")/common.sh" "$@"
 
 check "list on a first run" 0 "$cli" settings
-contains "factory creator" "$work/out" '^currentCreator  *factory  *string  *"Krl2"'
-contains "mask" "$work/out" '^transposeChannelMask  *factory  *integer  *65023'
-contains "unregistered key" "$work/out" '^fixSignature  *unset  *bool  *false'
+matches "factory creator" "$work/out" '^currentCreator  *factory  *string  *"Krl2"'
+matches "mask" "$work/out" '^transposeChannelMask  *factory  *integer  *65023'
+matches "unregistered key" "$work/out" '^fixSignature  *unset  *bool  *false'
 [ "$(grep -c ' factory ' "$work/out")" -eq 19 ] || fail "not 19 factory values"
 [ ! -e "$SCOREWELL_CONFIG_DIR/settings.plist" ] || fail "listing wrote the settings file"
 
 check "set a negative integer" 0 "$cli" settings transposeAmount -5
 check "show it as JSON" 0 "$cli" settings --json transposeAmount
-contains "user value" "$work/out" '"source":"user","type":"integer","value":-5,"factory":0'
+matches "user value" "$work/out" '"source":"user","type":"integer","value":-5,"factory":0'
 check "bool words" 0 "$cli" settings useGMInstruments No
-contains "bool off" "$work/out" 'user  *bool  *false'
+matches "bool off" "$work/out" 'user  *bool  *false'
 check "string" 0 "$cli" settings currentCreator TVOD
 check "array as JSON" 0 "$cli" settings lastChoosedFiles '["/music/a", "/music/\u00e9"]'
-contains "array kept" "$work/out" '\["/music/a","/music/é"\]'
+matches "array kept" "$work/out" '\["/music/a","/music/é"\]'
 
 check "bad bool" 2 "$cli" settings fixSignature maybe
-contains "bad bool message" "$work/err" "fixSignature is bool"
+matches "bad bool message" "$work/err" "fixSignature is bool"
 check "bad integer" 2 "$cli" settings transposeAmount 3.5
 check "wrong JSON type" 2 "$cli" settings printInfo '[1]'
 check "broken JSON" 2 "$cli" settings lastChoosedFiles '["a"'
@@ -45,18 +28,18 @@ check "lone surrogate" 2 "$cli" settings lastChoosedFiles '["\ud800"]'
 check "unknown key" 2 "$cli" settings noSuchKey 1
 check "too many arguments" 2 "$cli" settings a b c
 check "value refused is not saved" 0 "$cli" settings --json transposeAmount
-contains "still -5" "$work/out" '"value":-5'
+matches "still -5" "$work/out" '"value":-5'
 
 check "reset" 0 "$cli" settings --reset transposeAmount
-contains "factory again" "$work/out" '^transposeAmount  *factory  *integer  *0'
+matches "factory again" "$work/out" '^transposeAmount  *factory  *integer  *0'
 check "other values kept" 0 "$cli" settings currentCreator
-contains "creator kept" "$work/out" '"TVOD"'
+matches "creator kept" "$work/out" '"TVOD"'
 
 # A failing save (here the file-size limit, as with a full disk) reports the file and keeps the old one.
 cp "$SCOREWELL_CONFIG_DIR/settings.plist" "$work/before.plist"
 (ulimit -f 2; trap '' XFSZ; "$cli" settings nameOfTrackToRemove "$(head -c 8000 /dev/zero | tr '\0' x)") >"$work/out" 2>"$work/err"
 [ $? -eq 1 ] || fail "failed save: exit status"
-contains "failed save message" "$work/err" "settings.plist"
+matches "failed save message" "$work/err" "settings.plist"
 cmp -s "$work/before.plist" "$SCOREWELL_CONFIG_DIR/settings.plist" || fail "failed save changed the file"
 
 # Presets.
@@ -66,16 +49,16 @@ check "save a meta-text preset" 0 "$cli" presets --save SetMetaEventText numbers
 check "save a key preset" 0 "$cli" presets --save Transpose fifth transposeAmount
 check "key preset needs keys" 2 "$cli" presets --save Transpose empty
 check "lists" 0 "$cli" presets
-contains "meta list" "$work/out" '^SetMetaEventText  *1 preset$'
+matches "meta list" "$work/out" '^SetMetaEventText  *1 preset$'
 check "one list" 0 "$cli" presets --json SetMetaEventText
-contains "names" "$work/out" '^\["numbers"\]$'
+matches "names" "$work/out" '^\["numbers"\]$'
 check "one preset" 0 "$cli" presets SetMetaEventText numbers
-contains "pattern shown" "$work/out" '^regExp1  *"^(\\\\d+) "'
-contains "empty replacement shown" "$work/out" '^replaceStr4  *""'
+matches "pattern shown" "$work/out" '^regExp1  *"^(\\\\d+) "'
+matches "empty replacement shown" "$work/out" '^replaceStr4  *""'
 check "apply" 0 "$cli" settings regExp1 x
 check "apply preset" 0 "$cli" presets --apply SetMetaEventText numbers
 check "pattern back" 0 "$cli" settings regExp1
-contains "pattern restored" "$work/out" '"^(\\\\d+) "'
+matches "pattern restored" "$work/out" '"^(\\\\d+) "'
 check "missing preset" 1 "$cli" presets SetMetaEventText nothing
 check "missing list" 1 "$cli" presets NoList
 check "delete" 0 "$cli" presets --delete SetMetaEventText numbers
@@ -84,5 +67,4 @@ check "list now empty" 0 "$cli" presets SetMetaEventText
 [ -s "$work/out" ] && fail "deleted preset still listed"
 check "delete needs a name" 2 "$cli" presets --delete SetMetaEventText
 
-echo "$failures failure(s)"
-[ "$failures" -eq 0 ]
+finish

@@ -41,14 +41,7 @@ int chordCommand(int argc, char** argv) {
   spec.flags = {"--help", "--json"};
   spec.aliases = {{"-h", "--help"}};
   Arguments args(argc, argv, spec);
-  if (!args.ok()) {
-    reportUsage("chord", args.error());
-    return kExitUsage;
-  }
-  if (args.has("--help")) {
-    std::fputs(kChordHelp, stdout);
-    return kExitOK;
-  }
+  if (std::optional<int> done = helpOrUsageError("chord", kChordHelp, args)) return *done;
   if (args.positional().empty()) {
     reportUsage("chord", "give at least one chord name");
     return kExitUsage;

@@ -156,4 +156,23 @@ std::optional<long> parseInteger(const std::string& text) {
   return value;
 }
 
+int writeSequence(sw::MidiSequence& sequence, const std::string& path, bool compress) {
+  const sw::OSStatus status = sequence.writeToFile(path, compress);
+  if (status == sw::noErr) return kExitOK;
+  reportError(path, status, "could not be written: " + sw::statusDescription(status));
+  return kExitFailed;
+}
+
+std::optional<int> helpOrUsageError(const char* command, const char* help, const Arguments& args) {
+  if (!args.ok()) {
+    reportUsage(command, args.error());
+    return kExitUsage;
+  }
+  if (args.has("--help")) {
+    std::fputs(help, stdout);
+    return kExitOK;
+  }
+  return std::nullopt;
+}
+
 }  // namespace swcli

@@ -51,6 +51,11 @@ std::vector<std::string> collectFiles(const std::vector<std::string>& paths, int
 // The file read in full; on failure nothing, the error reported on stderr and its status in
 // `status`. A file the reader could only partly repair counts as failed.
 std::unique_ptr<sw::MidiSequence> loadSequence(const std::string& path, sw::OSStatus* status);
+// Writes the sequence to `path` (atomically); reports a failure and answers the exit status.
+int writeSequence(sw::MidiSequence& sequence, const std::string& path, bool compress);
+// The start every command shares: an exit status when it is done already (its help shown, or
+// bad usage reported), nothing when it goes on with `args`.
+std::optional<int> helpOrUsageError(const char* command, const char* help, const Arguments& args);
 
 // "scorewell-cli: PATH: message [status]" on stderr.
 void reportError(const std::string& path, sw::OSStatus status, const std::string& message = "");

@@ -49,14 +49,7 @@ int convertCommand(int argc, char** argv) {
   spec.valued = {"--output", "--format"};
   spec.aliases = {{"-h", "--help"}, {"-o", "--output"}};
   Arguments args(argc, argv, spec);
-  if (!args.ok()) {
-    reportUsage("convert", args.error());
-    return kExitUsage;
-  }
-  if (args.has("--help")) {
-    std::fputs(kConvertHelp, stdout);
-    return kExitOK;
-  }
+  if (std::optional<int> done = helpOrUsageError("convert", kConvertHelp, args)) return *done;
   if (args.positional().size() != 1 || !args.has("--output") || !args.has("--format")) {
     reportUsage("convert", "give one input file, -o OUT and --format 0|1");
     return kExitUsage;
@@ -73,12 +66,7 @@ int convertCommand(int argc, char** argv) {
   std::unique_ptr<sw::MidiSequence> sequence = loadSequence(in, &status);
   if (!sequence) return kExitFailed;
   convertToFormat(*sequence, int(*format), args.has("--gm-names"));
-  status = sequence->writeToFile(out, args.has("--running-status"));
-  if (status != sw::noErr) {
-    reportError(out, status, "could not be written: " + sw::statusDescription(status));
-    return kExitFailed;
-  }
-  return kExitOK;
+  return writeSequence(*sequence, out, args.has("--running-status"));
 }
 
 }  // namespace swcli

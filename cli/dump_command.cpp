@@ -123,14 +123,7 @@ int dumpCommand(int argc, char** argv) {
   spec.valued = {"--encoding", "--track", "--channel", "--kind", "--meta", "--find"};
   spec.aliases = {{"-h", "--help"}};
   Arguments args(argc, argv, spec);
-  if (!args.ok()) {
-    reportUsage("dump", args.error());
-    return kExitUsage;
-  }
-  if (args.has("--help")) {
-    std::fputs(kDumpHelp, stdout);
-    return kExitOK;
-  }
+  if (std::optional<int> done = helpOrUsageError("dump", kDumpHelp, args)) return *done;
   if (args.positional().size() != 1) {
     reportUsage("dump", "give exactly one file");
     return kExitUsage;

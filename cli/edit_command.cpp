@@ -324,14 +324,7 @@ int editCommand(int argc, char** argv) {
   spec.valued = {"--output"};
   spec.aliases = {{"-h", "--help"}, {"-o", "--output"}};
   Arguments args(argc, argv, spec);
-  if (!args.ok()) {
-    reportUsage("edit", args.error());
-    return kExitUsage;
-  }
-  if (args.has("--help")) {
-    std::fputs(kEditHelp, stdout);
-    return kExitOK;
-  }
+  if (std::optional<int> done = helpOrUsageError("edit", kEditHelp, args)) return *done;
   if (args.positional().empty() || args.positional().size() > 2 || !args.has("--output")) {
     reportUsage("edit", "give one input file, -o OUT and optionally a script file");
     return kExitUsage;

@@ -30,14 +30,7 @@ int encodingsCommand(int argc, char** argv) {
   spec.flags = {"--help", "--json", "--enabled"};
   spec.aliases = {{"-h", "--help"}};
   Arguments args(argc, argv, spec);
-  if (!args.ok()) {
-    reportUsage("encodings", args.error());
-    return kExitUsage;
-  }
-  if (args.has("--help")) {
-    std::fputs(kEncodingsHelp, stdout);
-    return kExitOK;
-  }
+  if (std::optional<int> done = helpOrUsageError("encodings", kEncodingsHelp, args)) return *done;
   if (!args.positional().empty()) {
     reportUsage("encodings", "takes no arguments");
     return kExitUsage;

@@ -201,14 +201,7 @@ int infoCommand(int argc, char** argv) {
   spec.valued = {"--encoding"};
   spec.aliases = {{"-h", "--help"}};
   Arguments args(argc, argv, spec);
-  if (!args.ok()) {
-    reportUsage("info", args.error());
-    return kExitUsage;
-  }
-  if (args.has("--help")) {
-    std::fputs(kInfoHelp, stdout);
-    return kExitOK;
-  }
+  if (std::optional<int> done = helpOrUsageError("info", kInfoHelp, args)) return *done;
   if (args.positional().empty()) {
     reportUsage("info", "no file or folder given");
     return kExitUsage;

@@ -46,14 +46,7 @@ int lyricsCommand(int argc, char** argv) {
   spec.valued = {"--format", "--encoding"};
   spec.aliases = {{"-h", "--help"}, {"-f", "--format"}, {"-e", "--encoding"}};
   Arguments args(argc, argv, spec);
-  if (!args.ok()) {
-    reportUsage("lyrics", args.error());
-    return kExitUsage;
-  }
-  if (args.has("--help")) {
-    std::fputs(kLyricsHelp, stdout);
-    return kExitOK;
-  }
+  if (std::optional<int> done = helpOrUsageError("lyrics", kLyricsHelp, args)) return *done;
   if (args.positional().size() != 1) {
     reportUsage("lyrics", "give one MIDI file");
     return kExitUsage;

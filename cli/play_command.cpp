@@ -61,14 +61,7 @@ int playCommand(int argc, char** argv) {
   spec.valued = {"--port", "--bank", "--from", "--transpose", "--mute"};
   spec.aliases = {{"-h", "--help"}, {"-v", "--verbose"}};
   Arguments args(argc, argv, spec);
-  if (!args.ok()) {
-    reportUsage("play", args.error());
-    return kExitUsage;
-  }
-  if (args.has("--help")) {
-    std::fputs(kPlayHelp, stdout);
-    return kExitOK;
-  }
+  if (std::optional<int> done = helpOrUsageError("play", kPlayHelp, args)) return *done;
   if (args.positional().size() != 1) {
     reportUsage("play", "give exactly one file");
     return kExitUsage;

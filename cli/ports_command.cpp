@@ -23,14 +23,7 @@ int portsCommand(int argc, char** argv) {
   spec.flags = {"--help"};
   spec.aliases = {{"-h", "--help"}};
   Arguments args(argc, argv, spec);
-  if (!args.ok()) {
-    reportUsage("ports", args.error());
-    return kExitUsage;
-  }
-  if (args.has("--help")) {
-    std::fputs(kPortsHelp, stdout);
-    return kExitOK;
-  }
+  if (std::optional<int> done = helpOrUsageError("ports", kPortsHelp, args)) return *done;
   if (!args.positional().empty()) {
     reportUsage("ports", "takes no arguments");
     return kExitUsage;

@@ -74,14 +74,7 @@ int presetsCommand(int argc, char** argv) {
   spec.flags = {"--help", "--json", "--delete", "--save", "--apply"};
   spec.aliases = {{"-h", "--help"}};
   Arguments args(argc, argv, spec);
-  if (!args.ok()) {
-    reportUsage("presets", args.error());
-    return kExitUsage;
-  }
-  if (args.has("--help")) {
-    std::fputs(kPresetsHelp, stdout);
-    return kExitOK;
-  }
+  if (std::optional<int> done = helpOrUsageError("presets", kPresetsHelp, args)) return *done;
   const std::vector<std::string>& positional = args.positional();
   const bool json = args.has("--json");
   const int actions = int(args.has("--delete")) + int(args.has("--save")) + int(args.has("--apply"));

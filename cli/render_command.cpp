@@ -32,14 +32,7 @@ int renderCommand(int argc, char** argv) {
   spec.valued = {"--output", "--bank", "--rate", "--from", "--transpose", "--mute"};
   spec.aliases = {{"-h", "--help"}, {"-o", "--output"}, {"-v", "--verbose"}};
   Arguments args(argc, argv, spec);
-  if (!args.ok()) {
-    reportUsage("render", args.error());
-    return kExitUsage;
-  }
-  if (args.has("--help")) {
-    std::fputs(kRenderHelp, stdout);
-    return kExitOK;
-  }
+  if (std::optional<int> done = helpOrUsageError("render", kRenderHelp, args)) return *done;
   if (args.positional().size() != 1 || !args.has("--output")) {
     reportUsage("render", "give one file and -o OUT.wav");
     return kExitUsage;

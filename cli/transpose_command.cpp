@@ -29,14 +29,7 @@ int transposeCommand(int argc, char** argv) {
   spec.valued = {"--output", "--semitones"};
   spec.aliases = {{"-h", "--help"}, {"-o", "--output"}};
   Arguments args(argc, argv, spec);
-  if (!args.ok()) {
-    reportUsage("transpose", args.error());
-    return kExitUsage;
-  }
-  if (args.has("--help")) {
-    std::fputs(kTransposeHelp, stdout);
-    return kExitOK;
-  }
+  if (std::optional<int> done = helpOrUsageError("transpose", kTransposeHelp, args)) return *done;
   if (args.positional().size() != 1 || !args.has("--output") || !args.has("--semitones")) {
     reportUsage("transpose", "give one input file, -o OUT and --semitones N");
     return kExitUsage;
@@ -53,12 +46,7 @@ int transposeCommand(int argc, char** argv) {
   std::unique_ptr<sw::MidiSequence> sequence = loadSequence(in, &status);
   if (!sequence) return kExitFailed;
   sequence->changePitch(int(*semitones), sw::ChordTransposer::forSequence(*sequence).hook());
-  status = sequence->writeToFile(out, args.has("--running-status"));
-  if (status != sw::noErr) {
-    reportError(out, status, "could not be written: " + sw::statusDescription(status));
-    return kExitFailed;
-  }
-  return kExitOK;
+  return writeSequence(*sequence, out, args.has("--running-status"));
 }
 
 }  // namespace swcli

@@ -26,14 +26,7 @@ int writeCommand(int argc, char** argv) {
   spec.valued = {"--output", "--format"};
   spec.aliases = {{"-h", "--help"}, {"-o", "--output"}};
   Arguments args(argc, argv, spec);
-  if (!args.ok()) {
-    reportUsage("write", args.error());
-    return kExitUsage;
-  }
-  if (args.has("--help")) {
-    std::fputs(kWriteHelp, stdout);
-    return kExitOK;
-  }
+  if (std::optional<int> done = helpOrUsageError("write", kWriteHelp, args)) return *done;
   if (args.positional().size() != 1 || !args.has("--output")) {
     reportUsage("write", "give one input file and -o OUT");
     return kExitUsage;
@@ -59,12 +52,7 @@ int writeCommand(int argc, char** argv) {
   if (!sequence) return kExitFailed;
   // Without --format the format follows the number of tracks: one track is format 0.
   if (wanted >= 0) convertToFormat(*sequence, wanted, false);
-  status = sequence->writeToFile(out, args.has("--running-status"));
-  if (status != sw::noErr) {
-    reportError(out, status, "could not be written: " + sw::statusDescription(status));
-    return kExitFailed;
-  }
-  return kExitOK;
+  return writeSequence(*sequence, out, args.has("--running-status"));
 }
 
 }  // namespace swcli

@@ -24,8 +24,9 @@ const char* kDumpHelp =
     "reset, checksum state and carried text before their bytes.\n"
     "\n"
     "  --encoding E   the encoding of meta and sysex texts: a number or a name such as\n"
-    "                 shift_jis, cp1251, utf-8 (see 'scorewell-cli encodings');\n"
-    "                 ISO Latin 1 by default\n"
+    "                 shift_jis, cp1251, utf-8 (see 'scorewell-cli encodings'); by\n"
+    "                 default the encoding saved with the file, else the one its\n"
+    "                 texts are guessed to be in\n"
     "\n"
     "Filters (as the event editor has them; each list is separated by commas):\n"
     "  --track N,...    only these tracks (1-based)\n"
@@ -128,11 +129,11 @@ int dumpCommand(int argc, char** argv) {
     reportUsage("dump", "give exactly one file");
     return kExitUsage;
   }
-  sw::StringEncoding encoding = sw::kISOLatin1StringEncoding;
+  std::optional<sw::StringEncoding> chosen;
   if (args.has("--encoding")) {
     std::string error;
-    encoding = parseEncodingOption(*args.value("--encoding"), &error);
-    if (encoding == sw::kNoEncoding) {
+    chosen = parseEncodingOption(*args.value("--encoding"), &error);
+    if (*chosen == sw::kNoEncoding) {
       reportUsage("dump", error);
       return kExitUsage;
     }
@@ -144,6 +145,7 @@ int dumpCommand(int argc, char** argv) {
     reportError(path, status);
     return kExitFailed;
   }
+  const sw::StringEncoding encoding = textEncodingForFile(path, sequence, chosen);
   sequence.setEncoding(encoding);
   std::string filterError;
   if (!applyFilters(args, sequence, filterError)) {

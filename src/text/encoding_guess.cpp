@@ -241,6 +241,7 @@ namespace {
 // their characters beyond ASCII. Kana in Shift JIS are two-byte codes led by 0x82 or 0x83,
 // which Western and Cyrillic texts hardly ever hold.
 bool looksLikeShiftJIS(std::string_view sample) {
+  if (sample.size() > size_t(INT32_MAX) / 4) return false;  // beyond what the converter takes
   std::u16string text;
   bool lossy = true;
   if (!decode(kShiftJISStringEncoding, sample, text, lossy) || lossy) return false;

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "base/log.h"
+#include "smf/time_math.h"
 
 namespace sw {
 
@@ -341,11 +342,15 @@ int MidiSequence::noteOffIndexForNoteOn(const MidiEvent* noteOn, int start, cons
 // ---------------------------------------------------------------- maps
 
 void MidiSequence::setTempo(double bpm, int32_t ticks) {
-  double division = division_ > 0 ? division_ : 1;
-  tempoMap_[ticks] = 60000000.0 / bpm / division;
+  setQuarterDuration(60000000.0 / bpm, ticks);
 }
 
 void MidiSequence::setQuarterDuration(double microseconds, int32_t ticks) {
+  if (SMPTEFormat_ != 0) {
+    // Ticks of a SMPTE division are frame parts: a tempo does not change their length.
+    tempoMap_[ticks] = timemath::SMPTETickDuration(SMPTEFormat_, division_);
+    return;
+  }
   double division = division_ > 0 ? division_ : 1;
   tempoMap_[ticks] = microseconds / division;
 }

@@ -36,6 +36,13 @@ int32_t safeDivision(int16_t division) { return division > 0 ? division : 1; }
 
 double defaultTickDuration(int16_t division) { return 60000000.0 / 120.0 / safeDivision(division); }
 
+double SMPTETickDuration(int16_t SMPTEFormat, int16_t ticksPerFrame) {
+  // The high byte of the division word is the frame rate negated, in two's complement.
+  const int framesCode = -int(int8_t(uint8_t(0x80 | (SMPTEFormat & 0x7F))));
+  const double framesPerSecond = framesCode == 29 ? 30000.0 / 1001.0 : double(framesCode);
+  return 1000000.0 / (framesPerSecond * safeDivision(ticksPerFrame));
+}
+
 int32_t ticksPerBeat(const TimeSignatureRec& signature, int16_t division) {
   if (signature.denom == 0) return std::max(1, safeDivision(division));
   return std::max(1, safeDivision(division) * 4 / signature.denom);

@@ -39,6 +39,11 @@ int32_t ticksAtMeasure(const Maps& maps, const MeasureRec& measure);
 bool convertMeasureString(const Maps& maps, const std::string& text, MeasureRec* measure);
 SMPTERec SMPTEatTicks(const Maps& maps, const SMPTERec& offset, int32_t ticks);
 
+// Microseconds per tick of a SMPTE division, whose ticks run in real time whatever the tempo:
+// `SMPTEFormat` is bits 8-14 of the division word (the negative frame rate, -29 meaning
+// 29.97 frames a second), `ticksPerFrame` its low byte.
+double SMPTETickDuration(int16_t SMPTEFormat, int16_t ticksPerFrame);
+
 // Frames per second of a SMPTE rate code (24, 25, 30, 30; 30 for an unknown code).
 int32_t framesPerSecond(int32_t rateCode);
 SMPTERec addSMPTE(const SMPTERec& a, const SMPTERec& b);

@@ -59,7 +59,7 @@ bool ChordTransposer::transpose(MidiEvent& event, int semitones) const {
     event.setData(moved.data().data(), uint32_t(moved.data().size()));
     return true;
   }
-  if (event.isMeta(meta::kLyric) || (event.isMeta(meta::kText) && event.ticks() != 0))
+  if (event.isMeta(meta::kLyric) || (event.isMeta(meta::kText) && (event.ticks() != 0 || words_.isSyllable(event))))
     return transposeText(event, semitones);
   return false;
 }
@@ -93,7 +93,7 @@ bool ChordTransposer::transposeText(MidiEvent& event, int semitones) const {
     found = true;
   } else if (event.isMeta(meta::kText) && !copy.empty() && (copy[0] == '<' || copy[0] == '@')) {
     return false;
-  } else if (event.isMeta(meta::kText) && !softKaraoke_) {
+  } else if (event.isMeta(meta::kText) && !isSyllable(event)) {
     std::optional<ChordName> chord = parseChordStrict(copy);
     if (!chord) return false;
     setPayloadText(event, spellChord(*chord, semitones));

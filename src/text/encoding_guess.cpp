@@ -4,13 +4,19 @@
 #include <unicode/ucnv_err.h>
 #include <unicode/ucsdet.h>
 
+#include <algorithm>
 #include <memory>
+#include <mutex>
 
 #include "text/lyrics_extractor.h"
 #include "text/utf8_validator.h"
 
 namespace sw {
 namespace {
+
+constexpr uint8_t kLastTextMeta = 0x0F;    // meta types 1 to 15 carry text
+constexpr uint8_t kTaggedTextMeta = 0x4B;  // tagged texts: genre, author, composer
+constexpr size_t kShortSample = 499;       // the detector is trusted beyond this many bytes
 
 struct ConverterCloser {
   void operator()(UConverter* converter) const { ucnv_close(converter); }
@@ -172,7 +178,7 @@ StringEncoding guessNotUTF8(std::string_view buffer, std::string_view lyrics, St
   const std::string_view sample = lyrics.empty() ? buffer : lyrics;
   // Short samples are not trusted (100 bytes or fewer, or under 500 once detected), so the
   // detector only runs on longer ones.
-  if (sample.size() <= 499) return kNoEncoding;
+  if (sample.size() <= kShortSample) return kNoEncoding;
   const EncodingDetection detection = detectEncoding(sample);
   if (detection.encoding == kNoEncoding || detection.lossy) return kNoEncoding;
   // Compared with what the document would show without a guess: a UTF-8 default falls back
@@ -199,6 +205,84 @@ StringEncoding guessEncoding(const MidiSequence& sequence, StringEncoding defaul
   if (metaTextsAreUTF8(sequence.events())) return kUTF8StringEncoding;
   const std::string joined = lyrics(sequence);
   return guessNotUTF8(joined.empty() ? metaTextBuffer(sequence.events()) : std::string(), joined, defaultEncoding);
+}
+
+std::string sequenceTextSample(const MidiSequence& sequence) {
+  std::lock_guard guard(sequence.lock());
+  std::string sample;
+  sample.reserve(1000);
+  bool midisoft = false;
+  for (const MidiEvent* event : sequence.events()) {
+    if (event->isSysex()) {
+      midisoft = midisoft || isMidisoftSysex(*event);
+      continue;
+    }
+    if (!event->isMeta()) continue;
+    const uint8_t type = event->second();
+    if ((type < meta::kText || type > kLastTextMeta) && type != kTaggedTextMeta) continue;
+    sample.append(reinterpret_cast<const char*>(event->metaData()), event->metaDataSize());
+    sample.push_back('\n');
+  }
+  if (midisoft) {
+    LyricsScanOptions options;
+    FourCharCode type = 0;
+    std::string lines;
+    options.karaokeType = &type;
+    options.joined = &lines;
+    scanLyrics(sequence, options);
+    if (type == kMidisoftKaraokeType) sample.append(lines).push_back('\n');
+  }
+  return sample;
+}
+
+namespace {
+
+// Shift JIS read from bytes that decode without loss and hold kana for at least a quarter of
+// their characters beyond ASCII. Kana in Shift JIS are two-byte codes led by 0x82 or 0x83,
+// which Western and Cyrillic texts hardly ever hold.
+bool looksLikeShiftJIS(std::string_view sample) {
+  if (sample.size() > size_t(INT32_MAX) / 4) return false;  // beyond what the converter takes
+  std::u16string text;
+  bool lossy = true;
+  if (!decode(kShiftJISStringEncoding, sample, text, lossy) || lossy) return false;
+  size_t kana = 0, beyondASCII = 0;
+  for (char16_t c : text) {
+    if (c < 0x80) continue;
+    if (c >= 0xE000 && c <= 0xF8FF) return false;  // user-defined codes: not a Japanese text
+    ++beyondASCII;
+    if ((c >= 0x3041 && c <= 0x3096) || (c >= 0x30A1 && c <= 0x30FA)) ++kana;
+  }
+  return kana > 0 && kana * 4 >= beyondASCII;
+}
+
+}  // namespace
+
+SequenceEncodingGuess guessSampleEncoding(std::string_view sample) {
+  SequenceEncodingGuess guess;
+  UTF8Validator validator;
+  validator.feed(sample);
+  if (validator.valid()) {
+    guess.encoding = kUTF8StringEncoding;
+    guess.confident = std::any_of(sample.begin(), sample.end(), [](char c) { return uint8_t(c) >= 0x80; });
+    return guess;
+  }
+  const EncodingDetection detection = detectEncoding(sample);
+  if (detection.encoding != kNoEncoding && !detection.lossy) {
+    guess.encoding = detection.encoding;
+    guess.confident = sample.size() > kShortSample;
+    if (guess.confident) return guess;
+  }
+  // The detector cannot tell short texts apart (a Japanese title of a few characters comes
+  // out as a Western or Cyrillic charset), but kana can.
+  if (looksLikeShiftJIS(sample)) {
+    guess.encoding = kShiftJISStringEncoding;
+    guess.confident = true;
+  }
+  return guess;
+}
+
+SequenceEncodingGuess guessSequenceEncoding(const MidiSequence& sequence) {
+  return guessSampleEncoding(sequenceTextSample(sequence));
 }
 
 StringEncoding encodingForGuess(StringEncoding guess, StringEncoding defaultEncoding) {

@@ -46,6 +46,22 @@ StringEncoding guessEncoding(const MidiSequence::EventVector& events, const DSyn
 // The same, with the lyrics read from the sequence.
 StringEncoding guessEncoding(const MidiSequence& sequence, StringEncoding defaultEncoding = kISOLatin1StringEncoding);
 
+// The guess for a whole file, made once from all of its texts together.
+struct SequenceEncodingGuess {
+  StringEncoding encoding = kNoEncoding;  // kNoEncoding when nothing usable was found
+  bool confident = false;                 // worth using before a default encoding
+};
+// Every meta text (names, lyrics, markers and the other text types, the tagged texts of meta
+// type 0x4B) and the Midisoft lyric lines, each followed by LF.
+std::string sequenceTextSample(const MidiSequence& sequence);
+// UTF-8 when the texts are (confident only when they hold bytes above 0x7F); else the
+// detector's answer, confident when it decodes more than 499 bytes without loss; else, for a
+// short sample, Shift JIS when the texts decode without loss and at least a quarter of their
+// characters beyond ASCII are kana (confident, as no other encoding reads kana from such bytes).
+SequenceEncodingGuess guessSequenceEncoding(const MidiSequence& sequence);
+// The same on a sample built by sequenceTextSample().
+SequenceEncodingGuess guessSampleEncoding(std::string_view sample);
+
 // The encoding a newly opened document uses: the guess, or on kNoEncoding the default
 // encoding (ISO Latin 1 when the default is UTF-8).
 StringEncoding encodingForGuess(StringEncoding guess, StringEncoding defaultEncoding);

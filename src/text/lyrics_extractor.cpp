@@ -1,9 +1,11 @@
 #include "text/lyrics_extractor.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <mutex>
+#include <tuple>
 
 #include "smf/vlq.h"
 #include "sysex/sysex.h"
@@ -155,6 +157,74 @@ bool isSoftKaraoke(const MidiSequence& sequence) {
   return false;
 }
 
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == kCR || c == kLF; }
+
+// "?" alone (a line break or spaces may follow) after an item that ends in a word.
+bool isQuestionMark(std::string_view text, const DSyncArray& syncs) {
+  if (text[0] != '?' || text.find_first_not_of(" \r", 1) != std::string_view::npos) return false;
+  if (syncs.empty() || syncs.back().data().empty()) return false;
+  const char last = syncs.back().data().back();
+  return !isBlank(last) && last != '?';
+}
+
+}  // namespace
+
+bool SoftKaraokeWords::isSyllable(const MidiEvent& event) const {
+  if (!present || event.track() != track || !event.isMeta(meta::kText)) return false;
+  return event.metaDataSize() > 0 && event.metaData()[0] != '@';
+}
+
+SoftKaraokeWords findSoftKaraokeWords(const MidiSequence& sequence) {
+  std::lock_guard guard(sequence.lock());
+  struct TrackTally {
+    size_t marks = 0;
+    bool wordHeaders = false;  // "@L" or "@T"
+    bool headers = false;
+  };
+  std::array<TrackTally, 256> tally{};
+  SoftKaraokeWords words;
+  for (const MidiEvent* event : sequence.events()) {
+    if (!event->isMeta(meta::kText)) continue;
+    const uint32_t size = event->metaDataSize();
+    if (size == 0) continue;
+    const uint8_t* text = event->metaData();
+    TrackTally& track = tally[event->track()];
+    const bool mark = text[0] == '\\' || text[0] == '/';
+    if (mark) ++track.marks;
+    if (text[0] == '@') {
+      track.headers = true;
+      if (size >= 2 && (text[1] == 'L' || text[1] == 'T')) track.wordHeaders = true;
+    }
+    if (event->ticks() == 0 && size >= 2) {
+      if (text[0] == '@' && text[1] == 'K') words.present = true;
+    } else if (mark) {
+      words.present = true;
+    }
+  }
+  if (!words.present) return words;
+  auto rank = [](const TrackTally& t) { return std::tuple(t.marks, t.wordHeaders, t.headers); };
+  for (size_t i = 1; i < tally.size(); ++i)
+    if (rank(tally[i]) > rank(tally[words.track])) words.track = uint8_t(i);
+  return words;
+}
+
+size_t countWords(const DSyncArray& items) {
+  size_t words = 0;
+  bool inWord = false;
+  for (const DSyncItem& item : items)
+    for (char c : item.data()) {
+      if (isBlank(c)) {
+        inWord = false;
+      } else if (!inWord) {
+        inWord = true;
+        ++words;
+      }
+    }
+  return words;
+}
+
 uint32_t appendString(std::string_view text, DSyncArray& syncs, int32_t delay) {
   if (text.empty()) return 0;
   size_t blanks = 0, questionMarks = 0;
@@ -162,7 +232,7 @@ uint32_t appendString(std::string_view text, DSyncArray& syncs, int32_t delay) {
     if (c == ' ' || c == kCR) ++blanks;
     else if (c == '?') ++questionMarks;
   }
-  if (questionMarks > 0 && blanks + questionMarks == text.size()) return 0;
+  if (questionMarks > 0 && blanks + questionMarks == text.size() && !isQuestionMark(text, syncs)) return 0;
   syncs.emplace_back(std::string(text.substr(0, text.find('\0'))), delay);
   return uint32_t(std::min<size_t>(text.size(), std::numeric_limits<uint32_t>::max()));
 }
@@ -236,8 +306,10 @@ struct ScanScratch {
 uint32_t scanLyrics(const MidiSequence& sequence, const LyricsScanOptions& options) {
   std::lock_guard guard(sequence.lock());
   if (options.lyrics) options.lyrics->clear();
-  const bool softKaraoke = isSoftKaraoke(sequence);
-  FourCharCode karaokeType = softKaraoke ? kSoftKaraokeType : 0;
+  // Files often carry the words twice, as Soft Karaoke text events and as lyric events: both
+  // layers are read and the one that carries the song is taken.
+  const SoftKaraokeWords words = options.words ? *options.words : findSoftKaraokeWords(sequence);
+  bool lyricLineMarks = false, textLineMarks = false;  // "<" marks taken in each layer
 
   DSyncArray* chords = options.chords;
   if (chords) {
@@ -310,21 +382,22 @@ uint32_t scanLyrics(const MidiSequence& sequence, const LyricsScanOptions& optio
       std::string text = metaText(*event);
       normalizeLineBreaks(text);
       if (text.empty()) continue;
-      if (text[0] == '/') {
+      if (text[0] == '/' || text[0] == '\\') {  // a line or a paragraph
         text[0] = kCR;
       } else if (text[0] == '%') {
         appendChordString(std::string_view(text).substr(1), chords, delay, false);
         continue;
       } else if (text[0] == '<') {
         if (!takeLineMark(text)) continue;
-        karaokeType = kLineMarkKaraokeType;
+        lyricLineMarks = true;
       }
       lyricBytes += appendString(text, lyricEvents, delay);
     } else if (type == meta::kSequencerSpecific) {
       if (!chords) continue;
       std::optional<XFChord> xf = XFChord::fromMetaEvent(*event);
       if (xf && xf->isValid()) appendChordString(xf->string(), chords, delay, false);
-    } else if (type == meta::kText && event->metaDataSize() > 0 && event->ticks() > 0) {
+    } else if (type == meta::kText && event->metaDataSize() > 0 && (event->ticks() > 0 || words.isSyllable(*event))) {
+      // Text events at tick 0 are headers, except the syllables of the Soft Karaoke words.
       std::string text = metaText(*event);
       normalizeLineBreaks(text);
       if (text.empty()) continue;
@@ -334,10 +407,11 @@ uint32_t scanLyrics(const MidiSequence& sequence, const LyricsScanOptions& optio
       }
       if (text[0] == '<') {
         if (!takeLineMark(text)) continue;
-        karaokeType = kLineMarkKaraokeType;
+        textLineMarks = true;
       } else if (text[0] == '@') {
         continue;  // header tags such as "@KMIDI KARAOKE FILE" and "@T"
-      } else if (!softKaraoke) {
+      } else if (!words.isSyllable(*event)) {
+        // Outside the words track (copyright lines, instrument comments) a text is a chord or nothing.
         appendChordString(text, chords, delay, true);
         continue;
       } else if (text[0] == '\\' || text[0] == '/') {
@@ -352,14 +426,21 @@ uint32_t scanLyrics(const MidiSequence& sequence, const LyricsScanOptions& optio
     }
   }
 
-  DSyncArray* chosen = &lyricEvents;
-  uint32_t count = lyricBytes;
-  if (textBytes > lyricBytes) {
-    chosen = &textEvents;
-    count = textBytes;
-  } else if (count != 0 && karaokeType == 0) {
-    karaokeType = kLyricKaraokeType;
+  // With both layers, the one with more words wins: syllables run together without their
+  // spaces, or only the first line, lose. Otherwise, and on a tie, the one with more bytes,
+  // the lyric events on a tie.
+  bool takeText = textBytes > lyricBytes;
+  if (!lyricEvents.empty() && !textEvents.empty()) {
+    const size_t lyricWords = countWords(lyricEvents), textWords = countWords(textEvents);
+    if (lyricWords != textWords) takeText = textWords > lyricWords;
   }
+  DSyncArray* chosen = takeText ? &textEvents : &lyricEvents;
+  uint32_t count = takeText ? textBytes : lyricBytes;
+  // The dialect follows the layer taken.
+  const FourCharCode textType = textLineMarks ? kLineMarkKaraokeType : words.present ? kSoftKaraokeType : 0;
+  FourCharCode karaokeType = textType;
+  if (!takeText && lyricLineMarks) karaokeType = kLineMarkKaraokeType;
+  else if (!takeText && count != 0) karaokeType = kLyricKaraokeType;
 
   uint64_t midisoftBytes = 0, midisoftNoise = 0;
   for (const DSyncItem& line : midisoftLines) {

@@ -37,6 +37,20 @@ void normalizeLineBreaks(std::string& text);
 // fewer than 6 lyric events.
 bool isSoftKaraoke(const MidiSequence& sequence);
 
+// Where the Soft Karaoke words of a file lie, whatever its lyric events.
+struct SoftKaraokeWords {
+  bool present = false;  // text events that start with "@K" at tick 0, or with "\" or "/" later
+  uint8_t track = 0;     // the words track
+  // A text event of the words: on the words track, not an "@" header, at any tick.
+  bool isSyllable(const MidiEvent& event) const;
+};
+// The words track holds the most "/" and "\" marks; among equals, the track with the "@"
+// headers of the words ("@L", "@T"), then one with any "@" header, then the first.
+SoftKaraokeWords findSoftKaraokeWords(const MidiSequence& sequence);
+
+// The number of words of the items joined: runs of bytes between spaces and line breaks.
+size_t countWords(const DSyncArray& items);
+
 // The lyrics as data items split into lines, and the chords (each with the chord flag) when
 // `chords` is given. Returns the number of lyric bytes found; with no `lyrics` it returns 0
 // and touches nothing. The dialect goes to `karaokeType` when given.
@@ -54,6 +68,7 @@ struct LyricsScanOptions {
   // validator and appended to the string.
   UTF8Validator* validator = nullptr;
   std::string* joined = nullptr;
+  const SoftKaraokeWords* words = nullptr;  // found by the caller already; else found here
 };
 // getLyricsDSyncs with a choice of results; returns the lyric byte count.
 uint32_t scanLyrics(const MidiSequence& sequence, const LyricsScanOptions& options);
@@ -62,7 +77,8 @@ uint32_t scanLyrics(const MidiSequence& sequence, const LyricsScanOptions& optio
 std::string lyrics(const MidiSequence& sequence);
 
 // Adds one lyric item (the text up to its first NUL) unless the text is empty or made only of
-// "?", spaces and CRs with at least one "?". Returns the bytes taken, 0 when rejected.
+// "?", spaces and CRs with at least one "?" -- but a single "?" right after a word is its
+// question mark and stays. Returns the bytes taken, 0 when rejected.
 uint32_t appendString(std::string_view text, DSyncArray& syncs, int32_t delay);
 // Adds the chord, spelled canonically without spaces, when the text parses as a chord name;
 // a chord already last in the array at the same delay is replaced. Nothing without an array.

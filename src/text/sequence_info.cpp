@@ -85,6 +85,7 @@ void fillInfo(const MidiSequence& sequence, SequenceInfo& info, DSyncArray* lyri
   int trackNames = 0;
   std::string firstTrackName;
   std::string buffer;
+  const SoftKaraokeWords words = findSoftKaraokeWords(sequence);  // a syllable never names the file
 
   for (const MidiEvent* event : sequence.events()) {
     const uint8_t status = event->status();
@@ -127,7 +128,8 @@ void fillInfo(const MidiSequence& sequence, SequenceInfo& info, DSyncArray* lyri
         if (isEmpty(info.seqName) && event->track() == 0) setPascalBytes(info.seqName, text);
         break;
       case meta::kText:
-        if (isEmpty(info.seqName) && event->track() == 0 && !text.empty() && text[0] != '@' && !channelSeen)
+        if (isEmpty(info.seqName) && event->track() == 0 && !text.empty() && text[0] != '@' && !channelSeen &&
+            !words.isSyllable(*event))
           setPascalBytes(info.seqName, text);
         if ((isEmpty(info.title) || isEmpty(info.author)) && isTitleMark(text)) {
           if (!titleTaken) {
@@ -169,6 +171,7 @@ void fillInfo(const MidiSequence& sequence, SequenceInfo& info, DSyncArray* lyri
   options.thinChords = chords != nullptr;  // thinning always keeps the last chord
   options.validator = &validator;
   options.joined = lyricBytes;
+  options.words = &words;
   scanLyrics(sequence, options);
   info.hasChords = options.chords->empty() ? 0 : 1;
   info.UTF8 = validator.valid() ? 1 : 0;
@@ -217,6 +220,7 @@ void setSeqName(MidiSequence& sequence, std::optional<std::string_view> name, st
   int trackNames = 0;
   bool channelSeen = false;
   std::string buffer;
+  const SoftKaraokeWords words = findSoftKaraokeWords(sequence);  // a syllable is never renamed
   for (MidiEvent* event : sequence.events()) {
     if (event->isChannelMessage()) {
       channelSeen = true;
@@ -229,7 +233,9 @@ void setSeqName(MidiSequence& sequence, std::optional<std::string_view> name, st
       if (!nameEvent && event->track() == 0) nameEvent = event;
     } else if (type == meta::kText) {
       const std::string_view text = cleanText(*event, buffer);
-      if (!nameEvent && event->track() == 0 && !channelSeen && !text.empty() && text[0] != '@') nameEvent = event;
+      if (!nameEvent && event->track() == 0 && !channelSeen && !text.empty() && text[0] != '@' &&
+          !words.isSyllable(*event))
+        nameEvent = event;
       if (isTitleMark(text)) {
         if (!titleEvent) titleEvent = event;
         else if (!authorEvent) authorEvent = event;

@@ -87,6 +87,21 @@ TEST_F(ChordTransposerTest, SoftKaraokeTextsAreLyricsUnlessMarked) {
   EXPECT_EQ(transposedText(meta::kText, "/\r\n%D", 3), "%F ");
 }
 
+TEST_F(ChordTransposerTest, SyllablesStayWhenTheWordsAreAlsoLyricEvents) {
+  // Six lyric events no longer make the Soft Karaoke words chords; texts of another track still are.
+  seq.setNumTracks(2);
+  add(textEvent(meta::kText, "@KMIDI KARAOKE FILE", 0));
+  add(textEvent(meta::kText, "/Sing", 10));
+  MidiEvent* first = textEvent(meta::kText, "E ", 0);  // the first syllable, at tick 0
+  add(first);
+  for (int i = 0; i < 6; ++i) add(textEvent(meta::kLyric, "la", 20));
+  MidiEvent* other = make({0xFF, meta::kText, 3, 'A', ' ', 'm'}, 30, 1);
+  add(other);
+  EXPECT_EQ(transposedText(meta::kText, "A ", 2), "A ");
+  EXPECT_EQ(textOf(first), "E ");
+  EXPECT_EQ(textOf(other), "B m");
+}
+
 TEST_F(ChordTransposerTest, XFChordMetaEventsAreRespelled) {
   MidiEvent* xf = new MidiEvent(XFChord(std::string_view("F#min7/A")).metaEvent(0, 100));
   add(xf);

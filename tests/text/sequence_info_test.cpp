@@ -97,7 +97,7 @@ TEST(SequenceInfo, SequenceNameConventions) {
   }
   {  // header tags never name the sequence; a plain text before channel events does
     MidiFileBuilder file(0, 480);
-    file.track().text(0, 1, "@KMIDI KARAOKE FILE").text(0, 1, "").text(0, 1, "Hello\r\nWorld").endOfTrack();
+    file.track().text(0, 1, "@TTitle").text(0, 1, "").text(0, 1, "Hello\r\nWorld").endOfTrack();
     EXPECT_EQ(str(sw::getInfo(*loadFile(file)).seqName), "HelloWorld");
   }
   {  // a text after a controller does not; a note-on does not stop it

@@ -54,8 +54,8 @@ check "bad chord name" 1 "$cli" chord Cxyz
 contains "chord error" "$work/err" "Cxyz"
 
 check "write with running status" 0 "$cli" write "$examples/band.mid" -o "$work/band.mid" --running-status
-check "written file reads back" 0 "$cli" info "$work/band.mid"
-contains "same event count" "$work/out" " 107 "
+check "written file reads back" 0 "$cli" dump "$work/band.mid"
+contains "same event count" "$work/out" "107 events"
 check "format conversion on write" 0 "$cli" write "$examples/band.mid" -o "$work/band0.mid" --format 0
 check "converted file reads back" 0 "$cli" info --json "$work/band0.mid"
 contains "one track, format 0" "$work/out" '"format":0,"tracks":1'

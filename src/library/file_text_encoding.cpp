@@ -11,7 +11,8 @@ namespace sw {
 namespace {
 
 // Texts too short for the guess's sample still count when the detector decodes them without
-// loss and is sure enough; this keeps short Japanese or Cyrillic names readable.
+// loss, is sure enough, and reads something the default encoding cannot hold; this keeps
+// short Japanese names readable.
 constexpr int32_t kShortTextConfidence = 50;
 
 }  // namespace
@@ -29,6 +30,8 @@ EncodingGuess guessFileEncoding(const MidiSequence& sequence, std::optional<std:
   if (sample.size() > 499) return {};
   const EncodingDetection detection = detectEncoding(sample);
   if (detection.encoding == kNoEncoding || detection.lossy || detection.confidence < kShortTextConfidence) return {};
+  // As for long samples: only an answer the default encoding could not give counts.
+  if (canRepresent(detection.text, encodingForGuess(kNoEncoding, fallback))) return {};
   return {detection.encoding, true};
 }
 

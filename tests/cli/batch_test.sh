@@ -135,6 +135,19 @@ contains "preset's interval" "$work/out" "transposed by +5"
 check "an option beside the preset wins" 0 "$cli" transpose --preset fourth --semitones 2 --dry-run "$work/preset.mid"
 contains "option's interval" "$work/out" "transposed by +2"
 check "an unknown preset" 2 "$cli" transpose --preset none --dry-run "$work/preset.mid"
+# One list per command, the same for 'presets' and the command; a preset holds every parameter.
+check "the command's list" 0 "$cli" presets Transpose
+contains "saved by transpose" "$work/out" "fourth"
+check "presets --save by list name" 0 "$cli" presets --save Transpose current
+check "read by transpose" 0 "$cli" transpose --preset current --dry-run "$work/preset.mid"
+check "a preset of an option never given" 0 "$cli" presets Transpose fourth
+contains "every key saved" "$work/out" "transposeChannelMask"
+check "set-text presets" 0 "$cli" set-text --pattern1 '^x' --save-preset strip
+check "in the sheet's list" 0 "$cli" presets SetMetaEventText strip
+contains "its pattern" "$work/out" '"^x"'
+# Channel 10 is transposed only when "enableChannel10Transpose" is set.
+check "all channels" 0 "$cli" transpose --semitones 1 --channels 1-16 --dry-run "$work/preset.mid"
+contains "drums left out" "$work/err" "channel 10 is left out"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures batch checks failed"

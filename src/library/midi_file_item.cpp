@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cctype>
 #include <cstdio>
 
@@ -44,16 +45,20 @@ bool MidiFileItem::isDisplayable(OSStatus* status) {
 }
 
 OSStatus MidiFileItem::updateInfo() {
-  SMFImage image;
-  const OSStatus status = readSMFFile(fullPath(), image);
-  if (status != noErr) return status;
   std::string lyricBytes;
   if (eventList_) {
+    // The cached sequence is what the file holds (or will hold once saved): the file is not
+    // read again, only checked to be there, so a batch reads each file once.
+    struct stat info {};
+    if (::stat(fullPath().c_str(), &info) != 0) return errno == ENOENT || errno == ENOTDIR ? fnfErr : ioErr;
     getInfoAndLyricBytes(*eventList_, info_, lyricBytes);  // shows the cached sequence's unsaved changes
     guess_ = guessFileEncoding(*eventList_, lyricBytes);
     scanStatus_ = noErr;
     SMPTEFormat_ = eventList_->SMPTEFormat();
   } else {
+    SMFImage image;
+    const OSStatus status = readSMFFile(fullPath(), image);
+    if (status != noErr) return status;
     OSStatus buildStatus = noErr;
     MidiSequence scan(image, kSMFLoadInfoScan, &buildStatus);
     getInfoAndLyricBytes(scan, info_, lyricBytes);

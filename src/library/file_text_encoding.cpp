@@ -15,10 +15,13 @@ namespace {
 // short Japanese names readable.
 constexpr int32_t kShortTextConfidence = 50;
 
+// Read without storing the factory value: reading a file's texts writes no settings.
+StringEncoding defaultEncoding() { return EncodingManager::sharedInstance().storedDefaultEncoding(); }
+
 }  // namespace
 
 EncodingGuess guessFileEncoding(const MidiSequence& sequence, std::optional<std::string_view> lyricBytes) {
-  const StringEncoding fallback = EncodingManager::defaultStringEncoding();
+  const StringEncoding fallback = defaultEncoding();
   std::string joined;
   if (!lyricBytes) joined = lyrics(sequence);
   const std::string_view lyricsSample = lyricBytes ? *lyricBytes : std::string_view(joined);
@@ -53,7 +56,7 @@ FileTextEncoding resolveTextEncoding(std::optional<StringEncoding> given, std::o
     const EncodingGuess answer = guess();
     if (answer.confident && isSupportedEncoding(answer.encoding)) return {answer.encoding, EncodingSource::Guess};
   }
-  return {encodingForGuess(kNoEncoding, EncodingManager::defaultStringEncoding()), EncodingSource::Default};
+  return {encodingForGuess(kNoEncoding, defaultEncoding()), EncodingSource::Default};
 }
 
 std::optional<StringEncoding> givenBatchEncoding(const SettingsStore& store) {

@@ -83,6 +83,15 @@ contains "format 1 copy" "$work/out" '"format":1'
 
 check "karaoke" 0 "$cli" karaoke --yes --chords text "$songs/sub/twinkle.kar"
 check "utf8" 0 "$cli" utf8 --yes --encoding 5 "$songs"
+# A name too short for a confident guess: utf8 leaves the file alone unless told its encoding.
+printf 'MThd\0\0\0\6\0\0\0\1\1\340MTrk\0\0\0\14\0\377\3\4Caf\351\0\377\57\0' >"$work/cafe.mid"
+cp "$work/cafe.mid" "$work/cafe-before.mid"
+check "utf8 refuses an unsure encoding" 1 "$cli" utf8 --yes "$work/cafe.mid"
+contains "says why" "$work/err" "cannot be told with confidence"
+cmp -s "$work/cafe.mid" "$work/cafe-before.mid" || { echo "FAIL: the refused file changed"; failures=$((failures + 1)); }
+check "utf8 with the encoding given" 0 "$cli" utf8 --yes --encoding latin1 "$work/cafe.mid"
+check "converted name" 0 "$cli" info --long "$work/cafe.mid"
+contains "name in UTF-8" "$work/out" "Café"
 
 # The text and musical commands run the same way.
 check "extract-lyrics" 0 "$cli" extract-lyrics --format lrc "$songs/sub"

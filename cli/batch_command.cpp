@@ -58,8 +58,8 @@ BatchOption creatorOption() {
 }
 
 BatchOption encodingOption() {
-  BatchOption option = boolOption("encoding", "EncodingManagerDefaultEncodingKey",
-                                  "the encoding of files that have none saved (number or name)");
+  // The encoding given for the command: it comes before the one saved with a file or guessed.
+  BatchOption option = boolOption("encoding", "selectedEncoding", "the encoding (number or name)");
   option.kind = Kind::String;
   option.valueName = "ENCODING";
   option.parse = [](const std::string& text, std::string& error) -> std::optional<sw::SettingValue> {
@@ -77,6 +77,7 @@ std::vector<BatchCommandSpec> makeCommands() {
 
   BatchCommandSpec fix;
   fix.name = "fix";
+  fix.parameters = "Fix";
   fix.summary = "repair type, extension, long gaps, tempo and signature, reset messages";
   fix.help =
       "Repairs what 'info' flags. The file type becomes 'Midi' and the name ends in .mid (.kar for\n"
@@ -101,6 +102,7 @@ std::vector<BatchCommandSpec> makeCommands() {
 
   BatchCommandSpec convert;
   convert.name = "convert";
+  convert.parameters = "Convert";
   convert.summary = "rewrite files as SMF format 0 or 1 (IN -o OUT: one file to another)";
   convert.help =
       "Rewrites each file as SMF format 0 (one track) or format 1 (tempo, karaoke, words, chords,\n"
@@ -120,6 +122,7 @@ std::vector<BatchCommandSpec> makeCommands() {
 
   BatchCommandSpec karaoke;
   karaoke.name = "karaoke";
+  karaoke.parameters = "ConvertKaraoke";
   karaoke.summary = "rewrite files as one-track karaoke files with lyric events";
   karaoke.help =
       "Reads the lyrics and chords in whatever dialect the file uses, moves everything to one track\n"
@@ -134,18 +137,24 @@ std::vector<BatchCommandSpec> makeCommands() {
 
   BatchCommandSpec utf8;
   utf8.name = "utf8";
+  utf8.parameters = "ConvertToUTF8";
   utf8.summary = "convert the texts of files to UTF-8";
   utf8.help =
       "Re-encodes every text meta event (types 1 to 9) that is not valid UTF-8 from the file's\n"
-      "encoding (the one saved for it, else the default encoding) and records UTF-8 as the file's\n"
-      "encoding. A text that does not decode leaves the file unchanged and counts as failed.\n";
+      "encoding (the one given, else the one saved for it, else the one its texts are guessed\n"
+      "with confidence to be in) and records UTF-8 as the file's encoding. A file whose encoding\n"
+      "cannot be told with confidence is left unchanged and counts as failed unless an encoding\n"
+      "is given; so is a file with a text that does not decode.\n";
   utf8.destructive = always;
-  utf8.options = {encodingOption()};
+  BatchOption sourceEncoding = encodingOption();
+  sourceEncoding.help = "the encoding the texts are in (default: the file's own)";
+  utf8.options = {sourceEncoding};
   utf8.method = [](sw::MidiFileItem& item, const sw::BatchRun& run) { return item.doConvertToUTF8(run); };
   commands.push_back(std::move(utf8));
 
   BatchCommandSpec compand;
   compand.name = "compand";
+  compand.parameters = "Compand";
   compand.summary = "rewrite files with (compress) or without (expand) running status";
   compand.help = "Rewrites each file with the same events, compacted with running status or expanded.\n";
   compand.options = {
@@ -157,13 +166,13 @@ std::vector<BatchCommandSpec> makeCommands() {
 
   BatchCommandSpec extract;
   extract.name = "extract-lyrics";
+  extract.parameters = "ExtractLyrics";
   extract.summary = "write the lyrics of files beside them as text, LRC or ChordPro";
   extract.help =
       "Writes the lyrics of each file into a UTF-8 file beside it, with the same name: plain text\n"
       "(.txt), LRC or enhanced LRC (.lrc) or ChordPro with the chords (.cpm). A file without lyrics\n"
       "gets no side file. The MIDI files are not changed.\n";
   BatchOption lyricsEncoding = encodingOption();
-  lyricsEncoding.key = "selectedEncoding";
   lyricsEncoding.help = "the encoding of the lyrics (default: the file's own)";
   extract.options = {
       choiceOption("format", "extractLyricsFormat", {{"text", 0}, {"lrc", 1}, {"elrc", 2}, {"chordpro", 3}},
@@ -175,6 +184,7 @@ std::vector<BatchCommandSpec> makeCommands() {
 
   BatchCommandSpec markersToLyrics;
   markersToLyrics.name = "markers-to-lyrics";
+  markersToLyrics.parameters = "MarkersToLyrics";
   markersToLyrics.summary = "turn marker events into lyric events";
   markersToLyrics.help = "Makes the words held in marker events lyric events.\n";
   markersToLyrics.destructive = always;
@@ -183,6 +193,7 @@ std::vector<BatchCommandSpec> makeCommands() {
 
   BatchCommandSpec lyricsToMarkers;
   lyricsToMarkers.name = "lyrics-to-markers";
+  lyricsToMarkers.parameters = "LyricsToMarkers";
   lyricsToMarkers.summary = "turn lyric events into marker events";
   lyricsToMarkers.help = "Moves the words of lyric (or karaoke text) events into marker events.\n";
   lyricsToMarkers.destructive = always;
@@ -191,6 +202,7 @@ std::vector<BatchCommandSpec> makeCommands() {
 
   BatchCommandSpec setText;
   setText.name = "set-text";
+  setText.parameters = "SetMetaEventText";
   setText.summary = "set one meta-event text of files (fixed, or made from the file name)";
   setText.help =
       "Sets the first meta event of the chosen type at the start of the first track, adding it\n"
@@ -219,7 +231,6 @@ std::vector<BatchCommandSpec> makeCommands() {
     setText.options.push_back(replacement);
   }
   BatchOption textEncoding = encodingOption();
-  textEncoding.key = "selectedEncoding";
   textEncoding.help = "the encoding the text is written in (default: the file's own)";
   setText.options.push_back(textEncoding);
   setText.method = [](sw::MidiFileItem& item, const sw::BatchRun& run) { return item.doSetMetaEventText(run); };
@@ -227,6 +238,7 @@ std::vector<BatchCommandSpec> makeCommands() {
 
   BatchCommandSpec channel;
   channel.name = "channel";
+  channel.parameters = "ChangeMIDIChannel";
   channel.summary = "move the channel messages of one MIDI channel to another";
   channel.help = "Moves every channel message of one MIDI channel (1 to 16) to another.\n";
   channel.destructive = always;
@@ -244,6 +256,7 @@ std::vector<BatchCommandSpec> makeCommands() {
 
   BatchCommandSpec transpose;
   transpose.name = "transpose";
+  transpose.parameters = "Transpose";
   transpose.summary = "move notes and chord names by semitones (IN -o OUT: one file to another)";
   transpose.help =
       "Moves the notes of the chosen channels by a number of semitones, chord names with them; a\n"
@@ -283,6 +296,7 @@ std::vector<BatchCommandSpec> makeCommands() {
 
   BatchCommandSpec removeTrack;
   removeTrack.name = "remove-track";
+  removeTrack.parameters = "RemoveTrack";
   removeTrack.summary = "remove the track of a given name";
   removeTrack.help = "Removes the first track whose name is the one given, with all its events.\n";
   removeTrack.destructive = always;

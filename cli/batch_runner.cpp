@@ -1,9 +1,5 @@
 #include "batch_runner.h"
 
-#include <algorithm>
-
-#include "library/ts_preset_manager.h"
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +12,7 @@
 #include <memory>
 
 #include "cli_support.h"
+#include "library/batch_command_parameters.h"
 #include "library/batch_defaults.h"
 #include "library/batch_engine.h"
 #include "library/batch_log.h"
@@ -113,6 +110,12 @@ std::string describeDefault(const BatchOption& option) {
   return "";
 }
 
+std::string presetListNote(const BatchCommandSpec& spec) {
+  const sw::BatchCommandParameters* parameters = sw::batchCommandParameters(spec.parameters);
+  if (!parameters || parameters->presetList.empty()) return " (it has no parameters)";
+  return " (list " + parameters->presetList + ")";
+}
+
 std::string helpText(const BatchCommandSpec& spec) {
   std::string text = "Usage: scorewell-cli " + spec.name + " [OPTIONS] PATH...\n\n" + spec.help + "\n";
   text += "Options (the current setting in brackets; an option changes it for this run only):\n";
@@ -135,7 +138,8 @@ std::string helpText(const BatchCommandSpec& spec) {
       "  -y, --yes\n      do not ask before rewriting files\n"
       "  -n, --dry-run\n      change nothing; tell what would change\n"
       "  --preset NAME\n      take the parameters of a saved preset (options given beside it win)\n"
-      "  --save-preset NAME\n      save the parameters of this run as a preset of this command\n"
+      "  --save-preset NAME\n      save every parameter of this run as a preset of this command" +
+      presetListNote(spec) + "\n"
       "  --log FILE\n      also append the log of errors to FILE\n"
       "\nFolders are processed with every MIDI file below them, in name order. Each file is\n"
       "replaced in one step, keeping its permissions and attributes; Ctrl-C stops after the\n"
@@ -217,6 +221,8 @@ bool hasOutputOption(int argc, char** argv) {
 int runBatchCommand(const BatchCommandSpec& spec, int argc, char** argv) {
   if (spec.singleFile && hasOutputOption(argc, argv)) return spec.singleFile(argc, argv);
   sw::registerBatchDefaults();
+  const sw::BatchCommandParameters* parameters = sw::batchCommandParameters(spec.parameters);
+  const bool hasPresets = parameters && !parameters->presetList.empty();
 
   bool yes = false, dryRun = false, help = false;
   std::optional<std::string> logPath, savePreset;
@@ -228,10 +234,14 @@ int runBatchCommand(const BatchCommandSpec& spec, int argc, char** argv) {
     if (arg == "--preset" && i + 1 < argc) name = argv[i + 1];
     if (arg.rfind("--preset=", 0) == 0) name = arg.substr(9);
     if (!name) continue;
-    const sw::OSStatus status = sw::applyPreset(spec.name, *name, sw::PresetScope::ThisRun);
+    if (!hasPresets) {
+      reportUsage(spec.name, "this command has no parameters, so no presets");
+      return kExitUsage;
+    }
+    const sw::OSStatus status = sw::applyBatchPreset(*parameters, *name, sw::PresetScope::ThisRun);
     if (status != sw::noErr) {
       reportUsage(spec.name, status == sw::fnfErr ? "no preset named '" + *name + "' (see 'scorewell-cli presets " +
-                                                         spec.name + "')"
+                                                         parameters->presetList + "')"
                                                    : "the preset '" + *name + "' is damaged");
       return kExitUsage;
     }
@@ -322,25 +332,29 @@ int runBatchCommand(const BatchCommandSpec& spec, int argc, char** argv) {
     return kExitOK;
   }
   if (savePreset) {
-    // The command's parameters as they stand for this run, under the command's own list.
-    std::vector<std::string> keys;
-    for (const BatchOption& option : spec.options) {
-      if (std::find(keys.begin(), keys.end(), option.key) == keys.end()) keys.push_back(option.key);
-      for (const auto& [key, value] : option.alsoSets)
-        if (std::find(keys.begin(), keys.end(), key) == keys.end()) keys.push_back(key);
+    // Every parameter of the command as it stands for this run, under the command's list.
+    if (!hasPresets) {
+      reportUsage(spec.name, "this command has no parameters, so no presets");
+      return kExitUsage;
     }
-    const sw::OSStatus status = sw::savePresetOfKeys(spec.name, *savePreset, keys);
+    const sw::OSStatus status = sw::saveBatchPreset(*parameters, *savePreset);
     if (status != sw::noErr) {
       reportError(sw::SettingsStore::shared().path(), status, "could not save the preset '" + *savePreset + "'");
       return kExitFailed;
     }
-    std::fprintf(stderr, "scorewell-cli %s: saved preset '%s'\n", spec.name.c_str(), savePreset->c_str());
+    std::fprintf(stderr, "scorewell-cli %s: saved preset '%s' in the list %s\n", spec.name.c_str(),
+                 savePreset->c_str(), parameters->presetList.c_str());
     if (paths.empty()) return kExitOK;
   }
   if (paths.empty()) {
     reportUsage(spec.name, "give one or more files or folders");
     return kExitUsage;
   }
+
+  // What confirming the command does to its parameters, as the desktop's sheet does it.
+  if (parameters)
+    for (const std::string& note : sw::confirmBatchParameters(*parameters))
+      std::fprintf(stderr, "scorewell-cli %s: %s\n", spec.name.c_str(), note.c_str());
 
   const bool interactive = ::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO);
   const bool destructive = !dryRun && spec.destructive && spec.destructive();

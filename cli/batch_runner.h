@@ -43,6 +43,9 @@ struct BatchOption {
 
 struct BatchCommandSpec {
   std::string name;     // "fix"
+  // The library's name of the command ("Fix"): its keys and preset list
+  // (library/batch_command_parameters.h).
+  std::string parameters;
   std::string summary;  // one line for the usage
   std::string help;     // what the command does, shown by --help before the options
   // Asked after the options took effect: whether the run rewrites files (and so asks first

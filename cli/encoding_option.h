@@ -14,10 +14,9 @@ namespace swcli {
 // kNoEncoding with a message in `error` (when given) for text that names no supported encoding.
 sw::StringEncoding parseEncodingOption(const std::string& text, std::string* error);
 
-// The encoding to decode a file's texts in: the one chosen on the command line, else the one
-// saved with the file ("com.tessary.encoding"), else the one its texts are guessed or detected
-// to be in, else the default. `source` (when given) receives "option", "attribute", "guess",
-// "detected" or "default".
+// The encoding to decode a file's texts in, resolved by the library (file_text_encoding.h):
+// the one chosen on the command line, else the saved one, else a confident guess, else the
+// default. `source` (when given) receives "option", "attribute", "guess" or "default".
 sw::StringEncoding textEncodingForFile(const std::string& path, const sw::MidiSequence& sequence,
                                        std::optional<sw::StringEncoding> chosen, std::string* source = nullptr);
 

@@ -3,8 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "batch_runner.h"
 #include "cli_support.h"
 #include "commands.h"
+#include "library/batch_command_parameters.h"
 #include "library/factory_defaults.h"
 #include "library/ts_preset_manager.h"
 #include "setting_json.h"
@@ -21,18 +23,31 @@ const char* kPresetsHelp =
     "\n"
     "Without LIST, lists the preset lists with the number of presets in each. With LIST, lists\n"
     "its presets by index and name; with NAME too, shows the settings that preset holds.\n"
+    "Each batch command has one list, which its --preset and --save-preset use: Fix, Convert,\n"
+    "ConvertKaraoke, ConvertToUTF8, ExtractLyrics, SetMetaEventText, ChangeMIDIChannel,\n"
+    "Transpose, RemoveTrack, Compand; the command's name (transpose, set-text...) names it too.\n"
     "\n"
     "  --json     JSON instead of text\n"
     "  --delete   removes the preset\n"
-    "  --save     saves the current values of the KEYs as the preset (replacing one of that\n"
-    "             name); the list SetMetaEventText always holds its eight patterns and\n"
-    "             replacements, other lists need at least one KEY\n"
+    "  --save     saves the current values as the preset (replacing one of that name): every\n"
+    "             parameter of a command's list (SetMetaEventText: its eight patterns and\n"
+    "             replacements), or the KEYs given for another list\n"
     "  --apply    sets the settings the preset holds\n";
 
 std::vector<sw::Preset> loadList(const std::string& list) {
   sw::TSPresetManager manager;
   manager.loadPresetsWithKey(list);
   return manager.presets();
+}
+
+// A batch command's name stands for its list ("transpose" for "Transpose").
+std::string listNamed(const std::string& name) {
+  for (const BatchCommandSpec& spec : batchCommands()) {
+    if (spec.name != name) continue;
+    const sw::BatchCommandParameters* parameters = sw::batchCommandParameters(spec.parameters);
+    if (parameters && !parameters->presetList.empty()) return parameters->presetList;
+  }
+  return name;
 }
 
 const sw::Preset* findPreset(const std::vector<sw::Preset>& presets, const std::string& name) {
@@ -98,19 +113,34 @@ int presetsCommand(int argc, char** argv) {
   sw::SettingsStore& store = sw::SettingsStore::shared();
   sw::registerFactoryDefaults();
 
+  std::vector<std::string> named = positional;
+  if (!named.empty()) named[0] = listNamed(named[0]);
+
   if (args.has("--save")) {
     std::vector<std::string> keys(positional.begin() + 2, positional.end());
+    if (const sw::BatchCommandParameters* command = sw::batchCommandOfPresetList(named[0])) {
+      if (!keys.empty()) {
+        reportUsage("presets", "list " + named[0] + " holds every parameter of its command; give no KEY");
+        return kExitUsage;
+      }
+      const sw::OSStatus status = sw::saveBatchPreset(*command, positional[1], store);
+      if (status != sw::noErr) {
+        reportError(store.path(), status, "could not be saved");
+        return kExitFailed;
+      }
+      return kExitOK;
+    }
     for (const std::string& key : keys) {
       if (!sw::findSettingKey(key) && !store.objectForKey(key)) {
         reportUsage("presets", "unknown key '" + key + "'");
         return kExitUsage;
       }
     }
-    sw::OSStatus status = sw::savePresetOfKeys(positional[0], positional[1], keys, store);
+    sw::OSStatus status = sw::savePresetOfKeys(named[0], positional[1], keys, store);
     if (status == sw::paramErr) {
-      reportUsage("presets", sw::presetKeysOfList(positional[0]).empty()
+      reportUsage("presets", sw::presetKeysOfList(named[0]).empty()
                                  ? "--save needs at least one KEY"
-                                 : "list " + positional[0] + " holds a fixed set of keys; give none");
+                                 : "list " + named[0] + " holds a fixed set of keys; give none");
       return kExitUsage;
     }
     if (status != sw::noErr) {
@@ -122,14 +152,14 @@ int presetsCommand(int argc, char** argv) {
 
   if (args.has("--delete") || args.has("--apply")) {
     sw::OSStatus status = args.has("--delete")
-                              ? sw::deletePresetNamed(positional[0], positional[1], store)
-                              : sw::applyPreset(positional[0], positional[1], sw::PresetScope::Saved, store);
+                              ? sw::deletePresetNamed(named[0], positional[1], store)
+                              : sw::applyPreset(named[0], positional[1], sw::PresetScope::Saved, store);
     if (status == sw::fnfErr) {
-      reportError(positional[0], status, "no preset named '" + positional[1] + "'");
+      reportError(named[0], status, "no preset named '" + positional[1] + "'");
       return kExitFailed;
     }
     if (status == sw::paramErr) {
-      reportError(positional[0], status, "preset '" + positional[1] + "' holds damaged data");
+      reportError(named[0], status, "preset '" + positional[1] + "' holds damaged data");
       return kExitFailed;
     }
     if (status != sw::noErr) {
@@ -151,7 +181,7 @@ int presetsCommand(int argc, char** argv) {
     return kExitOK;
   }
 
-  const std::string& list = positional[0];
+  const std::string& list = named[0];
   if (!listExists(list)) {
     reportError(list, sw::fnfErr, "no such preset list");
     return kExitFailed;

@@ -41,24 +41,13 @@ struct Row {
   SettingValue value;
 };
 
-SettingValue emptyValueOf(SettingValue::Type type) {
-  switch (type) {
-    case SettingValue::Type::Bool: return SettingValue(false);
-    case SettingValue::Type::Real: return SettingValue(0.0);
-    case SettingValue::Type::String: return SettingValue("");
-    case SettingValue::Type::Array: return SettingValue(SettingValue::Array{});
-    case SettingValue::Type::Dictionary: return SettingValue(SettingValue::Dictionary{});
-    default: return SettingValue(0);
-  }
-}
-
 Row rowOf(const sw::SettingsStore& store, const std::string& key) {
   const sw::SettingKey* known = sw::findSettingKey(key);
   auto value = store.objectForKey(key);
   if (store.hasUserValue(key)) return {key, "user", known ? known->type : value->type(), *value};
   if (value) return {key, "factory", known ? known->type : value->type(), *value};
   SettingValue::Type type = known ? known->type : SettingValue::Type::String;
-  return {key, "unset", type, emptyValueOf(type)};
+  return {key, "unset", type, sw::emptySettingValue(type)};
 }
 
 std::string rowJson(const Row& row) {
@@ -169,7 +158,9 @@ int settingsCommand(int argc, char** argv) {
   sw::registerFactoryDefaults();
 
   if (reset) {
-    if (sw::OSStatus status = store.removeObjectForKey(positional[0]); status != sw::noErr) {
+    sw::OSStatus status = store.removeObjectForKey(positional[0]);
+    if (status == sw::noErr) status = sw::settingDidChange(store, positional[0]);
+    if (status != sw::noErr) {
       reportError(store.path(), status, "could not be saved");
       return kExitFailed;
     }
@@ -212,6 +203,7 @@ int settingsCommand(int argc, char** argv) {
     return kExitUsage;
   }
   sw::OSStatus status = store.setObject(key, *value);
+  if (status == sw::noErr) status = sw::settingDidChange(store, key);  // followers such as "enableFixButton"
   if (status == sw::paramErr) {
     reportUsage("settings", "the value of " + key + " cannot be stored (invalid UTF-8 or control characters)");
     return kExitUsage;

@@ -91,6 +91,35 @@ SettingValue::Dictionary factoryDefaults() {
   return defaults;
 }
 
+SettingValue emptySettingValue(SettingValue::Type type) {
+  switch (type) {
+    case SettingValue::Type::Bool: return SettingValue(false);
+    case SettingValue::Type::Integer: return SettingValue(0);
+    case SettingValue::Type::Real: return SettingValue(0.0);
+    case SettingValue::Type::Array: return SettingValue(SettingValue::Array{});
+    case SettingValue::Type::Dictionary: return SettingValue(SettingValue::Dictionary{});
+    case SettingValue::Type::String: break;
+  }
+  return SettingValue("");
+}
+
+SettingValue emptySettingValue(std::string_view key) {
+  const SettingKey* known = findSettingKey(key);
+  return emptySettingValue(known ? known->type : SettingValue::Type::String);
+}
+
+OSStatus settingDidChange(SettingsStore& store, std::string_view key) {
+  static constexpr std::string_view kFixKeys[] = {"fixExtension", "fixSignature", "fixBadDeltaTime",
+                                                  "fixMissingResetMessage"};
+  bool fixKey = false;
+  for (std::string_view fix : kFixKeys) fixKey = fixKey || fix == key;
+  if (!fixKey) return noErr;
+  bool anyFix = false;
+  for (std::string_view fix : kFixKeys) anyFix = anyFix || store.boolForKey(fix);
+  if (store.boolForKey("enableFixButton") == anyFix) return noErr;
+  return store.setObject("enableFixButton", anyFix);
+}
+
 void registerFactoryDefaults(SettingsStore& store) { store.registerDefaults(factoryDefaults()); }
 
 void registerFactoryDefaults() {

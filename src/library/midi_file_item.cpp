@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cctype>
 #include <cstdio>
 
@@ -44,15 +45,26 @@ bool MidiFileItem::isDisplayable(OSStatus* status) {
 }
 
 OSStatus MidiFileItem::updateInfo() {
-  SMFImage image;
-  const OSStatus status = readSMFFile(fullPath(), image);
-  if (status != noErr) return status;
+  std::string lyricBytes;
   if (eventList_) {
-    getInfo(*eventList_, info_);  // shows the cached sequence's unsaved changes
+    // The cached sequence is what the file holds (or will hold once saved): the file is not
+    // read again, only checked to be there, so a batch reads each file once.
+    struct stat info {};
+    if (::stat(fullPath().c_str(), &info) != 0) return errno == ENOENT || errno == ENOTDIR ? fnfErr : ioErr;
+    getInfoAndLyricBytes(*eventList_, info_, lyricBytes);  // shows the cached sequence's unsaved changes
+    guess_ = guessFileEncoding(*eventList_, lyricBytes);
+    scanStatus_ = noErr;
+    SMPTEFormat_ = eventList_->SMPTEFormat();
   } else {
+    SMFImage image;
+    const OSStatus status = readSMFFile(fullPath(), image);
+    if (status != noErr) return status;
     OSStatus buildStatus = noErr;
     MidiSequence scan(image, kSMFLoadInfoScan, &buildStatus);
-    getInfo(scan, info_);
+    getInfoAndLyricBytes(scan, info_, lyricBytes);
+    guess_ = guessFileEncoding(scan, lyricBytes);
+    scanStatus_ = buildStatus;
+    SMPTEFormat_ = scan.SMPTEFormat();
   }
   refreshFileSize();
   return noErr;
@@ -162,9 +174,12 @@ MidiSequence* MidiFileItem::eventList() {
 
 // ---- Encoding
 
-StringEncoding MidiFileItem::encoding() const {
-  if (encoding_) return *encoding_;
-  return EncodingManager::defaultStringEncoding();
+FileTextEncoding MidiFileItem::textEncoding(std::optional<StringEncoding> given) const {
+  return resolveTextEncoding(given, encoding_, [this] { return guess_; });
+}
+
+FileTextEncoding MidiFileItem::batchTextEncoding(const MidiSequence& sequence) const {
+  return resolveTextEncoding(givenBatchEncoding(), encoding_, [&] { return guessFileEncoding(sequence); });
 }
 
 void MidiFileItem::readSavedEncoding() {
@@ -172,11 +187,7 @@ void MidiFileItem::readSavedEncoding() {
     encoding_.reset();
     return;
   }
-  const std::optional<int64_t> saved = readNumberAttribute(fullPath(), kEncodingAttribute);
-  if (saved && *saved >= 0 && *saved <= int64_t(UINT32_MAX) && isSupportedEncoding(StringEncoding(*saved)))
-    encoding_ = StringEncoding(*saved);
-  else
-    encoding_.reset();
+  encoding_ = sw::readSavedEncoding(fullPath());
 }
 
 // ---- Edits

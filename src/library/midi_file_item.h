@@ -10,6 +10,7 @@
 #include "base/four_char_code.h"
 #include "base/status.h"
 #include "library/batch_run.h"
+#include "library/file_text_encoding.h"
 #include "library/file_system_item.h"
 #include "text/sequence_info.h"
 #include "text/string_encoding.h"
@@ -29,7 +30,8 @@ class MidiFileItem : public FileSystemItem {
   // Invisible entries and symbolic links are left out; folders are listed; a file is listed
   // when it reads as a Standard MIDI File (`status` then 0, else the reader's status).
   bool isDisplayable(OSStatus* status) override;
-  // Refreshes the information from the file (or from the cached sequence when there is one).
+  // Refreshes the information from the file (or from the cached sequence when there is one),
+  // reading the file once; the same pass guesses the encoding of its texts.
   OSStatus updateInfo();
   // Drops the cached sequence and refreshes; on failure nothing else changes.
   OSStatus reload();
@@ -62,8 +64,20 @@ class MidiFileItem : public FileSystemItem {
   MidiSequence* eventList();
   bool hasCachedEventList() const { return eventList_ != nullptr; }
 
-  // ---- Text encoding: the saved one, else the encoding manager's default.
-  StringEncoding encoding() const;
+  // What the last refresh found besides the record: the status of building the sequence
+  // (nonzero when the file stops part way; what was read is shown), its SMPTE format, and the
+  // guess of its texts' encoding.
+  OSStatus scanStatus() const { return scanStatus_; }
+  int16_t SMPTEFormat() const { return SMPTEFormat_; }
+  const EncodingGuess& encodingGuess() const { return guess_; }
+
+  // ---- Text encoding: the given one, else the saved one, else the confident guess of the
+  // last refresh, else the default (see file_text_encoding.h).
+  FileTextEncoding textEncoding(std::optional<StringEncoding> given = std::nullopt) const;
+  StringEncoding encoding() const { return textEncoding().encoding; }
+  // For a batch method working on `sequence`: the encoding given for the command, else the
+  // saved one, else a confident guess from the sequence's texts, else the default.
+  FileTextEncoding batchTextEncoding(const MidiSequence& sequence) const;
   std::optional<StringEncoding> savedEncoding() const { return encoding_; }
   void readSavedEncoding();
 
@@ -142,6 +156,9 @@ class MidiFileItem : public FileSystemItem {
   std::string editedCopyright_ = kUnedited;
   std::unique_ptr<MidiSequence> eventList_;
   std::optional<StringEncoding> encoding_;
+  EncodingGuess guess_;
+  OSStatus scanStatus_ = noErr;
+  int16_t SMPTEFormat_ = 0;
 };
 
 }  // namespace sw

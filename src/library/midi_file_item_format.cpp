@@ -218,7 +218,10 @@ Error MidiFileItem::doConvertKaraoke(const BatchRun& run) {
 Error MidiFileItem::doConvertToUTF8(const BatchRun& run) {
   MidiSequence* sequence = eventList();
   if (!sequence) return error(paramErr, "could not be read as a MIDI file");
-  const StringEncoding source = encoding();
+  // Only an encoding given, saved or guessed with confidence may rewrite the texts: the
+  // default would turn texts in another encoding into mojibake recorded as UTF-8.
+  const FileTextEncoding resolved = batchTextEncoding(*sequence);
+  const StringEncoding source = resolved.encoding;
   // Every text is converted before any changes, so a text that does not convert leaves the
   // sequence as it was.
   std::vector<std::pair<MidiEvent*, std::string>> changes;
@@ -226,6 +229,10 @@ Error MidiFileItem::doConvertToUTF8(const BatchRun& run) {
     if (!event->isMeta() || event->second() < 0x01 || event->second() > 0x09) continue;
     const std::string_view payload(reinterpret_cast<const char*>(event->metaData()), event->metaDataSize());
     if (isValidUTF8(payload)) continue;
+    if (!resolved.trusted())
+      return error(kTextUnsupportedEncodingErr,
+                   "the encoding of its texts cannot be told with confidence; choose the source encoding and "
+                   "retry");
     std::string utf8;
     if (convertToUTF8(payload, source, utf8, ConversionMode::Strict) != noErr)
       return error(kTextUnsupportedEncodingErr,

@@ -107,12 +107,11 @@ std::string plural(size_t count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
-// The encoding the user chose for the command; the item's own when the choice names none.
-StringEncoding chosenEncoding(const MidiFileItem& item) {
-  const int64_t selected = SettingsStore::shared().integerForKey("selectedEncoding");
-  if (selected >= 0 && selected <= int64_t(UINT32_MAX) && isSupportedEncoding(StringEncoding(selected)))
-    return StringEncoding(selected);
-  return item.encoding();
+// A text of the information record, decoded.
+std::string decodedText(const PascalString& text, StringEncoding encoding) {
+  std::string utf8;
+  convertToUTF8(pascalBytes(text), encoding, utf8, ConversionMode::Lossy);
+  return utf8;
 }
 
 }  // namespace
@@ -122,10 +121,10 @@ Error MidiFileItem::doExtractLyrics(const BatchRun& run) {
   const int64_t format = SettingsStore::shared().integerForKey("extractLyricsFormat");
   if (format < 0 || format > 3)
     return Error{paramErr, fullPath(), "unknown lyrics format " + std::to_string(format)};
-  const StringEncoding encoding = chosenEncoding(*this);
   BatchEdit edit(*this, run);
   const MidiSequence* sequence = edit.sequence();
   if (!sequence) return edit.error();
+  const StringEncoding encoding = batchTextEncoding(*sequence).encoding;
 
   std::string text;
   std::string extension;
@@ -145,10 +144,13 @@ Error MidiFileItem::doExtractLyrics(const BatchRun& run) {
     getLyricsDSyncs(*sequence, &lyricItems, &chordItems);
     const SyncedText synced(std::move(lyricItems), encoding, SMFSignatureMap::fromSequence(*sequence));
     if (format == 3) {
-      std::string title = this->title().value_or("");
-      if (title.empty()) title = sequenceName().value_or("");
+      // The texts of the sequence worked on, in the same encoding as the lyrics.
+      SequenceInfo texts;
+      getInfo(*sequence, texts);
+      std::string title = decodedText(texts.title, encoding);
+      if (title.empty()) title = decodedText(texts.seqName, encoding);
       if (title.empty()) title = std::string(RegExTransformer::removingExtension(relativePath()));
-      text = "{title:" + title + "}\n{subtitle:" + author().value_or("") + "}\n\n";
+      text = "{title:" + title + "}\n{subtitle:" + decodedText(texts.author, encoding) + "}\n\n";
       text += synced.chordProByMergingChordsTSyncs(SyncArray::TSyncWithDSyncs(chordItems, encoding));
       extension = "cpm";
     } else {
@@ -251,15 +253,19 @@ Error MidiFileItem::doSetMetaEventText(const BatchRun& run) {
       logMessage(problem);
       run.tell(problem);
     }
-  } else {
-    const std::string fixed = shown = settings.stringForKey("targetMetaEventString");
-    if (convertFromUTF8(fixed, chosenEncoding(*this), text, ConversionMode::Strict) != noErr)
-      return Error{kTextUnsupportedEncodingErr, fullPath(), "the text does not fit the chosen encoding"};
   }
 
   BatchEdit edit(*this, run);
   MidiSequence* sequence = edit.sequence();
   if (!sequence) return edit.error();
+  if (settings.integerForKey("targetMetaEventSource") != 1) {
+    // The fixed text goes in the file's encoding, as its other texts are read.
+    const std::string fixed = shown = settings.stringForKey("targetMetaEventString");
+    const FileTextEncoding encoding = batchTextEncoding(*sequence);
+    if (convertFromUTF8(fixed, encoding.encoding, text, ConversionMode::Strict) != noErr)
+      return Error{kTextUnsupportedEncodingErr, fullPath(),
+                   "the text does not fit the file's encoding (" + nameOfEncoding(encoding.encoding) + ")"};
+  }
   int found = -1;
   for (int i = 0; i < sequence->count(); ++i) {
     const MidiEvent* event = sequence->eventAtIndex(i);

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "base/log.h"
+#include "library/factory_defaults.h"
 #include "library/meta_text_preset_source.h"
 
 namespace sw {
@@ -174,7 +175,8 @@ OSStatus savePresetOfKeys(std::string_view listName, std::string_view name, cons
     SettingValue::Dictionary values;
     for (const std::string& key : keys) {
       if (key.empty()) return paramErr;
-      if (auto value = store.objectForKey(key)) values[key] = *value;
+      // A key never set is kept with the value it reads as, so that the preset sets it too.
+      values[key] = store.objectForKey(key).value_or(emptySettingValue(key));
     }
     data = SettingValue(std::move(values));
   }
@@ -207,6 +209,7 @@ OSStatus applyPreset(std::string_view listName, std::string_view name, PresetSco
     OSStatus result = noErr;
     for (auto& [key, value] : *assignments) {
       OSStatus status = scope == PresetScope::Saved ? store.setObject(key, value) : store.setRunValue(key, value);
+      if (status == noErr && scope == PresetScope::Saved) status = settingDidChange(store, key);
       if (status != noErr && result == noErr) result = status;
     }
     return result;

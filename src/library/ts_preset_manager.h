@@ -97,8 +97,9 @@ std::vector<std::string> presetKeysOfList(std::string_view listName);
 
 // Saves the current values of the keys as preset `name` of the list, replacing a preset of that
 // name or appending one. Lists with a fixed form store their array of strings (the keys must
-// then be empty or exactly those keys); other lists store a dictionary key → value of the keys
-// that have a value. paramErr for an empty list or preset name or no keys.
+// then be empty or exactly those keys); other lists store a dictionary key → value of every
+// key, a key never set with the value it reads as (NO, 0, ""). paramErr for an empty list or
+// preset name or no keys.
 OSStatus savePresetOfKeys(std::string_view listName, std::string_view name, const std::vector<std::string>& keys,
                           SettingsStore& store = SettingsStore::shared(),
                           NotificationCenter& center = NotificationCenter::shared());

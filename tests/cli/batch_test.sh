@@ -83,6 +83,15 @@ contains "format 1 copy" "$work/out" '"format":1'
 
 check "karaoke" 0 "$cli" karaoke --yes --chords text "$songs/sub/twinkle.kar"
 check "utf8" 0 "$cli" utf8 --yes --encoding 5 "$songs"
+# A name too short for a confident guess: utf8 leaves the file alone unless told its encoding.
+printf 'MThd\0\0\0\6\0\0\0\1\1\340MTrk\0\0\0\14\0\377\3\4Caf\351\0\377\57\0' >"$work/cafe.mid"
+cp "$work/cafe.mid" "$work/cafe-before.mid"
+check "utf8 refuses an unsure encoding" 1 "$cli" utf8 --yes "$work/cafe.mid"
+contains "says why" "$work/err" "cannot be told with confidence"
+cmp -s "$work/cafe.mid" "$work/cafe-before.mid" || { echo "FAIL: the refused file changed"; failures=$((failures + 1)); }
+check "utf8 with the encoding given" 0 "$cli" utf8 --yes --encoding latin1 "$work/cafe.mid"
+check "converted name" 0 "$cli" info --long "$work/cafe.mid"
+contains "name in UTF-8" "$work/out" "Café"
 
 # The text and musical commands run the same way.
 check "extract-lyrics" 0 "$cli" extract-lyrics --format lrc "$songs/sub"
@@ -135,6 +144,19 @@ contains "preset's interval" "$work/out" "transposed by +5"
 check "an option beside the preset wins" 0 "$cli" transpose --preset fourth --semitones 2 --dry-run "$work/preset.mid"
 contains "option's interval" "$work/out" "transposed by +2"
 check "an unknown preset" 2 "$cli" transpose --preset none --dry-run "$work/preset.mid"
+# One list per command, the same for 'presets' and the command; a preset holds every parameter.
+check "the command's list" 0 "$cli" presets Transpose
+contains "saved by transpose" "$work/out" "fourth"
+check "presets --save by list name" 0 "$cli" presets --save Transpose current
+check "read by transpose" 0 "$cli" transpose --preset current --dry-run "$work/preset.mid"
+check "a preset of an option never given" 0 "$cli" presets Transpose fourth
+contains "every key saved" "$work/out" "transposeChannelMask"
+check "set-text presets" 0 "$cli" set-text --pattern1 '^x' --save-preset strip
+check "in the sheet's list" 0 "$cli" presets SetMetaEventText strip
+contains "its pattern" "$work/out" '"^x"'
+# Channel 10 is transposed only when "enableChannel10Transpose" is set.
+check "all channels" 0 "$cli" transpose --semitones 1 --channels 1-16 --dry-run "$work/preset.mid"
+contains "drums left out" "$work/err" "channel 10 is left out"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures batch checks failed"

@@ -17,6 +17,11 @@ contains "defect explained" "$work/out" "No GM, GS or XG reset"
 check "info --encoding" 0 "$cli" info --json --encoding latin1 "$examples/sakura.mid"
 contains "encoding from the option" "$work/out" '"source":"option"'
 
+# Header format 1 with one track; 1000 ticks per quarter; the only tempo (60 BPM) at tick 1
+# before the first note; the end 59.9975 s in. The row shows the information record.
+printf 'MThd\0\0\0\6\0\1\0\1\3\350MTrk\0\0\0\25\1\377\121\3\17\102\100\11\220\74\144\203\324\124\200\74\100\0\377\57\0' >"$work/one.mid"
+check "info on a one-track file" 0 "$cli" info "$work/one.mid"
+matches "format 0, seconds cut, tempo before the first note" "$work/out" '^0  *1  *1000  *0:59  *60 '
 
 printf 'not a midi file' >"$work/garbage.mid"
 check "info on a file that is not MIDI" 1 "$cli" info "$work/garbage.mid"
@@ -54,8 +59,8 @@ check "bad chord name" 1 "$cli" chord Cxyz
 contains "chord error" "$work/err" "Cxyz"
 
 check "write with running status" 0 "$cli" write "$examples/band.mid" -o "$work/band.mid" --running-status
-check "written file reads back" 0 "$cli" info "$work/band.mid"
-contains "same event count" "$work/out" " 107 "
+check "written file reads back" 0 "$cli" dump "$work/band.mid"
+contains "same event count" "$work/out" "107 events"
 check "format conversion on write" 0 "$cli" write "$examples/band.mid" -o "$work/band0.mid" --format 0
 check "converted file reads back" 0 "$cli" info --json "$work/band0.mid"
 contains "one track, format 0" "$work/out" '"format":0,"tracks":1'

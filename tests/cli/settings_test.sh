@@ -46,8 +46,13 @@ cmp -s "$work/before.plist" "$SCOREWELL_CONFIG_DIR/settings.plist" || fail "fail
 check "no lists yet" 0 "$cli" presets
 check "pattern" 0 "$cli" settings regExp1 '^(\d+) '
 check "save a meta-text preset" 0 "$cli" presets --save SetMetaEventText numbers
-check "save a key preset" 0 "$cli" presets --save Transpose fifth transposeAmount
-check "key preset needs keys" 2 "$cli" presets --save Transpose empty
+check "save a key preset" 0 "$cli" presets --save MyKeys fifth transposeAmount
+check "key preset needs keys" 2 "$cli" presets --save MyKeys empty
+check "a command's list takes every parameter" 0 "$cli" presets --save transpose fifth
+check "no keys for a command's list" 2 "$cli" presets --save Transpose fifth transposeAmount
+check "both parameters" 0 "$cli" presets Transpose fifth
+contains "the amount" "$work/out" "transposeAmount"
+contains "the channels" "$work/out" "transposeChannelMask"
 check "lists" 0 "$cli" presets
 matches "meta list" "$work/out" '^SetMetaEventText  *1 preset$'
 check "one list" 0 "$cli" presets --json SetMetaEventText
@@ -66,5 +71,13 @@ check "delete again" 1 "$cli" presets --delete SetMetaEventText numbers
 check "list now empty" 0 "$cli" presets SetMetaEventText
 [ -s "$work/out" ] && fail "deleted preset still listed"
 check "delete needs a name" 2 "$cli" presets --delete SetMetaEventText
+
+# The Fix sheet's button follows the four fix switches.
+check "fix switches off" 0 "$cli" settings fixExtension no
+check "button" 0 "$cli" settings --json enableFixButton
+contains "button off" "$work/out" '"value":false'
+check "one switch on" 0 "$cli" settings fixSignature yes
+check "button again" 0 "$cli" settings --json enableFixButton
+contains "button on" "$work/out" '"value":true'
 
 finish

@@ -20,21 +20,17 @@ StringEncoding defaultEncoding() { return EncodingManager::sharedInstance().stor
 
 }  // namespace
 
-EncodingGuess guessFileEncoding(const MidiSequence& sequence, std::optional<std::string_view> lyricBytes) {
-  const StringEncoding fallback = defaultEncoding();
-  std::string joined;
-  if (!lyricBytes) joined = lyrics(sequence);
-  const std::string_view lyricsSample = lyricBytes ? *lyricBytes : std::string_view(joined);
-  const StringEncoding guess = guessEncoding(sequence.events(), lyricsSample, fallback);
-  if (guess != kNoEncoding) return {guess, true};
-  const std::string metaTexts = metaTextBuffer(sequence.events());
-  const std::string_view sample = lyricsSample.empty() ? std::string_view(metaTexts) : lyricsSample;
+EncodingGuess guessFileEncoding(const MidiSequence& sequence) {
+  // One guess from all of the file's texts together (names, lyrics, markers...).
+  const std::string sample = sequenceTextSample(sequence);
+  const SequenceEncodingGuess whole = guessSampleEncoding(sample);
+  if (whole.confident && whole.encoding != kNoEncoding) return {whole.encoding, true};
   // Long samples were judged by the guess already.
   if (sample.size() > 499) return {};
   const EncodingDetection detection = detectEncoding(sample);
   if (detection.encoding == kNoEncoding || detection.lossy || detection.confidence < kShortTextConfidence) return {};
   // As for long samples: only an answer the default encoding could not give counts.
-  if (canRepresent(detection.text, encodingForGuess(kNoEncoding, fallback))) return {};
+  if (canRepresent(detection.text, encodingForGuess(kNoEncoding, defaultEncoding()))) return {};
   return {detection.encoding, true};
 }
 

@@ -21,9 +21,10 @@ struct EncodingGuess {
   bool confident = false;
 };
 
-// The guess from a sequence's texts. `lyricBytes` are its lyric items joined (what the
-// information record hands over); without them the lyrics are read from the sequence.
-EncodingGuess guessFileEncoding(const MidiSequence& sequence, std::optional<std::string_view> lyricBytes = std::nullopt);
+// The guess from all of a sequence's texts together; short texts the whole-file guess is not
+// sure of are still taken when the detector reads them without loss as something the default
+// encoding cannot hold.
+EncodingGuess guessFileEncoding(const MidiSequence& sequence);
 
 enum class EncodingSource { Given, Saved, Guess, Default };
 

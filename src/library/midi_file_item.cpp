@@ -45,14 +45,13 @@ bool MidiFileItem::isDisplayable(OSStatus* status) {
 }
 
 OSStatus MidiFileItem::updateInfo() {
-  std::string lyricBytes;
   if (eventList_) {
     // The cached sequence is what the file holds (or will hold once saved): the file is not
     // read again, only checked to be there, so a batch reads each file once.
     struct stat info {};
     if (::stat(fullPath().c_str(), &info) != 0) return errno == ENOENT || errno == ENOTDIR ? fnfErr : ioErr;
-    getInfoAndLyricBytes(*eventList_, info_, lyricBytes);  // shows the cached sequence's unsaved changes
-    guess_ = guessFileEncoding(*eventList_, lyricBytes);
+    getInfo(*eventList_, info_);  // shows the cached sequence's unsaved changes
+    guess_ = guessFileEncoding(*eventList_);
     scanStatus_ = noErr;
     SMPTEFormat_ = eventList_->SMPTEFormat();
   } else {
@@ -61,8 +60,8 @@ OSStatus MidiFileItem::updateInfo() {
     if (status != noErr) return status;
     OSStatus buildStatus = noErr;
     MidiSequence scan(image, kSMFLoadInfoScan, &buildStatus);
-    getInfoAndLyricBytes(scan, info_, lyricBytes);
-    guess_ = guessFileEncoding(scan, lyricBytes);
+    getInfo(scan, info_);
+    guess_ = guessFileEncoding(scan);
     scanStatus_ = buildStatus;
     SMPTEFormat_ = scan.SMPTEFormat();
   }

@@ -32,7 +32,10 @@ sw::Error checkStillWritable(const std::string& path) {
   if (::stat(path.c_str(), &info) != 0)
     return error(path, sw::fnfErr, "The file was moved or deleted since it was opened; it was not saved");
   if (!S_ISREG(info.st_mode)) return error(path, sw::paramErr, "The file is no longer a regular file; it was not saved");
-  if (::access(path.c_str(), W_OK) != 0)
+  errno = 0;
+  // The permission bits count even for a user the system would let write (root): a file
+  // the user made read-only is not replaced.
+  if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0)
     return error(path, errno == EROFS ? sw::wPrErr : sw::permErr, "The file is read-only; it was not saved");
   return {};
 }

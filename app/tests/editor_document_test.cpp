@@ -1,0 +1,242 @@
+// The document's file operations and attributes, the clipboard and the window's column layout.
+#include <sys/stat.h>
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QMimeData>
+#include <QTableView>
+#include <QTest>
+
+#include <filesystem>
+
+#include "adapters/engine_adapters.h"
+#include "base/plist_attribute.h"
+#include "base/xattr.h"
+#include "editing/f_midi_event_pointer.h"
+#include "editor/editor_document.h"
+#include "editor/editor_window.h"
+#include "editor/event_table_model.h"
+#include "temp_dir.h"
+#include "test_files.h"
+
+using namespace swapp;
+
+namespace {
+
+int rowOf(sw::FEventList& list, int status, int second) {
+  for (int row = 0; row < list.filteredCount(); ++row) {
+    const sw::FMidiEventPointer p = list.objectAtFilteredIndex(row);
+    if (p.status() == status && p.midiEvent()->second() == second) return row;
+  }
+  return -1;
+}
+
+// Changes the velocity of note C3 through the engine, as the table does.
+bool editVelocity(EditorDocument& document, const std::string& third) {
+  const int row = rowOf(document.list(), 0x90, 60);
+  return document.operations().setValue(document.list().wholeIndexAtIndex(row), sw::FieldKey::Third, third);
+}
+
+bool attributesSupported(const std::string& path) {
+  return sw::xattr::set(path, "scorewell.test", {1}) == sw::noErr;
+}
+
+}  // namespace
+
+class EditorDocumentTest : public QObject {
+  Q_OBJECT
+
+  swtest::TempDir dir_;
+  sw::MemoryPasteboard pasteboard_;
+
+ private slots:
+  void openEditSaveReopen() {
+    const std::string path = dir_.write("save.mid", apptest::song());
+    EditorDocument document(pasteboard_);
+    QVERIFY(!document.open(path));
+    QVERIFY(editVelocity(document, "90 64 480"));
+    QVERIFY(document.isModified());
+    QVERIFY(!document.save());
+    QVERIFY(!document.isModified());
+    QVERIFY(!document.undoManager().canUndo());
+    QCOMPARE(sw::readNumberAttribute(path, kEncodingAttribute).value_or(-1), int64_t(document.list().encoding()));
+
+    // The bytes are those of the same song written with velocity 90.
+    swtest::Bytes expected = apptest::song();
+    const swtest::Bytes original = expected;
+    for (size_t i = 0; i + 2 < expected.size(); ++i)
+      if (expected[i] == 0x90 && expected[i + 1] == 60 && expected[i + 2] == 100) expected[i + 2] = 90;
+    QVERIFY(expected != original);
+    EditorDocument reference(pasteboard_);
+    QVERIFY(!reference.open(dir_.write("expected.mid", expected)));
+    QCOMPARE(swtest::TempDir::read(path), reference.list().dataRepresentation());
+
+    EditorDocument reopened(pasteboard_);
+    QVERIFY(!reopened.open(path));
+    const int row = rowOf(reopened.list(), 0x90, 60);
+    QCOMPARE(reopened.list().objectAtFilteredIndex(row).midiEvent()->third(), uint8_t(90));
+  }
+
+  void aFileThatDoesNotReadOpensNothing() {
+    EditorDocument document(pasteboard_);
+    const sw::Error missing = document.open(dir_.file("missing.mid"));
+    QCOMPARE(missing.status, sw::fnfErr);
+    QCOMPARE(missing.path, dir_.file("missing.mid"));
+    QVERIFY(!missing.message.empty());
+    const std::string junk = dir_.write("junk.mid", {'h', 'e', 'l', 'l', 'o'});
+    const sw::Error notMidi = document.open(junk);
+    QVERIFY(notMidi.status != sw::noErr);
+    QCOMPARE(notMidi.path, junk);
+    QVERIFY(document.isUntitled());  // still the empty document
+  }
+
+  void saveLeavesAVanishedFileAlone() {
+    const std::string path = dir_.write("vanish.mid", apptest::song());
+    EditorDocument document(pasteboard_);
+    QVERIFY(!document.open(path));
+    QVERIFY(editVelocity(document, "90 64 480"));
+    std::filesystem::remove(path);
+    const sw::Error error = document.save();
+    QCOMPARE(error.status, sw::fnfErr);
+    QVERIFY(!std::filesystem::exists(path));  // not re-created
+    QVERIFY(document.isModified());
+  }
+
+  void saveLeavesAReadOnlyFileAlone() {
+    const std::string path = dir_.write("locked.mid", apptest::song());
+    EditorDocument document(pasteboard_);
+    QVERIFY(!document.open(path));
+    QVERIFY(editVelocity(document, "90 64 480"));
+    ::chmod(path.c_str(), 0444);
+    const sw::Error error = document.save();
+    ::chmod(path.c_str(), 0644);
+    QVERIFY(error.status != sw::noErr);
+    QCOMPARE(swtest::TempDir::read(path), apptest::song());
+    QVERIFY(document.isModified());
+  }
+
+  void saveAsTextWritesTheLyrics() {
+    const std::string path = dir_.write("lyrics.mid", apptest::song());
+    EditorDocument document(pasteboard_);
+    QVERIFY(!document.open(path));
+    const std::string text = dir_.file("lyrics.txt");
+    QVERIFY(!document.saveAs(text, DocumentType::TextFile));
+    const swtest::Bytes bytes = swtest::TempDir::read(text);
+    const std::string lyrics(bytes.begin(), bytes.end());
+    QVERIFY(lyrics.find("Hel") != std::string::npos);
+    QVERIFY(lyrics.find("lo") != std::string::npos);
+    QCOMPARE(document.path(), path);  // the document stays on its MIDI file
+  }
+
+  void revertForgetsTheChanges() {
+    const std::string path = dir_.write("revert.mid", apptest::song());
+    EditorDocument document(pasteboard_);
+    QVERIFY(!document.open(path));
+    const int rows = document.list().filteredCount();
+    QVERIFY(editVelocity(document, "1 64 480"));
+    QVERIFY(!document.revert());
+    QVERIFY(!document.isModified());
+    QCOMPARE(document.list().filteredCount(), rows);
+    QCOMPARE(document.list().objectAtFilteredIndex(rowOf(document.list(), 0x90, 60)).midiEvent()->third(), uint8_t(100));
+  }
+
+  void removeEmptyTracksIsUndoable() {
+    EditorDocument document(pasteboard_);
+    QVERIFY(!document.open(dir_.write("tracks.mid", apptest::song())));
+    document.list().setNumTracks(5);
+    QVERIFY(document.removeEmptyTracks());
+    QCOMPARE(int(document.list().numTracks()), 2);
+    QCOMPARE(QString::fromStdString(document.undoManager().undoActionName()), QStringLiteral("Remove Empty Tracks"));
+    document.undoManager().undo();
+    QCOMPARE(int(document.list().numTracks()), 5);
+    QVERIFY(!document.removeEmptyTracks() || document.list().numTracks() == 2);
+  }
+
+  void windowStateAttributes() {
+    const std::string path = dir_.write("state.mid", apptest::song());
+    if (!attributesSupported(path)) QSKIP("no extended attributes here");
+    EditorDocument document(pasteboard_);
+    QVERIFY(!document.open(path));
+    QVERIFY(!document.savedFrame());
+    const WindowFrame frame{10, 20, 800, 500};
+    const std::vector<ColumnState> columns = {{"measure", "Measure", 95, false},
+                                              {"ticks", "Ticks", 60, false},
+                                              {"dataString", "Data", 220, true}};
+    QVERIFY(!document.saveWindowState(frame, columns));
+    auto frameValue = sw::attributeValue(path, kWindowFrameAttribute);
+    QVERIFY(frameValue && frameValue->isString());
+    QCOMPARE(QString::fromStdString(frameValue->stringValue()), QStringLiteral("10 20 800 500"));
+    EditorDocument reopened(pasteboard_);
+    QVERIFY(!reopened.open(path));
+    QCOMPARE(*reopened.savedFrame(), frame);
+    QCOMPARE(*reopened.savedColumns(), columns);
+    // Damaged values read as nothing.
+    QVERIFY(!sw::setAttributeData(path, kWindowFrameAttribute, {'x'}));
+    QVERIFY(!WindowStateStore::readFrame(path));
+  }
+
+  void windowKeepsTheColumnLayout() {
+    const std::string path = dir_.write("window.mid", apptest::song());
+    if (!attributesSupported(path)) QSKIP("no extended attributes here");
+    auto document = std::make_unique<EditorDocument>(EditorWindow::pasteboard());
+    QVERIFY(!document->open(path));
+    {
+      EditorWindow window(std::move(document));
+      window.setColumnsState({{"ticks", "Ticks", 77, false},
+                              {"measure", "Measure", 90, false},
+                              {"nonsense", "?", 10, false},
+                              {"third", "Third", 100, true}});
+      const std::vector<ColumnState> state = window.columnsState();
+      QCOMPARE(state.front().id, std::string("ticks"));
+      QCOMPARE(state.front().width, 77);
+      QCOMPARE(state[1].id, std::string("measure"));
+      QVERIFY(window.table()->horizontalHeader()->isSectionHidden(EventTableModel::columnOf(sw::FieldKey::Third)));
+      QCOMPARE(state.back().hidden, true);
+      QVERIFY(window.close());  // unmodified: no question, the layout is written
+    }
+    const auto columns = WindowStateStore::readColumns(path);
+    QVERIFY(columns && !columns->empty());
+    QCOMPARE(columns->front().id, std::string("ticks"));
+    QVERIFY(WindowStateStore::readFrame(path).has_value());
+  }
+
+  void clipboardRoundTrip() {
+    ClipboardPasteboard clipboard;
+    EditorDocument source(clipboard), target(clipboard);
+    QVERIFY(!source.open(dir_.write("from.mid", apptest::song())));
+    QVERIFY(!target.open(dir_.write("to.mid", apptest::song())));
+    const int first = rowOf(source.list(), 0x90, 60), second = rowOf(source.list(), 0x90, 62);
+    source.operations().setSelection({first, second});
+    source.operations().copy();
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    QVERIFY(mime);
+    QVERIFY(mime->hasFormat(kEventCollectionMimeType));
+    QVERIFY(mime->hasFormat(QStringLiteral("text/tab-separated-values")));
+    const QString text = mime->text();
+    QCOMPARE(text.count('\n'), 1);  // two rows
+    QVERIFY(text.contains('\t'));
+    QVERIFY(text.contains(QStringLiteral("C3")));
+
+    const int before = target.list().count();
+    target.operations().setSelection({});
+    QVERIFY(target.operations().paste());
+    QCOMPARE(target.list().count(), before + 4);  // two notes and their note-offs
+    QVERIFY(target.undoManager().canUndo());
+    target.undoManager().undo();
+    QCOMPARE(target.list().count(), before);
+
+    // Bytes on the clipboard that are no collection paste nothing.
+    auto* junk = new QMimeData;
+    junk->setData(kEventCollectionMimeType, QByteArray("not a plist"));
+    QGuiApplication::clipboard()->setMimeData(junk);
+    QVERIFY(!target.operations().pastePlan());
+  }
+};
+
+int runEditorDocumentTests(int argc, char** argv) {
+  EditorDocumentTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "editor_document_test.moc"

@@ -87,7 +87,8 @@ ShiftDialog::ShiftDialog(const std::string& positionText, PositionParser parser,
   layout->addLayout(form);
   range_ = new QButtonGroup(this);
   const QString titles[] = {tr("The selected events"), tr("Every event from the first selected one to the end"),
-                            tr("... on the same channel"), tr("... on the same track")};
+                            tr("Every event from the first selected one to the end, on its channel"),
+                            tr("Every event from the first selected one to the end, on its track")};
   for (int i = 0; i < 4; ++i) {
     auto* radio = new QRadioButton(titles[i], this);
     range_->addButton(radio, i);

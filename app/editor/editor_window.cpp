@@ -255,6 +255,7 @@ void EditorWindow::applyFilters() {
   if (QWidget* editor = table_->indexWidget(table_->currentIndex())) editor->clearFocus();
   table_->setFocus();
   filters_.applyTo(document_->list(), showNotesOff());
+  filtersBar_->setNotesOffAvailable(showNotesOff());
   document_->operations().setSelection({});
   model_->reload();
   table_->clearSelection();

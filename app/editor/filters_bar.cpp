@@ -39,9 +39,11 @@ FiltersBar::FiltersBar(FilterState& state, QWidget* parent) : QWidget(parent), s
   // A shown kind must be told from a hidden one at a glance.
   setStyleSheet(QStringLiteral(
       "QToolButton[checkable=\"true\"] { border: 1px solid palette(mid); border-radius: 3px; padding: 2px 5px;"
-      " background: palette(base); color: palette(mid); }"
+      " background: palette(button); color: palette(button-text); }"
       "QToolButton[checkable=\"true\"]:checked { background: palette(highlight); color: palette(highlighted-text);"
-      " border-color: palette(dark); }"));
+      " border-color: palette(dark); }"
+      "QToolButton[checkable=\"true\"]:disabled { color: palette(mid); background: palette(window); }"));
+
   grid->addWidget(buttonRow(FilterGroup::Channels, tr("Channels")), 0, 0);
   grid->addWidget(buttonRow(FilterGroup::Kinds, tr("Events")), 1, 0);
   grid->addWidget(buttonRow(FilterGroup::MetaKinds, tr("Meta")), 2, 0);
@@ -153,6 +155,16 @@ QWidget* FiltersBar::buttonRow(FilterGroup group, const QString& title) {
   }
   layout->addStretch();
   return row;
+}
+
+void FiltersBar::setNotesOffAvailable(bool available) {
+  const auto& kinds = state_.buttons(FilterGroup::Kinds);
+  for (size_t i = 0; i < kinds.size() && i < buttons_[int(FilterGroup::Kinds)].size(); ++i) {
+    if (kinds[i].tag != 0x80) continue;
+    QToolButton* button = buttons_[int(FilterGroup::Kinds)][i];
+    button->setEnabled(available);
+    button->setToolTip(available ? tr("Note Off") : tr("Note-off events are hidden: View > Show Note-Off Events"));
+  }
 }
 
 void FiltersBar::syncFromState() {

@@ -28,6 +28,8 @@ class FiltersBar : public QWidget {
   void setTrackNamesProvider(std::function<std::vector<std::string>()> provider) { trackNames_ = std::move(provider); }
   // Shows the state's current selection (after presets were loaded).
   void syncFromState();
+  // Without "showNotesOff" the note-off button has no effect and is disabled.
+  void setNotesOffAvailable(bool available);
   QLineEdit* searchField() const { return search_; }
 
  signals:

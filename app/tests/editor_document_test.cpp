@@ -1,7 +1,9 @@
 // The document's file operations and attributes, the clipboard and the window's column layout.
 #include <sys/stat.h>
 
+#include <QCheckBox>
 #include <QClipboard>
+#include <QLineEdit>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QMimeData>
@@ -11,6 +13,7 @@
 #include <filesystem>
 
 #include "adapters/engine_adapters.h"
+#include "dialogs/edit_dialogs.h"
 #include "base/plist_attribute.h"
 #include "base/xattr.h"
 #include "editing/f_midi_event_pointer.h"
@@ -199,6 +202,44 @@ class EditorDocumentTest : public QObject {
     QVERIFY(columns && !columns->empty());
     QCOMPARE(columns->front().id, std::string("ticks"));
     QVERIFY(WindowStateStore::readFrame(path).has_value());
+  }
+
+  // Every dialog builds and draws; with SCOREWELL_SCREENSHOT_DIR set, each is saved as a PNG
+  // there (scripts/screenshots.sh).
+  void dialogsRender() {
+    EditorDocument document(pasteboard_);
+    QVERIFY(!document.open(dir_.write("dialogs.mid", apptest::song())));
+    sw::EditOperations& operations = document.operations();
+    const PositionParser parser = [&operations](const std::string& text, std::string* error) {
+      return operations.ticksForNewTime(text, error);
+    };
+    const int note = rowOf(document.list(), 0x90, 60);
+    operations.setSelection({note});
+    operations.copy();
+    const auto plan = operations.pastePlan();
+    QVERIFY(plan);
+    PasteOptionsDialog paste(*plan, document.list().numTracks(), operations.measureText(plan->position), parser);
+    ShiftDialog shift(operations.measureText(480), parser);
+    MultipleSelectionDialog edit(document.list().objectAtFilteredIndex(note), 3, true);
+    const QString folder = qEnvironmentVariable("SCOREWELL_SCREENSHOT_DIR");
+    const std::pair<QDialog*, const char*> dialogs[] = {{&paste, "paste-options"}, {&shift, "shift"}, {&edit, "change-selected"}};
+    for (const auto& [dialog, name] : dialogs) {
+      dialog->show();
+      QVERIFY(QTest::qWaitForWindowExposed(dialog));
+      const QPixmap pixmap = dialog->grab();
+      QVERIFY(!pixmap.isNull());
+      if (!folder.isEmpty()) pixmap.save(folder + "/" + name + ".png", "PNG");
+    }
+    // A position that is none keeps the dialog open.
+    shift.findChild<QLineEdit*>()->setText(QStringLiteral("nonsense"));
+    shift.accept();
+    QVERIFY(shift.isVisible());
+    QCOMPARE(shift.result(), int(QDialog::Rejected));
+    // A refused field keeps the editor open and nothing is applied.
+    edit.findChildren<QCheckBox*>().at(1)->setChecked(true);
+    edit.findChildren<QLineEdit*>().at(1)->setText(QStringLiteral("17"));
+    edit.accept();
+    QVERIFY(edit.isVisible());
   }
 
   void clipboardRoundTrip() {

@@ -266,6 +266,7 @@ class EventTableModelTest : public QObject {
     timer.start();
     for (int row = 199000; row < 199050; ++row)
       for (int c = 0; c < model.columnCount(); ++c) model.data(model.index(row, c));
+    qInfo("50 rows near the end of 200000 events: %lld ms", qint64(timer.elapsed()));
     QVERIFY(timer.elapsed() < 1000);
   }
 };

@@ -116,8 +116,11 @@ EditorWindow::EditorWindow(std::unique_ptr<EditorDocument> document)
 }
 
 EditorWindow::~EditorWindow() {
-  // The document's handler points at this window.
+  // The document's handler points at this window, and the table and model at the document:
+  // both go before the document does.
   document_->setChangeHandler({});
+  delete table_;
+  delete model_;
 }
 
 void EditorWindow::buildTable() {

@@ -64,6 +64,12 @@ int EventTableModel::columnOf(sw::FieldKey key) {
   return -1;
 }
 
+bool EventTableModel::isLiveRow(int row) const {
+  // Between a change of the list and the reload that follows it the view may still ask for
+  // rows it knew: those past the list's end are empty.
+  return row >= 0 && row < rows_ && row < document_.list().filteredCount();
+}
+
 int EventTableModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
 
 int EventTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(kColumns.size()); }
@@ -80,7 +86,7 @@ void EventTableModel::reload() {
 }
 
 CellKind EventTableModel::cellKind(int row, int column) const {
-  if (row < 0 || row >= rows_ || column < 0 || column >= columnCount()) return CellKind::Text;
+  if (!isLiveRow(row) || column < 0 || column >= columnCount()) return CellKind::Text;
   const sw::FMidiEventPointer pointer = document_.list().objectAtFilteredIndex(row);
   const int status = pointer.status();
   switch (kColumns[size_t(column)].key) {
@@ -141,7 +147,7 @@ int EventTableModel::tagOf(const sw::FMidiEventPointer& pointer, CellKind kind) 
 }
 
 QString EventTableModel::cellText(int row, int column) const {
-  if (row < 0 || row >= rows_ || column < 0 || column >= columnCount()) return {};
+  if (!isLiveRow(row) || column < 0 || column >= columnCount()) return {};
   const CellKind kind = cellKind(row, column);
   const sw::FMidiEventPointer pointer = document_.list().objectAtFilteredIndex(row);
   switch (kind) {
@@ -153,7 +159,7 @@ QString EventTableModel::cellText(int row, int column) const {
 }
 
 QVariant EventTableModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || index.row() >= rows_) return {};
+  if (!index.isValid() || !isLiveRow(index.row())) return {};
   try {
     switch (role) {
       case Qt::DisplayRole: return cellText(index.row(), index.column());
@@ -200,7 +206,7 @@ QVariant EventTableModel::headerData(int section, Qt::Orientation orientation, i
 
 Qt::ItemFlags EventTableModel::flags(const QModelIndex& index) const {
   Qt::ItemFlags flags = QAbstractTableModel::flags(index);
-  if (!index.isValid() || index.row() >= rows_) return flags;
+  if (!index.isValid() || !isLiveRow(index.row())) return flags;
   const sw::FMidiEventPointer pointer = document_.list().objectAtFilteredIndex(index.row());
   if (pointer.status() != 0x80 && pointer.isEditableKey(kColumns[size_t(index.column())].key))
     flags |= Qt::ItemIsEditable;
@@ -208,7 +214,7 @@ Qt::ItemFlags EventTableModel::flags(const QModelIndex& index) const {
 }
 
 bool EventTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-  if (!index.isValid() || index.row() >= rows_ || role != Qt::EditRole) return false;
+  if (!index.isValid() || !isLiveRow(index.row()) || role != Qt::EditRole) return false;
   if (document_.undoManager().isUndoing() || document_.undoManager().isRedoing()) return false;
   const int row = index.row();
   const sw::FieldKey key = kColumns[size_t(index.column())].key;

@@ -67,6 +67,7 @@ class EventTableModel : public QAbstractTableModel {
 
  private:
   int tagOf(const sw::FMidiEventPointer& pointer, CellKind kind) const;
+  bool isLiveRow(int row) const;
   bool setOnSelectedRows(int row, sw::FieldKey key, const sw::FieldValue& value, QString* error);
 
   EditorDocument& document_;

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <QCheckBox>
+#include <QAction>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QGuiApplication>
@@ -240,6 +241,38 @@ class EditorDocumentTest : public QObject {
     edit.findChildren<QLineEdit*>().at(1)->setText(QStringLiteral("17"));
     edit.accept();
     QVERIFY(edit.isVisible());
+  }
+
+  void windowSelectionFollowsEdits() {
+    auto document = std::make_unique<EditorDocument>(pasteboard_);
+    QVERIFY(!document->open(dir_.write("selection.mid", apptest::song())));
+    EditorWindow window(std::move(document));
+    EditorDocument& doc = window.document();
+    QCOMPARE(window.model().rowCount(), doc.list().filteredCount());
+    const int note = rowOf(doc.list(), 0x90, 60);
+    window.table()->selectRow(note);
+    QCOMPARE(doc.operations().selection(), sw::IndexSet({note}));
+    const int rows = window.model().rowCount();
+    doc.operations().duplicate();
+    QCoreApplication::processEvents();  // the window reloads after the edit
+    QCOMPARE(window.model().rowCount(), rows + 1);
+    const QModelIndexList selected = window.table()->selectionModel()->selectedRows();
+    QCOMPARE(selected.size(), 1);
+    QCOMPARE(sw::IndexSet({selected.first().row()}), doc.operations().selection());
+    QAction* undo = nullptr;
+    for (QAction* action : window.findChildren<QAction*>())
+      if (action->text().startsWith(QStringLiteral("&Undo"))) undo = action;
+    QVERIFY(undo && undo->isEnabled());
+    QVERIFY(undo->text().size() > QStringLiteral("&Undo ").size());  // with the action's name
+    undo->trigger();
+    QCoreApplication::processEvents();
+    QCOMPARE(window.model().rowCount(), rows);
+    // Filters hide rows at once; a kind's button hides its events.
+    window.filterState().setAll(FilterGroup::Kinds, false);
+    window.applyFilters();
+    QCOMPARE(window.model().rowCount(), 7);  // the seven meta events
+    QVERIFY(doc.operations().selection().empty());
+    doc.undoManager().markClean();  // closing asks no question
   }
 
   void clipboardRoundTrip() {

@@ -12,7 +12,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QElapsedTimer>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
@@ -168,6 +170,7 @@ void EditorWindow::buildTable() {
     updateActions();
   });
   connect(model_, &EventTableModel::validationFailed, this, &EditorWindow::showValidationMessage);
+  model_->setProgressHandler([this](int done, int total) { return reportProgress(done, total); });
   table_->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
@@ -495,7 +498,11 @@ void EditorWindow::editSelection() {
   MultipleSelectionDialog dialog(document_->list().objectAtFilteredIndex(first), int(operations.selection().size()),
                                  secondIsTyped, this);
   if (dialog.exec() != QDialog::Accepted) return;
-  operations.applyChanges(dialog.model(), dialog.change());
+  operations.applyChanges(dialog.model(), dialog.change(), [this](int done, int total) {
+    const bool goOn = reportProgress(done, total);
+    if (done + 1 >= total) reportProgress(total, total);
+    return goOn;
+  });
 }
 
 void EditorWindow::insertNote() {
@@ -516,6 +523,30 @@ void EditorWindow::insertNote() {
   sw::FlattenedEventList events;
   events.add(record);
   document_->operations().insertEvents(events);
+}
+
+bool EditorWindow::reportProgress(int done, int total) {
+  constexpr int kSmallChange = 500;
+  if (total < kSmallChange) return true;
+  if (done >= total) {
+    delete progress_;
+    progress_ = nullptr;
+    return true;
+  }
+  if (!progress_) {
+    progress_ = new QProgressDialog(tr("Changing the selected events…"), tr("Stop"), 0, total, this);
+    progress_->setWindowModality(Qt::WindowModal);
+    progress_->setMinimumDuration(300);
+    lastProgressUpdate_ = 0;
+  }
+  // At most about six updates a second (every 11 ticks of 1/60 s).
+  static QElapsedTimer clock;
+  if (!clock.isValid()) clock.start();
+  if (clock.elapsed() - lastProgressUpdate_ >= 183 || done == 0) {
+    lastProgressUpdate_ = clock.elapsed();
+    progress_->setValue(done);  // runs the event loop of the modal dialog
+  }
+  return !progress_->wasCanceled();
 }
 
 void EditorWindow::removeEmptyTracks() {

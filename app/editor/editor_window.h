@@ -12,6 +12,7 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QProgressDialog;
 class QTableView;
 
 namespace swapp {
@@ -69,6 +70,8 @@ class EditorWindow : public QMainWindow {
   void removeEmptyTracks();
   void showValidationMessage(const QModelIndex& index, const QString& message);
   bool showNotesOff() const;
+  // The progress of a change to many rows; false when the user stopped it.
+  bool reportProgress(int done, int total);
 
   std::unique_ptr<EditorDocument> document_;
   FilterState filters_;
@@ -91,6 +94,8 @@ class EditorWindow : public QMainWindow {
   QAction* shiftAction_ = nullptr;
   QAction* editAction_ = nullptr;
   bool syncingSelection_ = false;
+  QProgressDialog* progress_ = nullptr;
+  qint64 lastProgressUpdate_ = 0;
 };
 
 }  // namespace swapp

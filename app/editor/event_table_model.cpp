@@ -270,7 +270,9 @@ bool EventTableModel::setOnSelectedRows(int row, sw::FieldKey key, const sw::Fie
   undo.beginUndoGrouping();
   bool any = false;
   std::string firstError;
+  int done = 0;
   for (const Target& target : targets) {
+    if (progress_ && !progress_(done++, int(targets.size()))) break;
     const sw::IndexRange range = list.indexRangeAtTicks(target.ticks);
     int whole = -1;
     for (int i = range.location; i < range.location + range.length; ++i)
@@ -280,6 +282,7 @@ bool EventTableModel::setOnSelectedRows(int row, sw::FieldKey key, const sw::Fie
     if (operations.setValue(whole, key, value, &message)) any = true;
     else if (firstError.empty()) firstError = message;
   }
+  if (progress_) progress_(int(targets.size()), int(targets.size()));
   undo.setActionName("Change");
   undo.endUndoGrouping();
   operations.setSelection(keptSelection);

@@ -8,6 +8,7 @@
 #include <QAbstractTableModel>
 #include <QIcon>
 
+#include <functional>
 #include <vector>
 
 #include "editing/field_value.h"
@@ -54,6 +55,10 @@ class EventTableModel : public QAbstractTableModel {
   // The text of a cell as the table shows it (pop-up cells give their item's title).
   QString cellText(int row, int column) const;
 
+  // Told (done, total) while a change goes to many selected rows; answering false stops it
+  // (what was changed so far stays, as one undo step).
+  void setProgressHandler(std::function<bool(int, int)> handler) { progress_ = std::move(handler); }
+
   // After the list changed: resets when the row count changed, else repaints.
   void reload();
 
@@ -72,6 +77,7 @@ class EventTableModel : public QAbstractTableModel {
 
   EditorDocument& document_;
   int rows_ = 0;
+  std::function<bool(int, int)> progress_;
 };
 
 }  // namespace swapp

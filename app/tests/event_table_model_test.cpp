@@ -166,6 +166,25 @@ class EventTableModelTest : public QObject {
     QCOMPARE(rowOf(list, 0xD0), -1);
   }
 
+  void stoppingAManyRowChangeKeepsWhatWasDone() {
+    sw::FEventList& list = document_->list();
+    const int volume = rowOf(list, 0xB0, 7), pan = rowOf(list, 0xB0, 10), note = rowOf(list, 0x90, 60);
+    document_->operations().setSelection({volume, pan, note});
+    std::vector<std::pair<int, int>> calls;
+    model_->setProgressHandler([&calls](int done, int total) {
+      calls.emplace_back(done, total);
+      return done < 1;  // stop before the second row
+    });
+    QVERIFY(model_->setData(cell(volume, sw::FieldKey::Status), 0xD0));
+    QCOMPARE(calls.front(), std::make_pair(0, 3));
+    QCOMPARE(calls.back(), std::make_pair(3, 3));  // the end is always told
+    QVERIFY(rowOf(list, 0xD0) >= 0);
+    QVERIFY(rowOf(list, 0xB0, 10) >= 0);
+    QVERIFY(rowOf(list, 0x90, 60) >= 0);
+    document_->undoManager().undo();
+    QCOMPARE(rowOf(list, 0xD0), -1);
+  }
+
   void secondChangeGoesToSelectedRowsOfTheSameKind() {
     sw::FEventList& list = document_->list();
     const int volume = rowOf(list, 0xB0, 7), pan = rowOf(list, 0xB0, 10), note = rowOf(list, 0x90, 60);

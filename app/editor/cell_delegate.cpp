@@ -36,7 +36,8 @@ QToolButton* programPicker(QWidget* parent, const QStyledItemDelegate* delegate)
     }
   }
   button->setMenu(menu);
-  QTimer::singleShot(0, button, [button] { button->showMenu(); });
+  // Opened without a nested event loop, so a commit never happens inside one.
+  QTimer::singleShot(0, button, [button, menu] { menu->popup(button->mapToGlobal(QPoint(0, button->height()))); });
   return button;
 }
 

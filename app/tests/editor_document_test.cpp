@@ -2,6 +2,9 @@
 #include <sys/stat.h>
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QMenu>
+#include <QToolButton>
 #include <QAction>
 #include <QClipboard>
 #include <QLineEdit>
@@ -339,6 +342,38 @@ class EditorDocumentTest : public QObject {
     while (doc.undoManager().canUndo()) doc.undoManager().undo();
     QCoreApplication::processEvents();
     QCOMPARE(doc.list().dataRepresentation(), original);
+    doc.undoManager().markClean();
+  }
+
+  // The pop-up editors of the table: programs by group with a sub-menu of eight each, names
+  // for controllers. Events are not processed here: the editors open their pop-up at once.
+  void popUpEditors() {
+    auto document = std::make_unique<EditorDocument>(pasteboard_);
+    QVERIFY(!document->open(dir_.write("popups.mid", apptest::song())));
+    EditorWindow window(std::move(document));
+    EditorDocument& doc = window.document();
+    const int secondColumn = EventTableModel::columnOf(sw::FieldKey::Second);
+
+    const QModelIndex program = window.model().index(rowOf(doc.list(), 0xC0, 0), secondColumn);
+    window.table()->edit(program);
+    auto* picker = qobject_cast<QToolButton*>(window.table()->indexWidget(program));
+    QVERIFY(picker && picker->menu());
+    const QList<QAction*> groups = picker->menu()->actions();
+    QCOMPARE(groups.size(), 16);
+    QVERIFY(groups[1]->menu());
+    QCOMPARE(groups[1]->menu()->actions().size(), 8);
+    groups[1]->menu()->actions()[3]->trigger();  // the fourth program of the second group
+    QVERIFY(rowOf(doc.list(), 0xC0, 11) >= 0);
+
+    const QModelIndex volume = window.model().index(rowOf(doc.list(), 0xB0, 7), secondColumn);
+    window.table()->edit(volume);
+    auto* names = qobject_cast<QComboBox*>(window.table()->indexWidget(volume));
+    QVERIFY(names);
+    QCOMPARE(names->count(), 128);
+    QCOMPARE(names->currentData().toInt(), 7);
+    names->setCurrentIndex(names->findData(11));
+    emit names->activated(names->currentIndex());
+    QVERIFY(rowOf(doc.list(), 0xB0, 11) >= 0);
     doc.undoManager().markClean();
   }
 

@@ -149,6 +149,9 @@ sw::Error EditorDocument::save() {
 
 sw::Error EditorDocument::saveAs(const std::string& path, DocumentType type) {
   if (path.empty()) return error(path, sw::paramErr, "No file name was given");
+  // An existing file is replaced only when it may be written.
+  if (struct stat info {}; ::stat(path.c_str(), &info) == 0)
+    if (sw::Error failed = checkStillWritable(path)) return failed;
   if (type == DocumentType::TextFile) {
     // Text files are always UTF-8: the lyric bytes are decoded in the document's encoding.
     const std::string bytes = sw::lyrics(*list_);

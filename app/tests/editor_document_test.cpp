@@ -122,6 +122,14 @@ class EditorDocumentTest : public QObject {
     QVERIFY(error.status != sw::noErr);
     QCOMPARE(swtest::TempDir::read(path), apptest::song());
     QVERIFY(document.isModified());
+    // Save As over another read-only file leaves it alone too.
+    const std::string other = dir_.write("locked-other.mid", {'M', 'T', 'h', 'd'});
+    ::chmod(other.c_str(), 0444);
+    QVERIFY(document.saveAs(other, DocumentType::MidiFile).status != sw::noErr);
+    QVERIFY(document.saveAs(other, DocumentType::TextFile).status != sw::noErr);
+    ::chmod(other.c_str(), 0644);
+    QCOMPARE(swtest::TempDir::read(other), swtest::Bytes({'M', 'T', 'h', 'd'}));
+    QCOMPARE(document.path(), path);
   }
 
   void saveAsTextWritesTheLyrics() {

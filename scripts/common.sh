@@ -4,6 +4,7 @@ SCOREWELL_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libicu-dev libplist-dev
   libasound2-dev libfluidsynth-dev timgm6mb-soundfont
+  qt6-base-dev
 )
 
 install_missing_packages() {

@@ -1,0 +1,31 @@
+// Small MIDI files for the application's tests, made with the shared byte builder.
+#pragma once
+
+#include <string>
+
+#include "midi_builder.h"
+
+namespace apptest {
+
+// Track 1: name "Conductor", tempo, 4/4, an unnamed meta type 0x60. Track 2: name "Piano",
+// program 0, volume 100, pan 64, notes C3 and D3 (a quarter each, velocity 100), lyrics
+// "Hel" and "lo". Note-offs are hidden in the editor, so 12 rows show.
+inline swtest::Bytes song() {
+  swtest::MidiFileBuilder file(1, 480);
+  file.track().text(0, 0x03, "Conductor").tempo(0, 500000).timeSignature(0, 4, 2).meta(0, 0x60, {1}).endOfTrack();
+  file.track()
+      .text(0, 0x03, "Piano")
+      .program(0, 0, 0)
+      .control(0, 0, 7, 100)
+      .control(0, 0, 10, 64)
+      .text(0, 0x05, "Hel")
+      .noteOn(0, 0, 60, 100)
+      .noteOff(480, 0, 60)
+      .text(0, 0x05, "lo")
+      .noteOn(0, 0, 62, 100)
+      .noteOff(480, 0, 62)
+      .endOfTrack();
+  return file.bytes();
+}
+
+}  // namespace apptest

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Screenshots of the desktop application on a virtual display: the editor window on
+# examples/twinkle.kar, and the edit dialogs (drawn by the application's test program).
+#   scripts/screenshots.sh [BUILD_DIR] [OUT_DIR]      (defaults: build-dev, screenshots)
+# Needs xvfb-run (package xvfb). Works on a copy of the example and a private settings folder.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build="${1:-build-dev}"
+out="${2:-screenshots}"
+mkdir -p "$out"
+out="$(cd "$out" && pwd)"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+cp examples/twinkle.kar "$work/"
+export SCOREWELL_CONFIG_DIR="$work/config"
+run() { xvfb-run -a -s "-screen 0 1280x900x24" "$@"; }
+run "$build/app/scorewell" --screenshot "$out/editor.png" "$work/twinkle.kar"
+if [ -x "$build/app/test_app" ]; then
+  SCOREWELL_SCREENSHOT_DIR="$out" run "$build/app/test_app" >/dev/null
+fi
+ls -1 "$out"/*.png

@@ -159,15 +159,18 @@ TEST_F(TextCommands, SetMetaEventTextFromTheFileName) {
   EXPECT_EQ(metaTexts(*after, meta::kCopyright), Strings{"0:0:Song (Song)"});
   EXPECT_EQ(metaTexts(*after, meta::kTrackName).front(), "0:0:Song");
 
-  // A bad pattern stops the replacements there, is told and logged, and the text so far is used.
+  // A bad pattern is an error of the file, which is left as it was: a half-made text is not
+  // written.
   set("regExp2", "(unclosed");
   set("regExp3", "Song");
   set("replaceStr3", "Tune");
-  EXPECT_FALSE(song->doSetMetaEventText(recording()));
-  EXPECT_EQ(metaTexts(*reread(song->fullPath()), meta::kCopyright), Strings{"0:0:Song"});
-  ASSERT_EQ(told.size(), 2u);
-  EXPECT_NE(told[0].find("\"(unclosed\": U_REGEX_MISMATCHED_PAREN"), std::string::npos) << told[0];
-  EXPECT_EQ(logged, Strings{told[0]});
+  const auto before = swtest::TempDir::read(song->fullPath());
+  const sw::Error bad = song->doSetMetaEventText(recording());
+  EXPECT_EQ(bad.status, sw::paramErr);
+  EXPECT_NE(bad.message.find("\"(unclosed\": U_REGEX_MISMATCHED_PAREN"), std::string::npos) << bad.message;
+  EXPECT_EQ(swtest::TempDir::read(song->fullPath()), before);
+  EXPECT_TRUE(told.empty());
+  EXPECT_TRUE(logged.empty());
 }
 
 TEST_F(TextCommands, SetMetaEventFixedTextAndRemoval) {

@@ -83,6 +83,9 @@ class MidiSequence {
   static int priorityForStatus(uint8_t status, uint8_t second);
   static int priorityOf(const MidiEvent& event) { return priorityForStatus(event.status(), event.second()); }
   int bestIndexForEvent(const MidiEvent* event, int proposedIndex) const;
+  // Whether the event may stand at `proposed` within the run [runStart, runEnd) of its tick
+  // and track without breaking the priority order.
+  bool proposalKeepsOrder(const MidiEvent* event, int proposed, int runStart, int runEnd) const;
   // Takes ownership. Throws std::out_of_range when the track is not below numTracks; the
   // event is then not inserted and stays the caller's.
   virtual int insertEvent(MidiEvent* event, int suggestedIndex = -1);

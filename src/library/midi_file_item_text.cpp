@@ -161,6 +161,9 @@ Error MidiFileItem::doExtractLyrics(const BatchRun& run) {
     }
   }
 
+  // A text file ends with a line feed, or its last line runs into whatever follows it (the
+  // prompt of a terminal showing it).
+  if (!text.empty() && text.back() != '\n') text.push_back('\n');
   const std::string target = sideFilePath(fullPath(), extension);
   if (target == fullPath() || sameFile(target, fullPath()))
     return edit.failure(paramErr, "the side file " + lastComponent(target) + " would replace the MIDI file itself");

@@ -35,11 +35,12 @@ TEST_F(TextCommands, ExtractLyricsWritesEachFormatBesideTheFile) {
   auto song = item("song.kar", karaoke());
   const auto before = onDisk(song->fullPath());
   set("selectedEncoding", int(sw::kISOLatin1StringEncoding));
+  // Every side file ends with a line feed.
   const std::vector<std::pair<int, std::string>> expected{
-      {0, "Hello\nWorld"},
-      {1, "\n[00:00.50]Hello\n[00:01.00]World"},
-      {2, "\n[00:00.50]<00:00.50>Hel<00:00.75>lo\n[00:01.00]<00:01.00>World"},
-      {3, "{title:Song}\n{subtitle:}\n\n[Am]Hello\n[G7]World"},
+      {0, "Hello\nWorld\n"},
+      {1, "\n[00:00.50]Hello\n[00:01.00]World\n"},
+      {2, "\n[00:00.50]<00:00.50>Hel<00:00.75>lo\n[00:01.00]<00:01.00>World\n"},
+      {3, "{title:Song}\n{subtitle:}\n\n[Am]Hello\n[G7]World\n"},
   };
   for (const auto& [format, text] : expected) {
     set("extractLyricsFormat", format);
@@ -57,7 +58,7 @@ TEST_F(TextCommands, ExtractLyricsDecodesWithTheChosenEncoding) {
   set("extractLyricsFormat", 0);
   set("selectedEncoding", int(sw::kISOLatin1StringEncoding));
   EXPECT_FALSE(song->doExtractLyrics());
-  EXPECT_EQ(sideFile(dir.file("latin.txt")), "Caf\xC3\xA9 lo\nWorld");
+  EXPECT_EQ(sideFile(dir.file("latin.txt")), "Caf\xC3\xA9 lo\nWorld\n");
   set("selectedEncoding", int(sw::kUTF8StringEncoding));
   EXPECT_EQ(song->doExtractLyrics().status, sw::kTextUnsupportedEncodingErr);
   // No number chosen: the file's own encoding (ISO Latin 1 by default) decodes.

@@ -96,7 +96,6 @@ OSStatus MidiFileItem::writeToFileByCompressing(bool compress, const BatchRun& r
 }
 
 OSStatus MidiFileItem::writeSequence(MidiSequence& sequence, bool compress, const BatchRun& run) {
-  if (const OSStatus refusal = checkReplaceable(fullPath()); refusal != noErr) return refusal;
   const std::vector<uint8_t> bytes = sequence.dataRepresentation(compress);
   std::string current;
   if (readWholeFile(fullPath(), current) == noErr && current.size() == bytes.size() &&
@@ -104,6 +103,7 @@ OSStatus MidiFileItem::writeSequence(MidiSequence& sequence, bool compress, cons
     run.tellUnchanged();
     return noErr;
   }
+  if (const OSStatus refusal = checkReplaceable(fullPath()); refusal != noErr) return refusal;
   if (run.dryRun) {
     run.tell(compress ? "would be written with running status" : "would be written");
     return noErr;

@@ -46,6 +46,11 @@ printf 'MThd\0\0\0\6\0\0\0\1\1\340MTrk\0\0\0\32\0\220\74\144\203\140\74\0\0\76\1
 size="$(stat -c %s "$songs/notes.mid")"
 check "compress" 0 "$cli" compand --compress "$songs/notes.mid"
 [ "$(stat -c %s "$songs/notes.mid")" -le "$size" ] || fail "compressing made the file bigger"
+# Compressed again: nothing to write, so a read-only file is no failure.
+chmod 444 "$songs/notes.mid"
+check "compress a compressed read-only file" 0 "$cli" compand --compress "$songs/notes.mid"
+contains "compressed file unchanged" "$work/out" "notes.mid: unchanged"
+chmod 644 "$songs/notes.mid"
 
 # Temporary files left by a killed write: never listed, removed by the next run over the folder.
 stale="$songs/.twinkle.kar.scorewell-0123456789abcdef"

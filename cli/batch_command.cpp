@@ -251,6 +251,12 @@ std::vector<BatchCommandSpec> makeCommands() {
   to.key = "MIDIChannelNew";
   to.help = "the channel it becomes";
   channel.options = {from, to};
+  channel.checkParameters = [] {
+    const sw::SettingsStore& settings = sw::SettingsStore::shared();
+    const int64_t from = settings.integerForKey("MIDIChannelOld");
+    if (from != settings.integerForKey("MIDIChannelNew")) return std::string();
+    return "--from and --to name the same channel (" + std::to_string(from) + "): nothing would change";
+  };
   channel.method = [](sw::MidiFileItem& item, const sw::BatchRun& run) { return item.doChangeMIDIChannel(run); };
   commands.push_back(std::move(channel));
 

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <memory>
 
 #include "cli_support.h"
@@ -350,6 +351,12 @@ int runBatchCommand(const BatchCommandSpec& spec, int argc, char** argv) {
     reportUsage(spec.name, "give one or more files or folders");
     return kExitUsage;
   }
+  if (spec.checkParameters) {
+    if (const std::string problem = spec.checkParameters(); !problem.empty()) {
+      reportUsage(spec.name, problem);
+      return kExitUsage;
+    }
+  }
 
   // What confirming the command does to its parameters, as the desktop's sheet does it.
   if (parameters)
@@ -425,10 +432,15 @@ int runBatchCommand(const BatchCommandSpec& spec, int argc, char** argv) {
   sw::BatchRun run;
   run.dryRun = dryRun;
   const bool reportsOnTerminal = ::isatty(STDOUT_FILENO);
+  // What happened to each file: once on standard output, and in the log file too.
   run.report = [&](const std::string& line) {
     if (reportsOnTerminal) progress.clear();
     std::fprintf(stdout, "%s\n", line.c_str());
     std::fflush(stdout);
+    if (logFile) {
+      std::fputs(sw::BatchLog::formatLine(std::time(nullptr), sw::BatchLog::printable(line)).c_str(), logFile.get());
+      std::fflush(logFile.get());
+    }
   };
   TerminalConfirmation confirmation(yes);
   sw::BatchEngine engine(log, &progress, &confirmation);
@@ -447,9 +459,12 @@ int runBatchCommand(const BatchCommandSpec& spec, int argc, char** argv) {
   const size_t total = result.total + unusable;
   const size_t succeeded = result.processed - result.failed;
   std::string summary = (dryRun ? "dry run: " : "") + std::to_string(total) + (total == 1 ? " file, " : " files, ") +
-                        std::to_string(succeeded) + " succeeded, " + std::to_string(failed) + " failed";
+                        std::to_string(succeeded) + " succeeded";
+  if (result.unchanged > 0) summary += " (" + std::to_string(result.unchanged) + " unchanged)";
+  summary += ", " + std::to_string(failed) + " failed";
   if (result.stopped) summary += ", " + std::to_string(result.total - result.processed) + " not processed (stopped)";
   std::fprintf(stderr, "scorewell-cli %s: %s\n", spec.name.c_str(), summary.c_str());
+  if (logFile) std::fputs(sw::BatchLog::formatLine(std::time(nullptr), spec.name + ": " + summary).c_str(), logFile.get());
   return failed > 0 || result.stopped ? kExitFailed : kExitOK;
 }
 

@@ -53,6 +53,9 @@ struct BatchCommandSpec {
   std::function<bool()> destructive;
   std::vector<BatchOption> options;
   std::function<sw::Error(sw::MidiFileItem& item, const sw::BatchRun& run)> method;
+  // Checks the parameters as the options left them: a message makes the run a usage error
+  // before any file is touched. Empty: nothing to check.
+  std::function<std::string()> checkParameters;
   // The older one-file form, run when -o/--output is given with one file (convert, transpose).
   std::function<int(int argc, char** argv)> singleFile;
 };

@@ -91,6 +91,13 @@ std::vector<std::string> collectFiles(const std::vector<std::string>& paths, int
     std::vector<std::string> found;
     fs::recursive_directory_iterator it(path, fs::directory_options::skip_permission_denied, error), end;
     for (; !error && it != end; it.increment(error)) {
+      // Hidden entries are left out as the browser leaves them out: among them the
+      // temporary files of an interrupted write.
+      const std::string name = it->path().filename().string();
+      if (!name.empty() && name[0] == '.') {
+        if (it->is_directory()) it.disable_recursion_pending();
+        continue;
+      }
       std::error_code statusError;
       if (it->is_regular_file(statusError)) found.push_back(it->path().string());
     }

@@ -44,8 +44,9 @@ class Arguments {
   std::string error_;
 };
 
-// Regular files named by the paths; folders are walked recursively, in name order. Paths
-// that do not exist are reported on stderr and counted in `missing`.
+// Regular files named by the paths; folders are walked recursively, in name order, leaving
+// out hidden files and folders. Paths that do not exist are reported on stderr and counted in
+// `missing`.
 std::vector<std::string> collectFiles(const std::vector<std::string>& paths, int& missing);
 
 // The file read in full; on failure nothing, the error reported on stderr and its status in

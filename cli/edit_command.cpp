@@ -78,6 +78,28 @@ class ScriptRunner {
 
   void run(const std::vector<std::string>& w, const std::string& line) {
     const std::string& op = w[0];
+    // Every operation but undo, redo and copy is there to change the list: one that leaves it
+    // as it was (a field the event does not have, the value it has, a note-off named alone)
+    // is an error of its line.
+    const size_t steps = undo_.undoCount();
+    runOperation(w, line);
+    if (op != "undo" && op != "redo" && op != "copy" && undo_.undoCount() == steps) throw LineError{nothingChanged(w)};
+  }
+
+ private:
+  std::string nothingChanged(const std::vector<std::string>& w) const {
+    if (w[0] == "remove" || w[0] == "cut") {
+      bool onlyNoteOffs = true;
+      for (int row : ops_.selection()) onlyNoteOffs = onlyNoteOffs && list_.eventAtIndex(row)->isNoteOff();
+      if (onlyNoteOffs) return "a note-off goes with its note-on: remove the note-on";
+    }
+    if (w[0] == "set" && w.size() > 2) return "the line changes nothing: event " + w[1] + " has no " + w[2] +
+                                                " to change, or it has that value already";
+    return "the line changes nothing";
+  }
+
+  void runOperation(const std::vector<std::string>& w, const std::string& line) {
+    const std::string& op = w[0];
     if (op == "undo" || op == "redo") {
       need(w, 1, 1);
       if (op == "undo" ? !undo_.canUndo() : !undo_.canRedo()) throw LineError{"nothing to " + op};
@@ -112,7 +134,6 @@ class ScriptRunner {
     }
   }
 
- private:
   static void need(const std::vector<std::string>& w, size_t least, size_t most) {
     if (w.size() < least || w.size() > most) throw LineError{"wrong number of words for '" + w[0] + "'"};
   }

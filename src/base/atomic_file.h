@@ -5,17 +5,53 @@
 // replaced and the link stays. A new file gets the permissions the process's mask allows.
 // Only regular files are replaced (paramErr otherwise); hard links to the original keep the
 // old content, as with any replacement by renaming.
+//
+// A file the user may not write (its own permission bits, or its owner when the replacement
+// could not keep it) is refused with permErr and left alone. Given the identity the file had
+// when it was read, a file changed or deleted since is left alone too.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "base/status.h"
 
 namespace sw {
 
-OSStatus writeFileAtomically(const std::string& path, std::span<const unsigned char> bytes);
+// What tells one state of a file from another: device, inode, size and modification time.
+struct FileIdentity {
+  dev_t device = 0;
+  ino_t inode = 0;
+  int64_t size = 0;
+  int64_t modifiedNanoseconds = 0;
+
+  // The identity of the file at the path (links followed); nothing when there is none.
+  static std::optional<FileIdentity> of(const std::string& path);
+  bool operator==(const FileIdentity&) const = default;
+};
+
+// Replaces the file's content. With `expected`, the file must still have that identity just
+// before the replacement (fnfErr when it is gone, kFileChangedErr when it differs); on success
+// `expected` becomes the identity of the new file.
+OSStatus writeFileAtomically(const std::string& path, std::span<const unsigned char> bytes,
+                             FileIdentity* expected = nullptr);
+
+// Whether writeFileAtomically could replace the file: noErr, or the status it would refuse
+// with (permErr for a file the user may not write, paramErr for one that is not a regular
+// file). A missing file counts as replaceable.
+OSStatus checkReplaceable(const std::string& path);
+
+// Removes, in the folder, the temporary files this writer leaves behind when a process dies
+// in the middle of a write: hidden files named ".NAME.scorewell-" and sixteen hex digits
+// that no writer holds any longer. With `name`, only those of that file. Returns the names
+// removed.
+std::vector<std::string> removeStaleTemporaryFiles(const std::string& folder, const std::string& name = "");
 
 // Reads a whole file; the status is fnfErr for a missing file, else what the system said.
 OSStatus readWholeFile(const std::string& path, std::string& contents);

@@ -18,6 +18,7 @@ std::string statusDescription(OSStatus status) {
     case memFullErr: return "out of memory";
     case dirNFErr: return "the folder does not exist";
     case kTextUnsupportedEncodingErr: return "the text cannot be converted";
+    case kFileChangedErr: return "the file was changed by another program meanwhile";
     case kSMFTrackTooLongErr: return "the first track chunk claims more bytes than the file holds";
     case kSMFNoStatusErr: return "a data byte stands where a status byte is needed";
     case kSMFBadStatusErr: return "a status byte that cannot appear in a track";

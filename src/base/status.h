@@ -22,6 +22,7 @@ enum : OSStatus {
   memFullErr = -108,
   dirNFErr = -120,
   kTextUnsupportedEncodingErr = -8738,  // text cannot be converted
+  kFileChangedErr = -19970,  // the file changed on disk since it was read (this project's own code)
 
   // Standard MIDI File reader
   kSMFTrackTooLongErr = -19986,

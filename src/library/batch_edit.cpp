@@ -31,14 +31,21 @@ Error BatchEdit::failure(OSStatus status, std::string message) const {
 
 Error BatchEdit::write() {
   if (!target_) return error_;
-  if (run_.dryRun) return {};
-  const OSStatus status = target_->writeToFile(item_.fullPath(), false);
+  // The method has told what it changes; a dry run needs no "would be written" besides.
+  BatchRun quiet = run_;
+  quiet.report = nullptr;
+  const OSStatus status = item_.writeSequence(*target_, false, quiet);
   if (status != noErr) {
     target_ = nullptr;
-    item_.eventList_.reset();
-    return failure(status, "cannot be written: " + statusDescription(status));
+    if (!run_.dryRun) item_.releaseEventList();
+    return item_.writeFailure(status);
   }
-  item_.updateInfo();
+  return {};
+}
+
+Error BatchEdit::unchanged() {
+  if (!target_) return error_;
+  run_.tellUnchanged();
   return {};
 }
 

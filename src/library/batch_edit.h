@@ -28,8 +28,11 @@ class BatchEdit {
 
   // Writes the sequence over the file without running status (nothing under a dry run) and
   // refreshes the item's information. When the write fails the item drops its cached
-  // sequence, which no longer matches the file.
+  // sequence, which no longer matches the file. Bytes equal to the file's are not written and
+  // the run is told the file is unchanged.
   Error write();
+  // Success without writing, for a method that changed nothing: the run is told so.
+  Error unchanged();
   // An error about the item's file.
   Error failure(OSStatus status, std::string message) const;
 

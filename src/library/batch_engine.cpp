@@ -7,6 +7,7 @@
 #include <new>
 #include <set>
 
+#include "base/atomic_file.h"
 #include "base/settings_store.h"
 #include "library/library_strings.h"
 #include "library/midi_file_item.h"
@@ -48,6 +49,7 @@ void BatchEngine::process(FileSystemItem& item) {
     return;
   }
   if (item.isDirectory()) {
+    removeStaleTemporaries(item.fullPath(), "");
     for (const auto& child : item.children()) {
       process(*child);
       if (result_.stopped) break;
@@ -60,9 +62,20 @@ void BatchEngine::process(FileSystemItem& item) {
   const std::string shown = BatchLog::abbreviatedPath(path);
   ++result_.processed;
   if (progress_) progress_->fileStarted(result_.processed, result_.total, file->name());
+  // A file named on its own: the temporary files of its name only.
+  if (!file->parent()) {
+    const size_t slash = path.find_last_of('/');
+    removeStaleTemporaries(slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash),
+                           slash == std::string::npos ? path : path.substr(slash + 1));
+  }
+  // Lines are held until the outcome is known, so a file that fails is not reported as
+  // changed first.
+  std::vector<std::string> lines;
+  bool unchanged = false;
   BatchRun perFile;
   perFile.dryRun = batchRun_->dryRun;
-  if (batchRun_->report) perFile.report = [&](const std::string& line) { batchRun_->report(shown + ": " + line); };
+  perFile.report = [&](const std::string& line) { lines.push_back(line); };
+  perFile.unchanged = [&] { unchanged = true; };
   Error error;
   try {
     error = (*method_)(*file, perFile);
@@ -74,9 +87,25 @@ void BatchEngine::process(FileSystemItem& item) {
   if (releasesSequences_) file->releaseEventList();
   if (error) {
     ++result_.failed;
-    // The error may name another file (a side file); the log names the one processed.
-    log_.logError(error, path);
+    // The error names the file it is about: a side file that could not be written, or the
+    // MIDI file itself.
+    log_.logError(error, error.path.empty() ? path : error.path);
+    return;
   }
+  if (unchanged) {
+    ++result_.unchanged;
+    lines.push_back("unchanged");
+  }
+  if (batchRun_->report)
+    for (const std::string& line : lines) batchRun_->report(BatchLog::printable(shown) + ": " + line);
+}
+
+void BatchEngine::removeStaleTemporaries(const std::string& folder, const std::string& name) {
+  if (batchRun_->dryRun) return;
+  for (const std::string& removed : removeStaleTemporaryFiles(folder, name))
+    if (batchRun_->report)
+      batchRun_->report(BatchLog::printable(BatchLog::abbreviatedPath(folder + "/" + removed)) +
+                        ": removed, left by an interrupted write");
 }
 
 BatchResult BatchEngine::run(const std::vector<MidiFileItem*>& items, const PerFileMethod& method, bool destructive,

@@ -23,6 +23,7 @@ struct BatchResult {
   size_t total = 0;        // files found before the run began
   size_t processed = 0;    // files the method ran on
   size_t failed = 0;       // of those, files that returned an error
+  size_t unchanged = 0;    // of those, files that succeeded without being changed
   bool cancelled = false;  // the confirmation was refused: no file was touched
   bool stopped = false;    // stopped between two files
 };
@@ -61,7 +62,10 @@ class BatchEngine {
   // Runs the method on every file among and below the items (items below another of them are
   // taken once, with their ancestor). Children of folders are loaded when needed and freed
   // again afterwards. Each error goes to the log; a failing file never stops the run. Report
-  // lines of the method reach `batchRun.report` as "path: line".
+  // lines of the method reach `batchRun.report` as "path: line" once the file succeeded (a
+  // failed file has only its error logged), followed by "path: unchanged" for a file the
+  // method left as it was. Temporary files that an interrupted earlier write left beside the
+  // files are removed (not under a dry run) and reported.
   BatchResult run(const std::vector<MidiFileItem*>& items, const PerFileMethod& method, bool destructive,
                   const BatchRun& batchRun = {});
 
@@ -73,6 +77,7 @@ class BatchEngine {
   size_t countFiles(FileSystemItem& item);
   void process(FileSystemItem& item);
   void freeLoaded(FileSystemItem& item);
+  void removeStaleTemporaries(const std::string& folder, const std::string& name);
   bool keepGoing();
 
   BatchLog& log_;

@@ -1,5 +1,6 @@
 #include "library/batch_log.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace sw {
@@ -24,8 +25,30 @@ std::string BatchLog::abbreviatedPath(const std::string& path) {
   return path;
 }
 
+std::string BatchLog::printable(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (byte < 0x20 || byte == 0x7F) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 void BatchLog::logText(const std::string& message) {
-  const std::string line = formatLine(clock_ ? clock_() : std::time(nullptr), message);
+  const std::string line = formatLine(clock_ ? clock_() : std::time(nullptr), printable(message));
   for (const Sink& sink : sinks_) sink(line);
 }
 

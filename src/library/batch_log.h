@@ -21,7 +21,8 @@ class BatchLog {
   // The clock the lines are stamped with (tests fix it).
   void setClock(std::function<std::time_t()> clock) { clock_ = std::move(clock); }
 
-  // Logs the message as it is: no format directives are interpreted.
+  // Logs the message as it is: no format directives are interpreted; control characters are
+  // made printable.
   void logText(const std::string& message);
   // "%@ %@ [%d]": the path (home abbreviated), the error's description, its status.
   void logError(const Error& error, const std::string& path);
@@ -31,6 +32,9 @@ class BatchLog {
   static std::string formatLine(std::time_t when, const std::string& message);
   // The path with the home folder ($HOME) written as "~".
   static std::string abbreviatedPath(const std::string& path);
+  // The text with control characters (line feeds, tabs...) written as "\n", "\t" or "\xNN",
+  // so that one message stays one line.
+  static std::string printable(const std::string& text);
 
  private:
   std::vector<Sink> sinks_;

@@ -1,5 +1,6 @@
 // What a per-file batch method needs besides the user defaults: whether it only reports what
-// it would change, and where it tells what it changed.
+// it would change, where it tells what it changed, and where it tells that it left the file
+// as it was.
 #pragma once
 
 #include <functional>
@@ -12,9 +13,15 @@ struct BatchRun {
   bool dryRun = false;
   // One line per change worth telling ("12 events moved to channel 3", "3 texts replaced").
   std::function<void(const std::string& line)> report;
+  // Called when the method succeeds without changing the file (nothing was, or under a dry
+  // run would be, written).
+  std::function<void()> unchanged;
 
   void tell(const std::string& line) const {
     if (report) report(line);
+  }
+  void tellUnchanged() const {
+    if (unchanged) unchanged();
   }
 };
 

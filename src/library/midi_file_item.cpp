@@ -71,6 +71,7 @@ OSStatus MidiFileItem::updateInfo() {
 
 OSStatus MidiFileItem::reload() {
   eventList_.reset();
+  readIdentity_.reset();
   const OSStatus status = updateInfo();
   if (status != noErr) return status;
   readSavedEncoding();
@@ -164,9 +165,14 @@ std::string MidiFileItem::bugExplanation() const {
 MidiSequence* MidiFileItem::eventList() {
   if (!eventList_) {
     OSStatus status = noErr;
+    // Taken before the read: a change that lands during the read then shows at the write.
+    std::optional<FileIdentity> identity = FileIdentity::of(fullPath());
     auto sequence = std::make_unique<MidiSequence>(fullPath(), kSMFLoadFull, &status);
     // A file damaged part way keeps what was read; one that does not read at all gives null.
-    if (status == noErr || sequence->count() > 0) eventList_ = std::move(sequence);
+    if (status == noErr || sequence->count() > 0) {
+      eventList_ = std::move(sequence);
+      readIdentity_ = identity;
+    }
   }
   return eventList_.get();
 }
@@ -233,9 +239,10 @@ OSStatus MidiFileItem::doCommitChanges() {
     return std::string_view(*s);
   };
   setSeqName(*sequence, view(name), view(title), view(author), view(copyright));
-  status = sequence->writeToFile(fullPath(), false);
+  status = sequence->writeToFile(fullPath(), false, readIdentity_ ? &*readIdentity_ : nullptr);
   if (status != noErr) {
     eventList_.reset();  // the cached sequence holds edits the file does not: read it again
+    readIdentity_.reset();
     return status;
   }
   doDiscardChanges();

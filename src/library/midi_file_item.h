@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "base/atomic_file.h"
 #include "base/four_char_code.h"
 #include "base/status.h"
 #include "library/batch_run.h"
@@ -102,7 +103,10 @@ class MidiFileItem : public FileSystemItem {
   // told what would be.
   // Writes the cached sequence over the file, atomically and keeping its permissions,
   // attributes, type and creator, then refreshes the information (whatever the write gave).
-  // Without a cached sequence nothing is written and the result is 0.
+  // Without a cached sequence nothing is written and the result is 0. Bytes equal to the
+  // file's are not written (the run is told "unchanged"); a file changed or deleted since the
+  // sequence was read is left alone (kFileChangedErr, fnfErr), and so is one the user may not
+  // write (permErr), under a dry run too.
   OSStatus writeToFileByCompressing(bool compress, const BatchRun& run = {});
   // Writes UTF-8 text beside the file: the same path with `extension` in place of the file's
   // (added when it has none), replaced atomically.
@@ -140,6 +144,12 @@ class MidiFileItem : public FileSystemItem {
 
  private:
   friend class BatchEdit;  // drops the cached sequence when a batch write fails
+  // The write behind writeToFileByCompressing, for the cached sequence or a dry run's copy.
+  OSStatus writeSequence(MidiSequence& sequence, bool compress, const BatchRun& run);
+  // The error of a failed write of the file, saying what became of it.
+  Error writeFailure(OSStatus status) const;
+  // fixExtension for a file whose content will have this information.
+  Error fixExtensionFor(const SequenceInfo& content, const BatchRun& run);
   void setEdit(std::string& field, std::string text);
   std::optional<std::string> decoded(const PascalString& text) const;
   // An error about this item's file.
@@ -155,6 +165,8 @@ class MidiFileItem : public FileSystemItem {
   std::string editedAuthor_ = kUnedited;
   std::string editedCopyright_ = kUnedited;
   std::unique_ptr<MidiSequence> eventList_;
+  // The file as it was when eventList_ was read, or last written.
+  std::optional<FileIdentity> readIdentity_;
   std::optional<StringEncoding> encoding_;
   EncodingGuess guess_;
   OSStatus scanStatus_ = noErr;

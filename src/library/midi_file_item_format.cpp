@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/atomic_file.h"
 #include "base/finder_info.h"
 #include "base/plist_attribute.h"
 #include "base/settings_store.h"
@@ -166,7 +167,7 @@ Error MidiFileItem::doFix(const BatchRun& run) {
   if (!changed) return {};
   const OSStatus status = writeToFileByCompressing(false, run);
   if (run.dryRun) releaseEventList();  // the repairs stay unwritten: forget them
-  if (status != noErr) return error(status, "could not be written: " + statusDescription(status));
+  if (status != noErr) return writeFailure(status);
   return {};
 }
 
@@ -186,9 +187,15 @@ Error MidiFileItem::doConvert(const BatchRun& run) {
     tellChange(run, "file", "converted to format " + std::to_string(format));
   }
   const OSStatus status = writeToFileByCompressing(settings.boolForKey("compressed"), run);
+  // The name follows the converted content, also when a dry run only predicts it.
+  const SequenceInfo content = run.dryRun ? getInfo(*sequence) : info();
   if (run.dryRun) releaseEventList();
-  if (status != noErr) return error(status, "could not be written: " + statusDescription(status));
-  fixExtension(run);  // a failed rename leaves a converted file under its old name
+  if (status != noErr) return writeFailure(status);
+  if (Error renaming = fixExtensionFor(content, run)) {
+    // The content is converted all the same: the report says both.
+    renaming.message = (run.dryRun ? "would be converted, but " : "converted, but ") + renaming.message;
+    return renaming;
+  }
   return {};
 }
 
@@ -201,14 +208,18 @@ Error MidiFileItem::doConvertKaraoke(const BatchRun& run) {
   sequence->convertToZero();
   XFChordError chordError;
   const bool chordsWritten = setLyrics(*sequence, lyrics, chords, xfChords, 0, &chordError);
-  tellChange(run, std::to_string(lyrics.size()) + " lyric items and " + std::to_string(chords.size()) +
-                      (xfChords ? " XF chords" : " chords"),
-             "written on one track");
+  const std::string lyricItems = std::to_string(lyrics.size()) + " lyric items";
+  if (chordsWritten)
+    tellChange(run, lyricItems + " and " + std::to_string(chords.size()) + (xfChords ? " XF chords" : " chords"),
+               "written on one track");
   const OSStatus status = writeToFileByCompressing(false, run);
   if (run.dryRun) releaseEventList();
-  if (status != noErr) return error(status, "could not be written: " + statusDescription(status));
+  if (status != noErr) return writeFailure(status);
   if (!chordsWritten) {
-    std::string message = "chords not written: " + chordError.description;
+    // The file holds the lyrics on one track now, and no chord at all.
+    std::string message = lyricItems + (run.dryRun ? " would be written on one track, but no chord: "
+                                                   : " written on one track, but no chord: ") +
+                          chordError.description;
     if (!chordError.suggestion.empty()) message += " " + chordError.suggestion;
     return error(paramErr, message);
   }
@@ -241,13 +252,20 @@ Error MidiFileItem::doConvertToUTF8(const BatchRun& run) {
     changes.emplace_back(event, std::move(utf8));
   }
   tellChange(run, std::to_string(changes.size()) + (changes.size() == 1 ? " text" : " texts"), "converted to UTF-8");
-  if (run.dryRun) return {};
+  if (changes.empty() && savedEncoding() == kUTF8StringEncoding) {
+    run.tellUnchanged();
+    return {};
+  }
+  if (run.dryRun) {
+    if (const OSStatus refusal = checkReplaceable(fullPath()); refusal != noErr) return writeFailure(refusal);
+    return {};
+  }
   if (!changes.empty()) {
     for (auto& [event, text] : changes)
       event->setMetaData(reinterpret_cast<const uint8_t*>(text.data()), uint32_t(text.size()));
     sequence->setEncoding(kUTF8StringEncoding);
     const OSStatus status = writeToFileByCompressing(false, run);
-    if (status != noErr) return error(status, "could not be written: " + statusDescription(status));
+    if (status != noErr) return writeFailure(status);
   }
   // The file's texts are UTF-8 from now on: the browser and the editor decode them so.
   if (writeNumberAttribute(fullPath(), kEncodingAttribute, kUTF8StringEncoding) == noErr)
@@ -259,9 +277,15 @@ Error MidiFileItem::doCompand(const BatchRun& run) {
   const bool compress = SettingsStore::shared().integerForKey("compandAction") == 0;
   MidiSequence* sequence = eventList();
   if (!sequence) return error(paramErr, "could not be read as a MIDI file");
-  const OSStatus status = writeToFileByCompressing(compress, run);
-  if (status != noErr) return error(status, "could not be written: " + statusDescription(status));
-  if (!run.dryRun) run.tell(compress ? "written with running status" : "written without running status");
+  bool unchanged = false;
+  BatchRun watched = run;
+  watched.unchanged = [&] {
+    unchanged = true;
+    run.tellUnchanged();
+  };
+  const OSStatus status = writeToFileByCompressing(compress, watched);
+  if (status != noErr) return writeFailure(status);
+  if (!run.dryRun && !unchanged) run.tell(compress ? "written with running status" : "written without running status");
   return {};
 }
 

@@ -44,7 +44,7 @@ Error MidiFileItem::doChangeMIDIChannel(const BatchRun& run) {
     }
   }
   run.tell(plural(moved, "event", "events") + " moved to channel " + std::to_string(to));
-  return edit.write();
+  return moved == 0 ? edit.unchanged() : edit.write();
 }
 
 Error MidiFileItem::doTranspose(const BatchRun& run) {
@@ -68,10 +68,11 @@ Error MidiFileItem::doTranspose(const BatchRun& run) {
     });
     run.tell(plural(notes, "note", "notes") + " and " + plural(chords, "chord", "chords") + " transposed by " +
              signedNumber(amount));
+    if (notes + chords > 0) return edit.write();
   } else {
     run.tell("0 notes transposed");
   }
-  return edit.write();
+  return edit.unchanged();
 }
 
 Error MidiFileItem::doRemoveTrack(const BatchRun& run) {
@@ -111,7 +112,7 @@ Error MidiFileItem::doRemoveTrack(const BatchRun& run) {
   if (sequence->numTracks() == 0) sequence->setNumTracks(1);  // an empty file keeps its one track
   if (const int dropped = before - sequence->numTracks() - (named != names.end() ? 1 : 0); dropped > 0)
     run.tell(plural(size_t(dropped), "empty track", "empty tracks") + " removed");
-  return edit.write();
+  return sequence->numTracks() == before ? edit.unchanged() : edit.write();
 }
 
 }  // namespace sw

@@ -163,6 +163,9 @@ Error MidiFileItem::doExtractLyrics(const BatchRun& run) {
     }
   }
 
+  // A text file ends with a line feed, or its last line runs into whatever follows it (the
+  // prompt of a terminal showing it).
+  if (!text.empty() && text.back() != '\n') text.push_back('\n');
   const std::string target = sideFilePath(fullPath(), extension);
   if (target == fullPath() || sameFile(target, fullPath()))
     return edit.failure(paramErr, "the side file " + lastComponent(target) + " would replace the MIDI file itself");
@@ -205,7 +208,7 @@ Error MidiFileItem::doMarkersToLyrics(const BatchRun& run) {
   guard.unlock();
   run.tell(plural(toLyrics, "marker", "markers") + " changed into lyrics, " + std::to_string(toTexts) +
            " into texts, " + std::to_string(emptied) + " emptied");
-  return edit.write();
+  return toLyrics + toTexts + emptied == 0 ? edit.unchanged() : edit.write();
 }
 
 Error MidiFileItem::doLyricsToMarkers(const BatchRun& run) {
@@ -215,9 +218,9 @@ Error MidiFileItem::doLyricsToMarkers(const BatchRun& run) {
   size_t fromLyrics = 0, fromTexts = 0;
   std::unique_lock guard(sequence->lock());
   for (MidiEvent* event : sequence->events()) {
-    if (event->ticks() == 0 || event->metaDataSize() == 0) continue;
     const bool lyric = event->isMeta(meta::kLyric);
     if (!lyric && !event->isMeta(meta::kText)) continue;
+    if (event->ticks() == 0 || event->metaDataSize() == 0) continue;
     std::string text = metaPayload(*event);
     if (text[0] != '%') {
       for (char& c : text) {
@@ -232,7 +235,7 @@ Error MidiFileItem::doLyricsToMarkers(const BatchRun& run) {
   guard.unlock();
   run.tell(plural(fromLyrics, "lyric", "lyrics") + " and " + plural(fromTexts, "text", "texts") +
            " changed into markers");
-  return edit.write();
+  return fromLyrics + fromTexts == 0 ? edit.unchanged() : edit.write();
 }
 
 Error MidiFileItem::doSetMetaEventText(const BatchRun& run) {
@@ -249,10 +252,8 @@ Error MidiFileItem::doSetMetaEventText(const BatchRun& run) {
   if (settings.integerForKey("targetMetaEventSource") == 1) {
     std::string problem;
     text = shown = RegExTransformer::fromSettings(settings).transformedValue(name(), &problem);
-    if (!problem.empty()) {
-      logMessage(problem);
-      run.tell(problem);
-    }
+    // A pattern that does not compile would leave a half-made text: the file is not touched.
+    if (!problem.empty()) return Error{paramErr, fullPath(), problem + "; the file is left as it was"};
   }
 
   BatchEdit edit(*this, run);
@@ -279,7 +280,7 @@ Error MidiFileItem::doSetMetaEventText(const BatchRun& run) {
   if (text.empty()) {
     if (found < 0) {
       run.tell("no " + metaTypeName(type) + " to remove");
-      return {};
+      return edit.unchanged();
     }
     sequence->removeObjectAtIndex(found);
     run.tell(metaTypeName(type) + " removed");
@@ -288,6 +289,10 @@ Error MidiFileItem::doSetMetaEventText(const BatchRun& run) {
   MidiEvent* event = nullptr;
   if (found >= 0) {
     event = sequence->eventAtIndex(found);
+    if (metaPayload(*event) == text) {
+      run.tell(metaTypeName(type) + " is \"" + shown + "\" already");
+      return edit.unchanged();
+    }
   } else {
     if (sequence->numTracks() == 0) sequence->setNumTracks(1);
     event = new MidiEvent();

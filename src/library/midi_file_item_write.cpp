@@ -61,7 +61,20 @@ Error MidiFileItem::error(OSStatus status, std::string message) const {
   return Error{status, fullPath(), std::move(message)};
 }
 
-void MidiFileItem::releaseEventList() { eventList_.reset(); }
+Error MidiFileItem::writeFailure(OSStatus status) const {
+  switch (status) {
+    case permErr: return error(status, "may not be written (permission denied): the file is left as it was");
+    case kFileChangedErr:
+      return error(status, "was changed by another program meanwhile: left as that program made it");
+    case fnfErr: return error(status, "was deleted meanwhile: not written again");
+    default: return error(status, "could not be written: " + statusDescription(status) + "; the file is left as it was");
+  }
+}
+
+void MidiFileItem::releaseEventList() {
+  eventList_.reset();
+  readIdentity_.reset();
+}
 
 std::string MidiFileItem::pathWithExtension(const std::string& path, const std::string& extension) {
   const size_t start = extensionStart(path);
@@ -79,11 +92,25 @@ std::string MidiFileItem::correctedPath(const std::string& path, bool karaoke) {
 
 OSStatus MidiFileItem::writeToFileByCompressing(bool compress, const BatchRun& run) {
   if (!eventList_) return noErr;
+  return writeSequence(*eventList_, compress, run);
+}
+
+OSStatus MidiFileItem::writeSequence(MidiSequence& sequence, bool compress, const BatchRun& run) {
+  const std::vector<uint8_t> bytes = sequence.dataRepresentation(compress);
+  std::string current;
+  if (readWholeFile(fullPath(), current) == noErr && current.size() == bytes.size() &&
+      std::equal(bytes.begin(), bytes.end(), reinterpret_cast<const uint8_t*>(current.data()))) {
+    run.tellUnchanged();
+    return noErr;
+  }
+  if (const OSStatus refusal = checkReplaceable(fullPath()); refusal != noErr) return refusal;
   if (run.dryRun) {
     run.tell(compress ? "would be written with running status" : "would be written");
     return noErr;
   }
-  const OSStatus status = eventList_->writeToFile(fullPath(), compress);
+  const OSStatus status = MidiSequence::writeDataToFile(fullPath(), bytes, readIdentity_ ? &*readIdentity_ : nullptr);
+  // Another program's version of the file stays: the cached sequence no longer describes it.
+  if (status == kFileChangedErr || status == fnfErr) releaseEventList();
   updateInfo();
   return status;
 }
@@ -100,8 +127,10 @@ Error MidiFileItem::writeToFile(const std::string& text, const std::string& exte
   return {};
 }
 
-Error MidiFileItem::fixExtension(const BatchRun& run) {
-  const bool karaoke = info().numTracks >= 2 && info().karaokeType == kSoftKaraokeType;
+Error MidiFileItem::fixExtension(const BatchRun& run) { return fixExtensionFor(info(), run); }
+
+Error MidiFileItem::fixExtensionFor(const SequenceInfo& content, const BatchRun& run) {
+  const bool karaoke = content.numTracks >= 2 && content.karaokeType == kSoftKaraokeType;
   const std::string from = fullPath();
   const std::string to = correctedPath(from, karaoke);
   if (lowerCased(to) == lowerCased(from)) return {};  // SONG.MID keeps its name
@@ -109,6 +138,12 @@ Error MidiFileItem::fixExtension(const BatchRun& run) {
   if (run.dryRun) {
     struct stat existing {};
     if (::lstat(to.c_str(), &existing) == 0) return error(dupFNErr, "cannot be renamed: " + newName + " exists");
+    const size_t slash = from.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : from.substr(0, slash == 0 ? 1 : slash);
+    if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
+      const OSStatus status = statusFromErrno(errno);
+      return error(status, "cannot be renamed to " + newName + ": " + statusDescription(status));
+    }
     run.tell("would be renamed to " + newName);
     return {};
   }

@@ -1,6 +1,7 @@
 #include "smf/midi_sequence.h"
 
 #include <algorithm>
+#include <array>
 #include <list>
 #include <stdexcept>
 
@@ -124,6 +125,31 @@ int MidiSequence::priorityForStatus(uint8_t status, uint8_t second) {
   return 10;
 }
 
+namespace {
+
+// A note-off right behind a note-on of its key at its ticks: the end of a note without length
+// (the note-on's duration may be set to 0 only after its note-off has moved).
+bool endsNoteWithoutLength(const MidiEvent& noteOff, const MidiEvent& before) {
+  return noteOff.status() == 0x80 && before.status() == 0x90 && before.ticks() == noteOff.ticks() &&
+         before.channel() == noteOff.channel() && before.second() == noteOff.second();
+}
+
+}  // namespace
+
+bool MidiSequence::proposalKeepsOrder(const MidiEvent* event, int proposed, int runStart, int runEnd) const {
+  // A proposal reorders events of equal priority only: a note-on never goes before a
+  // note-off of its tick and track, nor a note-off after a note-on (but its own, for a note
+  // without length).
+  const int priority = priorityOf(*event);
+  if (proposed > runStart) {
+    const MidiEvent& before = *wholeList_[size_t(proposed - 1)];
+    if (endsNoteWithoutLength(*event, before)) return true;
+    if (priorityOf(before) > priority) return false;
+  }
+  if (proposed < runEnd && priorityOf(*wholeList_[size_t(proposed)]) < priority) return false;
+  return true;
+}
+
 int MidiSequence::bestIndexForEvent(const MidiEvent* event, int proposed) const {
   IndexRange range = indexRangeAtTicks(event->ticks());
   int loc = range.location, len = range.length;
@@ -138,7 +164,8 @@ int MidiSequence::bestIndexForEvent(const MidiEvent* event, int proposed) const 
     if (proposed != -1) {
       int end = i;
       while (end < loc + len && wholeList_[size_t(end)]->track() == event->track()) ++end;
-      if (i <= proposed && proposed <= end) return proposed;
+      if (i <= proposed && proposed <= end && proposalKeepsOrder(event, proposed, i, end)) return proposed;
+      proposed = -1;  // unusable: the priority places the event
     }
     if (priority < priorityOf(*other)) return i;
   }
@@ -252,19 +279,31 @@ IndexSet MidiSequence::insertFlattenedEventList(const FlattenedEventList& list) 
     if (list.record(at).track >= numTracks_)
       throw std::out_of_range("fatal error while inserting object: track out of range");
 
-  FlattenedEventList noteOffs;
+  // Each record is followed by the note-off it needs, so that the note-off of a note without
+  // length comes right after its note-on.
+  struct Placed {
+    FlattenedRecord record;
+    int priority;
+  };
+  std::vector<Placed> records;
+  std::vector<std::array<uint8_t, 3>> noteOffBytes;
+  noteOffBytes.reserve(list.recordCount());
+  records.reserve(list.recordCount() * 2);
   for (size_t at = list.begin(); !list.atEnd(at); at = list.next(at)) {
     FlattenedRecord r = list.record(at);
-    if (r.data.size() == 3 && (r.data[0] & 0xF0) == 0x90) {
-      uint8_t off[3] = {uint8_t(0x80 | (r.data[0] & 0x0F)), r.data[1], r.offVelocity};
+    const uint8_t first = r.data.empty() ? 0 : r.data[0];
+    const int priority = priorityForStatus(first < 0xF0 ? (first & 0xF0) : first, r.data.size() > 1 ? r.data[1] : 0);
+    records.push_back({r, priority});
+    if (r.data.size() == 3 && (first & 0xF0) == 0x90) {
+      noteOffBytes.push_back({uint8_t(0x80 | (first & 0x0F)), r.data[1], r.offVelocity});
       FlattenedRecord n;
       n.track = r.track;
       n.ticks = r.ticks + r.duration;
-      n.data = std::span<const uint8_t>(off, 3);
-      noteOffs.add(n);
+      n.data = std::span<const uint8_t>(noteOffBytes.back().data(), 3);
+      // A note-off without length keeps the note-on's rank, right behind it.
+      records.push_back({n, r.duration == 0 ? priority : priorityForStatus(0x80, 0)});
     }
   }
-  FlattenedEventList merged = FlattenedEventList::merge(list, noteOffs);
 
   // Walk the existing events once, placing each new record before the cursor; the counter
   // k is the position of the cursor in the combined list. Among events of equal ticks the
@@ -272,20 +311,17 @@ IndexSet MidiSequence::insertFlattenedEventList(const FlattenedEventList& list) 
   // lies in the run of the track's events there, otherwise after the events of its priority.
   IndexSet inserted;
   EventVector combined;
-  combined.reserve(wholeList_.size() + merged.recordCount());
+  combined.reserve(wholeList_.size() + records.size());
   size_t j = 0;
   // The walk only moves forward: records are taken by ticks, then track (a list from bytes
-  // need not be sorted, and note-offs of one track may meet records of another), keeping
-  // their list order otherwise.
-  std::vector<FlattenedRecord> records;
-  records.reserve(merged.recordCount());
-  for (size_t at = merged.begin(); !merged.atEnd(at); at = merged.next(at)) records.push_back(merged.record(at));
-  std::stable_sort(records.begin(), records.end(), [](const FlattenedRecord& a, const FlattenedRecord& b) {
-    return a.ticks != b.ticks ? a.ticks < b.ticks : a.track < b.track;
+  // need not be sorted, and note-offs of one track may meet records of another), then
+  // priority, so that a note-off goes before a note-on of its tick; their list order otherwise.
+  std::stable_sort(records.begin(), records.end(), [](const Placed& a, const Placed& b) {
+    if (a.record.ticks != b.record.ticks) return a.record.ticks < b.record.ticks;
+    if (a.record.track != b.record.track) return a.record.track < b.record.track;
+    return a.priority < b.priority;
   });
-  for (const FlattenedRecord& r : records) {
-    uint8_t first = r.data.empty() ? 0 : r.data[0];
-    int priority = priorityForStatus(first < 0xF0 ? (first & 0xF0) : first, r.data.size() > 1 ? r.data[1] : 0);
+  for (const auto& [r, priority] : records) {
     auto before = [&](const MidiEvent* e) {
       return e->ticks() < r.ticks || (e->ticks() == r.ticks && e->track() < r.track);
     };
@@ -298,8 +334,13 @@ IndexSet MidiSequence::insertFlattenedEventList(const FlattenedEventList& list) 
     const int runStart = int(combined.size());
     const bool usable = r.proposedIndex != -1 && runStart <= r.proposedIndex &&
                         r.proposedIndex <= runStart + int(runEnd - j);
+    // Events of lower priority stay before the record whatever it proposes; a usable proposal
+    // then places it among those of its own priority.
+    while (j < runEnd && priorityOf(*wholeList_[j]) < priority) combined.push_back(wholeList_[j++]);
     while (j < runEnd) {
-      bool advance = usable ? int(combined.size()) != r.proposedIndex : priorityOf(*wholeList_[j]) <= priority;
+      const bool samePriority = priorityOf(*wholeList_[j]) == priority;
+      bool advance = usable ? samePriority && int(combined.size()) < r.proposedIndex
+                            : priorityOf(*wholeList_[j]) <= priority;
       if (!advance) break;
       combined.push_back(wholeList_[j++]);
     }

@@ -9,6 +9,10 @@
 #include <vector>
 
 #include "base/status.h"
+
+namespace sw {
+struct FileIdentity;
+}
 #include "smf/flattened_event_list.h"
 #include "smf/midi_event.h"
 #include "smf/smf_image.h"
@@ -79,6 +83,9 @@ class MidiSequence {
   static int priorityForStatus(uint8_t status, uint8_t second);
   static int priorityOf(const MidiEvent& event) { return priorityForStatus(event.status(), event.second()); }
   int bestIndexForEvent(const MidiEvent* event, int proposedIndex) const;
+  // Whether the event may stand at `proposed` within the run [runStart, runEnd) of its tick
+  // and track without breaking the priority order.
+  bool proposalKeepsOrder(const MidiEvent* event, int proposed, int runStart, int runEnd) const;
   // Takes ownership. Throws std::out_of_range when the track is not below numTracks; the
   // event is then not inserted and stays the caller's.
   virtual int insertEvent(MidiEvent* event, int suggestedIndex = -1);
@@ -131,7 +138,12 @@ class MidiSequence {
   // ---- Writing (smf_writer.cpp)
   std::vector<uint8_t> dataRepresentation(bool compress = false);
   // Replaces the file atomically, keeping its permissions, attributes, type and creator.
-  OSStatus writeToFile(const std::string& path, bool compress);
+  // With `expected` (the identity the file had when it was read), a file changed or deleted
+  // since is left alone (see writeFileAtomically).
+  OSStatus writeToFile(const std::string& path, bool compress, FileIdentity* expected = nullptr);
+  // The same for bytes made already by dataRepresentation.
+  static OSStatus writeDataToFile(const std::string& path, const std::vector<uint8_t>& bytes,
+                                  FileIdentity* expected = nullptr);
 
   // ---- Whole-sequence transformations (sequence_transforms.cpp). None takes the lock.
   // Everything on track 0, channel prefixes before meta and sysex events of channel tracks.

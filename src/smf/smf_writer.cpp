@@ -5,6 +5,7 @@
 // (applying the same running-status rule as the second), so the whole file is allocated once;
 // the second copies each event straight to its track's place in that buffer.
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -39,10 +40,16 @@ inline uint32_t deltaFor(const TrackState& track, uint32_t ticks) {
   return delta > kMaxVLQ ? kMaxVLQ : delta;
 }
 
+// With running status, a note-off of velocity 64 is written as the note-on of velocity 0 that
+// means the same, so that it shares the status of the notes around it.
+inline bool writtenAsNoteOn(const uint8_t* data, uint32_t length, bool compress) {
+  return compress && length == 3 && (data[0] & 0xF0) == 0x80 && data[2] == 0x40;
+}
+
 // How many leading bytes of the message are left out: 1 when running status applies. A
 // message made of its status byte alone keeps it, or nothing would follow the delta.
 inline uint32_t skippedBytes(TrackState& track, const uint8_t* data, uint32_t length, bool compress) {
-  uint8_t first = data[0];
+  uint8_t first = writtenAsNoteOn(data, length, compress) ? uint8_t(0x90 | (data[0] & 0x0F)) : data[0];
   if (!compress || first >= 0xF0) return 0;
   uint32_t skip = first == track.lastStatus && length > 1 ? 1 : 0;
   track.lastStatus = first;
@@ -71,7 +78,8 @@ uint16_t MidiSequence::divisionWord() const {
 std::vector<uint8_t> MidiSequence::dataRepresentation(bool compress) {
   std::lock_guard guard(lock_);  // the track fix-up below changes events the player may read
   const size_t trackCount = numTracks_;
-  std::vector<TrackState> tracks(trackCount);
+  // A file needs a track to read back: a sequence without any gets one empty track.
+  std::vector<TrackState> tracks(std::max<size_t>(trackCount, 1));
 
   // Pass 1: bring every event into a track that exists, and size the chunks.
   for (MidiEvent* event : wholeList_) {
@@ -94,7 +102,7 @@ std::vector<uint8_t> MidiSequence::dataRepresentation(bool compress) {
   std::memcpy(out, "MThd", 4);
   put32(out + 4, 6);
   put16(out + 8, trackCount <= 1 ? 0 : 1);
-  put16(out + 10, numTracks_);
+  put16(out + 10, uint16_t(tracks.size()));
   put16(out + 12, divisionWord());
 
   // Chunk headers and closing end-of-track events; the event bytes go in between.
@@ -119,22 +127,36 @@ std::vector<uint8_t> MidiSequence::dataRepresentation(bool compress) {
     track.out += writeVLQ(delta, track.out);
     const uint8_t* data = event->data();
     uint32_t skip = skippedBytes(track, data, length, compress);
-    std::memcpy(track.out, data + skip, length - skip);
+    if (writtenAsNoteOn(data, length, compress)) {
+      const uint8_t noteOn[3] = {uint8_t(0x90 | (data[0] & 0x0F)), data[1], 0};
+      std::memcpy(track.out, noteOn + skip, length - skip);
+    } else {
+      std::memcpy(track.out, data + skip, length - skip);
+    }
     track.out += length - skip;
   }
   return bytes;
 }
 
-OSStatus MidiSequence::writeToFile(const std::string& path, bool compress) {
+OSStatus MidiSequence::writeToFile(const std::string& path, bool compress, FileIdentity* expected) {
+  return writeDataToFile(path, dataRepresentation(compress), expected);
+}
+
+OSStatus MidiSequence::writeDataToFile(const std::string& path, const std::vector<uint8_t>& bytes,
+                                       FileIdentity* expected) {
   // The replacement carries over every attribute of the file it replaces, the Finder codes
   // among them; they are checked afterwards all the same, since a file whose attributes could
   // not be read through an open descriptor would otherwise lose its type.
   FinderInfo before = FinderInfo::read(path);
-  std::vector<uint8_t> bytes = dataRepresentation(compress);
-  OSStatus status = writeFileAtomically(path, bytes);
+  OSStatus status = writeFileAtomically(path, bytes, expected);
   if (status == noErr && (before.type != 0 || before.creator != 0)) {
     FinderInfo after = FinderInfo::read(path);
-    if (after.type != before.type || after.creator != before.creator) before.write(path);  // best effort
+    if (after.type != before.type || after.creator != before.creator) {
+      before.write(path);  // best effort
+      if (expected) {
+        if (auto now = FileIdentity::of(path)) *expected = *now;
+      }
+    }
   }
   return status;
 }

@@ -394,6 +394,9 @@ std::optional<std::vector<uint8_t>> Sysex::replacedText(const std::string& text)
   }
   std::optional<std::string> encoded = codec_.encodeText(shown);
   if (!encoded) return std::nullopt;
+  // Inside a system-exclusive message every byte is a data byte, below 0x80, as typed hex is.
+  for (const char c : *encoded)
+    if (static_cast<uint8_t>(c) >= 0x80) return std::nullopt;
   if (fields_.fixedTextLength)
     encoded->resize(fields_.fixedTextLength, '\t');
   else if (fields_.maxTextLength && encoded->size() > fields_.maxTextLength)

@@ -1,11 +1,15 @@
 #include "base/atomic_file.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <ctime>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -57,12 +61,6 @@ TEST(AtomicFile, ReplacesContentKeepingModeAndAttributes) {
   ::stat(path.c_str(), &after);
   EXPECT_NE(after.st_ino, before.st_ino);  // a new file renamed into place, not rewritten
   EXPECT_EQ(entries(dir.path()), (std::set<std::string>{"song.mid"}));
-
-  // A read-only file is replaced all the same and stays read-only.
-  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
-  ASSERT_EQ(writeBytes(path, {9}), noErr);
-  EXPECT_EQ(TempDir::read(path), Bytes{9});
-  EXPECT_EQ(modeOf(path), 0444u);
 
   // A file its owner may write but not read keeps that mode too.
   std::string writeOnly = dir.write("private.mid", {1});
@@ -167,4 +165,96 @@ TEST(AtomicFile, FailuresLeaveOriginalAndNoTemporary) {
     EXPECT_EQ(status, permErr);
     untouched({"song.mid", "folder.mid"});
   }
+}
+
+TEST(AtomicFile, RefusesFilesTheUserMayNotWrite) {
+  TempDir dir;
+  const Bytes original(20, 7);
+  std::string path = dir.write("locked.mid", original);
+  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+  EXPECT_EQ(checkReplaceable(path), permErr);
+  EXPECT_EQ(writeBytes(path, {1, 2, 3}), permErr);
+  EXPECT_EQ(TempDir::read(path), original);
+  EXPECT_EQ(modeOf(path), 0444u);
+  EXPECT_EQ(entries(dir.path()), (std::set<std::string>{"locked.mid"}));
+  EXPECT_EQ(checkReplaceable(dir.file("new.mid")), noErr);
+
+  // Another user's file that this user may write, in a folder this user may write: replacing
+  // it would make it this user's, so it is refused too. Needs a second user: run as root,
+  // the writer works in a child that becomes "nobody".
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
+  std::string shared = dir.write("shared.mid", original);
+  ASSERT_EQ(::chmod(shared.c_str(), 0666), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(100);
+    ::_exit(writeBytes(shared, {1, 2, 3}) == permErr ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(TempDir::read(shared), original);
+  struct stat info {};
+  ::stat(shared.c_str(), &info);
+  EXPECT_EQ(info.st_uid, 0u);
+  EXPECT_EQ(entries(dir.path()), (std::set<std::string>{"locked.mid", "shared.mid"}));
+}
+
+TEST(AtomicFile, LeavesAFileChangedOrDeletedSinceItWasRead) {
+  TempDir dir;
+  std::string path = dir.write("song.mid", Bytes(10, 1));
+  std::optional<FileIdentity> read = FileIdentity::of(path);
+  ASSERT_TRUE(read);
+
+  // Unchanged: replaced, and the identity follows the new file for a later write.
+  FileIdentity identity = *read;
+  ASSERT_EQ(writeFileAtomically(path, Bytes{1, 2}, &identity), noErr);
+  EXPECT_EQ(identity, *FileIdentity::of(path));
+  EXPECT_NE(identity, *read);
+  ASSERT_EQ(writeFileAtomically(path, Bytes{3, 4, 5}, &identity), noErr);
+
+  // Another program writes the file (same size, new time): left as that program made it.
+  FileIdentity stale = identity;
+  dir.write("song.mid", Bytes{9, 9, 9});
+  struct timespec later[2] = {{0, UTIME_OMIT}, {0, 0}};
+  ::clock_gettime(CLOCK_REALTIME, &later[1]);
+  later[1].tv_sec += 5;
+  ::utimensat(AT_FDCWD, path.c_str(), later, 0);
+  EXPECT_EQ(writeFileAtomically(path, Bytes{1}, &stale), kFileChangedErr);
+  EXPECT_EQ(TempDir::read(path), (Bytes{9, 9, 9}));
+
+  // Deleted meanwhile: not recreated.
+  FileIdentity gone = *FileIdentity::of(path);
+  ::unlink(path.c_str());
+  EXPECT_EQ(writeFileAtomically(path, Bytes{1}, &gone), fnfErr);
+  EXPECT_TRUE(entries(dir.path()).empty());
+}
+
+TEST(AtomicFile, RemovesOnlyStaleTemporaryFilesOfItsOwnNaming) {
+  TempDir dir;
+  auto old = [](const std::string& path) {
+    struct timespec times[2] = {{0, UTIME_OMIT}, {std::time(nullptr) - 600, 0}};
+    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+  };
+  const std::string stale = dir.write(".song.mid.scorewell-0123456789abcdef", Bytes(3, 0));
+  const std::string other = dir.write(".other.mid.scorewell-fedcba9876543210", Bytes(3, 0));
+  const std::string fresh = dir.write(".fresh.mid.scorewell-00000000000000aa", Bytes(3, 0));
+  const std::string held = dir.write(".held.mid.scorewell-00000000000000bb", Bytes(3, 0));
+  const std::string foreign = dir.write(".song.mid.scorewell-backup", Bytes(3, 0));
+  dir.write("song.mid", Bytes(3, 0));
+  for (const std::string& path : {stale, other, held, foreign}) old(path);
+  // A writer still working holds its file locked.
+  const int writer = ::open(held.c_str(), O_RDONLY);
+  ASSERT_EQ(::flock(writer, LOCK_EX | LOCK_NB), 0);
+
+  EXPECT_EQ(removeStaleTemporaryFiles(dir.path(), "song.mid"),
+            (std::vector<std::string>{".song.mid.scorewell-0123456789abcdef"}));
+  EXPECT_EQ(removeStaleTemporaryFiles(dir.path()), (std::vector<std::string>{".other.mid.scorewell-fedcba9876543210"}));
+  EXPECT_EQ(entries(dir.path()),
+            (std::set<std::string>{".fresh.mid.scorewell-00000000000000aa", ".held.mid.scorewell-00000000000000bb",
+                                   ".song.mid.scorewell-backup", "song.mid"}));
+  ::close(writer);
 }

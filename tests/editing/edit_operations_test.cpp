@@ -308,11 +308,12 @@ TEST(EditOperations, DuplicatedEventsLandNextToTheirOriginals) {
   ASSERT_TRUE(doc.ops.duplicate());
   EXPECT_EQ(doc.undo.undoActionName(), "Duplicate");
   EXPECT_TRUE(isConsistent(*doc.list));
-  // The copies go in as a block right before the originals.
+  // Each copy goes in right before its original; the order of event kinds stays (controllers
+  // before notes).
   std::vector<uint8_t> statuses;
   for (const MidiEvent* e : doc.list->events())
     if (e->ticks() == 0 && e->track() == 1) statuses.push_back(e->status());
-  EXPECT_EQ(statuses, (std::vector<uint8_t>{0xC0, 0xB0, 0x90, 0xB0, 0x90}));
+  EXPECT_EQ(statuses, (std::vector<uint8_t>{0xC0, 0xB0, 0xB0, 0x90, 0x90}));
 }
 
 TEST(EditOperations, ShiftRangesMoveTheRightEvents) {
@@ -508,3 +509,35 @@ TEST(EventCollectionArchive, RoundTripsAndRefusesDamagedData) {
 }
 
 }  // namespace
+
+TEST(EditOperations, PastedAndShiftedRepeatedNotesEndBeforeTheySoundAgain) {
+  // One track of C4 quarter notes with a rest: 0-480 and 960-1440.
+  MidiFileBuilder file(0, 480);
+  file.track().noteOn(0, 0, 60, 100).noteOff(480, 0, 60).noteOn(480, 0, 60, 100).noteOff(480, 0, 60).endOfTrack();
+  auto offBeforeOnAt = [](const FEventList& list, uint32_t ticks) {
+    std::vector<uint8_t> statuses;
+    for (const MidiEvent* e : list.events())
+      if (e->ticks() == ticks && (e->isNoteOn() || e->isNoteOff())) statuses.push_back(e->status());
+    return statuses == std::vector<uint8_t>{0x80, 0x90};
+  };
+
+  // The second note moved back onto the first one's end.
+  Document shifted(file);
+  shifted.ops.setSelection({shifted.list->indexForWholeIndex(find(*shifted.list, 0x90) + 2)});
+  ASSERT_EQ(shifted.atRow(*shifted.ops.selection().begin())->ticks(), 960u);
+  ASSERT_TRUE(shifted.ops.shift(480, ShiftRange::Selection));
+  EXPECT_TRUE(offBeforeOnAt(*shifted.list, 480));
+
+  // The first note pasted at the first one's end, its row selected so that the paste is
+  // proposed right there.
+  Document pasted(file);
+  pasted.ops.setSelection({pasted.noteRow(60)});
+  pasted.ops.copy();
+  std::optional<PastePlan> plan = pasted.ops.pastePlan();
+  ASSERT_TRUE(plan);
+  plan->position = 480;
+  plan->suggestedWholeIndex = find(*pasted.list, 0x80);
+  ASSERT_TRUE(pasted.ops.paste(*plan));
+  EXPECT_TRUE(offBeforeOnAt(*pasted.list, 480));
+  EXPECT_TRUE(isConsistent(*pasted.list, true));
+}

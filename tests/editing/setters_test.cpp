@@ -338,3 +338,23 @@ TEST(DispatchSetters, ValuesByKey) {
   EXPECT_THROW(on.setValueForKey(FieldKey::Beats, int64_t(1)), std::invalid_argument);
   EXPECT_THROW(on.setValueForKey(FieldKey::Ticks, int64_t(-1)), std::out_of_range);
 }
+
+TEST(DataSetters, SysexTextStaysSevenBit) {
+  // A Midisoft lyric line: its text lies inside the message, where every byte is a data byte.
+  MidiFileBuilder file(0, 480);
+  file.track().sysex(0, {0x00, 0x20, 0x24, 0x00, 0x04, 'H', 'i', 0xF7}).endOfTrack();
+  auto list = listFrom(file);
+  auto line = pointerTo(*list, 0xF0);
+  const auto before = line.data();
+  std::string error;
+  FieldValue accented = std::string("Caf\xC3\xA9");  // "Café": é is E9 in Latin 1
+  EXPECT_FALSE(line.validateValue(FieldKey::Third, accented, &error));
+  line.setThird(accented);
+  EXPECT_EQ(line.data(), before);
+  for (const uint8_t byte : line.data()) {
+    if (byte == 0xF0 || byte == 0xF7) continue;
+    EXPECT_LT(byte, 0x80);
+  }
+  FieldValue plain = std::string("Cafe");
+  EXPECT_TRUE(line.validateValue(FieldKey::Third, plain, &error));
+}

@@ -3,7 +3,11 @@
 // and the log lines.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <regex>
 #include <stdexcept>
@@ -228,6 +232,61 @@ TEST(BatchEngine, ReportLinesNameTheFile) {
     return sw::Error{};
   }, false, run);
   EXPECT_EQ(told, (std::vector<std::string>{sw::BatchLog::abbreviatedPath(tree.dir.file("a.mid")) + ": would change"}));
+}
+
+TEST(BatchEngine, EachFileIsReportedOnceAsWhatHappened) {
+  Tree tree;
+  MidiFileItem root(tree.dir.path(), nullptr);
+  sw::BatchLog log;
+  std::vector<std::string> lines;
+  log.addSink([&](const std::string& text) { lines.push_back(text.substr(text.find('\t') + 1)); });
+  BatchEngine engine(log);
+  std::vector<std::string> told;
+  sw::BatchRun run;
+  run.report = [&](const std::string& line) { told.push_back(line.substr(line.rfind('/') + 1)); };
+  const std::string side = tree.dir.file("b/c.txt");
+  sw::BatchResult result = engine.run({&root}, [&](MidiFileItem& item, const sw::BatchRun& each) -> sw::Error {
+    each.tell("changed");
+    // A write that failed after the change was told: only the failure is reported.
+    if (item.name() == "a.mid") return sw::Error{sw::permErr, item.fullPath(), "may not be written"};
+    // A side file that could not be written: the log names it, not the MIDI file.
+    if (item.name() == "c.mid") return sw::Error{sw::ioErr, side, "cannot be written"};
+    if (item.name() == "e.mid") each.tellUnchanged();
+    return {};
+  }, false, run);
+  EXPECT_EQ(result.failed, 2u);
+  EXPECT_EQ(result.unchanged, 1u);
+  EXPECT_EQ(told, (std::vector<std::string>{"e.mid: changed", "e.mid: unchanged", "f.mid: changed"}));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_NE(lines[0].find("/a.mid may not be written [-54]"), std::string::npos) << lines[0];
+  EXPECT_NE(lines[1].find("/b/c.txt cannot be written [-36]"), std::string::npos) << lines[1];
+
+  // A line feed in a name does not split the log line.
+  log.logError(sw::Error{sw::ioErr, "", "failed"}, "/music/two\nlines.mid");
+  EXPECT_EQ(lines.back(), "/music/two\\nlines.mid failed [-36]\n");
+}
+
+TEST(BatchEngine, ARunRemovesTemporaryFilesOfInterruptedWrites) {
+  Tree tree;
+  const std::string stale = tree.dir.file("b/.c.mid.scorewell-0123456789abcdef");
+  tree.dir.write("b/.c.mid.scorewell-0123456789abcdef", tinySong());
+  struct timespec old[2] = {{0, UTIME_OMIT}, {std::time(nullptr) - 3600, 0}};
+  ::utimensat(AT_FDCWD, stale.c_str(), old, 0);
+  MidiFileItem root(tree.dir.path(), nullptr);
+  sw::BatchLog log;
+  BatchEngine engine(log);
+  std::vector<std::string> told;
+  sw::BatchRun run;
+  run.report = [&](const std::string& line) { told.push_back(line); };
+  std::vector<std::string> names;
+  sw::BatchResult result = engine.run({&root}, [&](MidiFileItem& item, const sw::BatchRun&) {
+    names.push_back(item.name());
+    return sw::Error{};
+  }, false, run);
+  EXPECT_EQ(result.processed, 4u);  // the temporary file is no MIDI file of the run
+  EXPECT_FALSE(std::filesystem::exists(stale));
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_NE(told[0].find(".c.mid.scorewell-0123456789abcdef: removed"), std::string::npos) << told[0];
 }
 
 }  // namespace

@@ -1,5 +1,9 @@
 // Change MIDI channel, Transpose and Remove track on built files.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <ctime>
 
 #include "base/plist_attribute.h"
 #include "batch_test_support.h"
@@ -93,13 +97,15 @@ TEST_F(MusicalCommands, TransposeFollowsTheMaskAndTheChords) {
   EXPECT_EQ(notes, (Strings{"0/62", "9/36", "2/116"}));
   EXPECT_EQ(metaTexts(*after, meta::kText), Strings{"0:480:%B m"});
 
-  // Zero semitones rewrites the file and changes no event.
-  const Strings events = dump(*after);
+  // Zero semitones changes nothing: the file is not written, and the run hears so.
   set("transposeAmount", 0);
-  const ino_t inode = onDisk(song->fullPath()).inode;
-  EXPECT_FALSE(song->doTranspose());
-  EXPECT_NE(onDisk(song->fullPath()).inode, inode);
-  EXPECT_EQ(dump(*reread(song->fullPath())), events);
+  const auto unchangedBefore = onDisk(song->fullPath());
+  bool unchanged = false;
+  sw::BatchRun run;
+  run.unchanged = [&] { unchanged = true; };
+  EXPECT_FALSE(song->doTranspose(run));
+  EXPECT_TRUE(unchanged);
+  EXPECT_EQ(onDisk(song->fullPath()), unchangedBefore);
   set("transposeAmount", 200);
   EXPECT_EQ(song->doTranspose().status, sw::paramErr);
 }
@@ -170,3 +176,29 @@ TEST_F(MusicalCommands, UnreadableFilesAndFailedWrites) {
 }
 
 }  // namespace
+
+TEST_F(MusicalCommands, AFileChangedOrDeletedMeanwhileIsLeftAlone) {
+  auto song = item("busy.mid", threeTracks());
+  set("transposeAmount", 2);
+  set("transposeChannelMask", 0xFFFF);
+  // The sequence is read for the batch; then another program rewrites the file.
+  ASSERT_NE(song->eventList(), nullptr);
+  swtest::MidiFileBuilder other(0, 480);
+  other.track().noteOn(0, 0, 40, 100).noteOff(480, 0, 40).endOfTrack();
+  const swtest::Bytes theirs = other.bytes();
+  dir.write("busy.mid", theirs);
+  struct timespec later[2] = {{0, UTIME_OMIT}, {std::time(nullptr) + 10, 0}};
+  ::utimensat(AT_FDCWD, song->fullPath().c_str(), later, 0);
+  const sw::Error changed = song->doTranspose(recording());
+  EXPECT_EQ(changed.status, sw::kFileChangedErr);
+  EXPECT_EQ(swtest::TempDir::read(song->fullPath()), theirs);
+  // The next run starts from what is on disk now.
+  EXPECT_FALSE(song->doTranspose());
+  EXPECT_EQ(reread(song->fullPath())->eventAtIndex(0)->second(), 42);
+
+  // Deleted meanwhile: not recreated.
+  ASSERT_NE(song->eventList(), nullptr);
+  ::unlink(song->fullPath().c_str());
+  EXPECT_EQ(song->doTranspose().status, sw::fnfErr);
+  EXPECT_FALSE(batchtest::exists(song->fullPath()));
+}

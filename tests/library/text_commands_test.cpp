@@ -35,11 +35,12 @@ TEST_F(TextCommands, ExtractLyricsWritesEachFormatBesideTheFile) {
   auto song = item("song.kar", karaoke());
   const auto before = onDisk(song->fullPath());
   set("selectedEncoding", int(sw::kISOLatin1StringEncoding));
+  // Every side file ends with a line feed.
   const std::vector<std::pair<int, std::string>> expected{
-      {0, "Hello\nWorld"},
-      {1, "\n[00:00.50]Hello\n[00:01.00]World"},
-      {2, "\n[00:00.50]<00:00.50>Hel<00:00.75>lo\n[00:01.00]<00:01.00>World"},
-      {3, "{title:Song}\n{subtitle:}\n\n[Am]Hello\n[G7]World"},
+      {0, "Hello\nWorld\n"},
+      {1, "\n[00:00.50]Hello\n[00:01.00]World\n"},
+      {2, "\n[00:00.50]<00:00.50>Hel<00:00.75>lo\n[00:01.00]<00:01.00>World\n"},
+      {3, "{title:Song}\n{subtitle:}\n\n[Am]Hello\n[G7]World\n"},
   };
   for (const auto& [format, text] : expected) {
     set("extractLyricsFormat", format);
@@ -57,7 +58,7 @@ TEST_F(TextCommands, ExtractLyricsDecodesWithTheChosenEncoding) {
   set("extractLyricsFormat", 0);
   set("selectedEncoding", int(sw::kISOLatin1StringEncoding));
   EXPECT_FALSE(song->doExtractLyrics());
-  EXPECT_EQ(sideFile(dir.file("latin.txt")), "Caf\xC3\xA9 lo\nWorld");
+  EXPECT_EQ(sideFile(dir.file("latin.txt")), "Caf\xC3\xA9 lo\nWorld\n");
   set("selectedEncoding", int(sw::kUTF8StringEncoding));
   EXPECT_EQ(song->doExtractLyrics().status, sw::kTextUnsupportedEncodingErr);
   // No number chosen: the file's own encoding (ISO Latin 1 by default) decodes.
@@ -159,15 +160,18 @@ TEST_F(TextCommands, SetMetaEventTextFromTheFileName) {
   EXPECT_EQ(metaTexts(*after, meta::kCopyright), Strings{"0:0:Song (Song)"});
   EXPECT_EQ(metaTexts(*after, meta::kTrackName).front(), "0:0:Song");
 
-  // A bad pattern stops the replacements there, is told and logged, and the text so far is used.
+  // A bad pattern is an error of the file, which is left as it was: a half-made text is not
+  // written.
   set("regExp2", "(unclosed");
   set("regExp3", "Song");
   set("replaceStr3", "Tune");
-  EXPECT_FALSE(song->doSetMetaEventText(recording()));
-  EXPECT_EQ(metaTexts(*reread(song->fullPath()), meta::kCopyright), Strings{"0:0:Song"});
-  ASSERT_EQ(told.size(), 2u);
-  EXPECT_NE(told[0].find("\"(unclosed\": U_REGEX_MISMATCHED_PAREN"), std::string::npos) << told[0];
-  EXPECT_EQ(logged, Strings{told[0]});
+  const auto before = swtest::TempDir::read(song->fullPath());
+  const sw::Error bad = song->doSetMetaEventText(recording());
+  EXPECT_EQ(bad.status, sw::paramErr);
+  EXPECT_NE(bad.message.find("\"(unclosed\": U_REGEX_MISMATCHED_PAREN"), std::string::npos) << bad.message;
+  EXPECT_EQ(swtest::TempDir::read(song->fullPath()), before);
+  EXPECT_TRUE(told.empty());
+  EXPECT_TRUE(logged.empty());
 }
 
 TEST_F(TextCommands, SetMetaEventFixedTextAndRemoval) {

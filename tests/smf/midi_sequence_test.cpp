@@ -54,9 +54,13 @@ TEST(MidiSequence, InsertionFollowsTicksTrackAndPriority) {
   EXPECT_TRUE(seq.eventAtIndex(range.location + 5)->isMeta(meta::kEndOfTrack));
   EXPECT_DOUBLE_EQ(seq.tempoMap().at(100), 500000.0 / 480);
 
-  // A usable proposal is taken as soon as the walk meets an event of the same track.
-  int at = seq.insertEvent(event({0x90, 62, 1}, 1, 100, 0, 0), range.location + 2);
-  EXPECT_EQ(at, range.location + 2);
+  // A usable proposal is taken as soon as the walk meets an event of the same track, among
+  // the events of its own priority.
+  int at = seq.insertEvent(event({0x90, 62, 1}, 1, 100, 0, 0), range.location + 4);
+  EXPECT_EQ(at, range.location + 4);
+  // One that would put a note-on before a controller or a note-off is not.
+  at = seq.insertEvent(event({0x90, 63, 1}, 1, 100, 0, 0), range.location + 2);
+  EXPECT_EQ(at, range.location + 6);
   // Outside the tick's range it is ignored.
   int placed = seq.insertEvent(event({0xB0, 8, 1}, 1, 100), 0);
   EXPECT_EQ(seq.eventAtIndex(placed)->second(), 8);
@@ -66,8 +70,8 @@ TEST(MidiSequence, InsertionFollowsTicksTrackAndPriority) {
   EXPECT_THROW(seq.insertEvent(refused.get()), std::out_of_range);
   EXPECT_EQ(seq.indexRangeAtTicks(999).location, seq.count());
   EXPECT_EQ(seq.indexRangeAtTicks(999).length, 0);
-  EXPECT_EQ(seq.indexBefore(seq.count(), 2), range.location + 8);
-  EXPECT_EQ(seq.indexAfter(-1, 2), range.location + 8);
+  EXPECT_EQ(seq.indexBefore(seq.count(), 2), range.location + 9);
+  EXPECT_EQ(seq.indexAfter(-1, 2), range.location + 9);
   EXPECT_EQ(seq.indexAfter(seq.count(), 0), -1);
 }
 
@@ -156,7 +160,11 @@ TEST(MidiSequence, ProposedIndexesOnlyPlaceEventsWithinTheirTrack) {
   // Proposing the end of the tick (inside track 1's run) for a track 0 event is ignored.
   std::unique_ptr<MidiEvent> marker(event({0xFF, 0x06, 0x01, 'M'}, 0, 0));
   EXPECT_EQ(seq.bestIndexForEvent(marker.get(), 3), 2);
-  EXPECT_EQ(seq.bestIndexForEvent(marker.get(), 0), 0);  // inside its own run: taken
+  // Inside its own run, a proposal that puts a marker before the signature and the tempo
+  // would break the order of event kinds: ignored too.
+  EXPECT_EQ(seq.bestIndexForEvent(marker.get(), 0), 2);
+  std::unique_ptr<MidiEvent> signature(event({0xFF, 0x58, 0x04, 0x03, 0x02, 0x18, 0x08}, 0, 0));
+  EXPECT_EQ(seq.bestIndexForEvent(signature.get(), 0), 0);  // among its own kind: taken
 
   // Records copied from another list carry that list's positions; pasted here they keep the
   // track order whatever those positions say.
@@ -206,4 +214,42 @@ TEST(MidiSequence, ANoteOnIsPairedWithTheNoteOffOfItsOwnTrack) {
   ASSERT_EQ(seq.count(), 4);
   for (const MidiEvent* e : seq.events()) EXPECT_EQ(e->track(), 0);
   EXPECT_TRUE(isConsistent(seq));
+}
+
+TEST(MidiSequence, ARepeatedNoteEndsBeforeItSoundsAgain) {
+  // C4 from 0 to 480 and again from 480: at 480 the note-off must come first, or the second
+  // note is cut by the first one's end at once.
+  auto placedInOrder = [](const MidiSequence& seq) {
+    std::vector<uint8_t> at480;
+    for (const MidiEvent* e : seq.events())
+      if (e->ticks() == 480) at480.push_back(e->status());
+    return at480 == std::vector<uint8_t>{0x80, 0x90};
+  };
+  // One event at a time, the note-on proposed where it was copied from (before the note-off).
+  MidiSequence single;
+  MidiEvent* first = event({0x90, 60, 100}, 0, 0, 480, 64);
+  single.insertEvent(first);
+  const int off = single.insertNoteOffForNoteOn(first);
+  single.insertEvent(event({0x90, 60, 100}, 0, 480, 480, 64), off);
+  EXPECT_TRUE(placedInOrder(single));
+
+  // Both notes in one bulk insertion: the first one's note-off is made with them.
+  MidiSequence bulk;
+  FlattenedEventList notes;
+  std::unique_ptr<MidiEvent> a(event({0x90, 60, 100}, 0, 0, 480, 64));
+  std::unique_ptr<MidiEvent> b(event({0x90, 60, 100}, 0, 480, 480, 64));
+  notes.add(*a, -1);
+  notes.add(*b, -1);
+  bulk.insertFlattenedEventList(notes);
+  EXPECT_TRUE(placedInOrder(bulk));
+  EXPECT_TRUE(isConsistent(bulk, true));
+
+  // A note without length keeps its note-off right behind it.
+  MidiSequence zero;
+  FlattenedEventList blip;
+  std::unique_ptr<MidiEvent> c(event({0x90, 62, 100}, 0, 0, 0, 64));
+  blip.add(*c, -1);
+  blip.add(*a, -1);
+  zero.insertFlattenedEventList(blip);
+  EXPECT_TRUE(isConsistent(zero));
 }

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <random>
 
 #include "base/finder_info.h"
 #include "base/xattr.h"
@@ -55,7 +56,10 @@ TEST(SMFWriter, ByteExactLayouts) {
   Bytes expected = concat({header(0, 1, 480), {'M', 'T', 'r', 'k', 0, 0, 0, 0x0C},
                            {0x00, 0x90, 0x3C, 0x64, 0x60, 0x80, 0x3C, 0x40, 0x00, 0xFF, 0x2F, 0x00}});
   EXPECT_EQ(seq->dataRepresentation(), expected);
-  EXPECT_EQ(seq->dataRepresentation(true), expected);  // different statuses: nothing to drop
+  // Compressed, the note-off of velocity 64 is the note-on of velocity 0 and shares its status.
+  EXPECT_EQ(seq->dataRepresentation(true),
+            concat({header(0, 1, 480), {'M', 'T', 'r', 'k', 0, 0, 0, 0x0B},
+                    {0x00, 0x90, 0x3C, 0x64, 0x60, 0x3C, 0x00, 0x00, 0xFF, 0x2F, 0x00}}));
 
   // Three tracks, the middle one empty: still a chunk, holding only the end of track.
   auto three = emptySequence(3);
@@ -80,11 +84,13 @@ TEST(SMFWriter, ByteExactLayouts) {
   EXPECT_EQ(trackBody(file, 1),
             (Bytes{0x81, 0x48, 0xB1, 0x07, 0x64, 0x81, 0x80, 0x80, 0x00, 0xB1, 0x07, 0x65}));
 
-  // A header-only file when there are no tracks, with no crash and no event touched.
+  // Without tracks, one empty track: a file of no track does not read back. No crash and no
+  // event touched.
   auto none = emptySequence(1);
   none->insertEvent(event({0x90, 0x3C, 0x64}, 0, 0));
   none->setNumTracks(0);
-  EXPECT_EQ(none->dataRepresentation(true), header(0, 0, 480));
+  const Bytes oneEmptyTrack = concat({header(0, 1, 480), {'M', 'T', 'r', 'k', 0, 0, 0, 4, 0x00, 0xFF, 0x2F, 0x00}});
+  EXPECT_EQ(none->dataRepresentation(true), oneEmptyTrack);
   EXPECT_EQ(none->eventAtIndex(0)->track(), 0);
 }
 
@@ -230,4 +236,37 @@ TEST(SMFWriter, WriteToFileKeepsAttributesAndFailsSafely) {
   size_t entries = 0;
   for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.path())) ++entries;
   EXPECT_EQ(entries, 3u);  // fresh.mid, song.mid, folder.mid: no temporary file left
+}
+
+TEST(SMFWriter, CompressingNeverGrowsAFileOfZeroVelocityNoteOns) {
+  // Songs written the usual compact way: running status, note-ends as note-ons of velocity 0,
+  // with controllers and a second channel mixed in.
+  std::mt19937 random(7);
+  for (int song = 0; song < 40; ++song) {
+    swtest::MidiFileBuilder file(0, 480);
+    auto& t = file.track().useRunningStatus();
+    t.tempo(0, 500000);
+    for (int i = 0; i < 200; ++i) {
+      const uint8_t channel = uint8_t(random() % 2);
+      const uint8_t key = uint8_t(40 + random() % 40);
+      if (random() % 8 == 0) t.control(0, channel, 7, uint8_t(random() % 128));
+      t.noteOn(uint32_t(random() % 3) * 60, channel, key, 100);
+      t.noteOn(uint32_t(1 + random() % 240), channel, key, 0);
+    }
+    t.endOfTrack();
+    const Bytes original = file.bytes();
+    OSStatus status = noErr;
+    auto seq = swtest::load(original, 0, &status);
+    ASSERT_EQ(status, noErr);
+    const Bytes compressed = seq->dataRepresentation(true);
+    EXPECT_LE(compressed.size(), original.size()) << "song " << song;
+    // The same music: every note-off reads back where it was.
+    auto again = swtest::load(compressed, 0, &status);
+    ASSERT_EQ(status, noErr);
+    ASSERT_EQ(again->count(), seq->count());
+    for (int i = 0; i < seq->count(); ++i) {
+      EXPECT_EQ(swtest::bytesOf(again->eventAtIndex(i)), swtest::bytesOf(seq->eventAtIndex(i))) << i;
+      EXPECT_EQ(again->eventAtIndex(i)->ticks(), seq->eventAtIndex(i)->ticks()) << i;
+    }
+  }
 }

@@ -1,5 +1,6 @@
 #include "smf/track_merger.h"
 
+#include <algorithm>
 #include <array>
 
 #include "smf/vlq.h"
@@ -14,6 +15,10 @@ SMFTrackMerger::SMFTrackMerger(const SMFImage& image) {
     c.data = image.tracks[i].data();
     c.length = uint32_t(image.tracks[i].size());
     c.track = uint8_t(i);
+    if (i < image.trackOffsets.size() && i < image.trackFileLengths.size()) {
+      c.fileOffset = image.trackOffsets[i];
+      c.fileLength = image.trackFileLengths[i];
+    }
     if (!readNextDelta(c)) c.length = 0;
     cursors_.push_back(c);
   }
@@ -116,6 +121,14 @@ done:
 
 void SMFTrackMerger::finish(size_t index) { cursors_.erase(cursors_.begin() + std::ptrdiff_t(index)); }
 
+void SMFTrackMerger::endWithFault(size_t index, uint64_t at, OSStatus status, std::string message) {
+  const Cursor& c = cursors_[index];
+  // A fault in the end of track the loader added lies where the file's bytes end.
+  const int64_t offset = c.fileOffset >= 0 ? c.fileOffset + int64_t(std::min<uint64_t>(at, c.fileLength)) : -1;
+  damage_.push_back(Error{status, "", std::move(message), c.track, offset});
+  finish(index);
+}
+
 OSStatus SMFTrackMerger::next(uint32_t mask, SMFParsedEvent& event) {
   for (;;) {
     if (cursors_.empty()) return kSMFEndOfTracks;
@@ -147,7 +160,10 @@ OSStatus SMFTrackMerger::next(uint32_t mask, SMFParsedEvent& event) {
       bool running = false;
       uint8_t eventClass;
       if (b < 0x80) {
-        if (!c.runningStatus) return kSMFNoStatusErr;
+        if (!c.runningStatus) {
+          endWithFault(chosen, at, kSMFNoStatusErr, "data byte without a running status");
+          break;
+        }
         running = true;
         messageLength = c.runningLength;
         fileBytes = messageLength - 1;
@@ -177,7 +193,10 @@ OSStatus SMFTrackMerger::next(uint32_t mask, SMFParsedEvent& event) {
         fileBytes = messageLength = 1;
         eventClass = kClassSystem;
       } else {
-        return kSMFBadStatusErr;
+        static const char* const kHex = "0123456789ABCDEF";
+        endWithFault(chosen, at, kSMFBadStatusErr,
+                     std::string("status byte ") + kHex[b >> 4] + kHex[b & 15] + " that cannot stand in a track");
+        break;
       }
 
       uint64_t end = at + fileBytes;

@@ -60,8 +60,8 @@ void BatchEngine::process(FileSystemItem& item) {
   const std::string shown = BatchLog::abbreviatedPath(path);
   ++result_.processed;
   if (progress_) progress_->fileStarted(result_.processed, result_.total, file->name());
-  BatchRun perFile;
-  perFile.dryRun = batchRun_->dryRun;
+  BatchRun perFile = *batchRun_;  // the run's values, with report lines that name the file
+  perFile.report = nullptr;
   if (batchRun_->report) perFile.report = [&](const std::string& line) { batchRun_->report(shown + ": " + line); };
   Error error;
   try {

@@ -12,6 +12,9 @@ struct BatchRun {
   bool dryRun = false;
   // One line per change worth telling ("12 events moved to channel 3", "3 texts replaced").
   std::function<void(const std::string& line)> report;
+  // Damaged files are rewritten too, from what could be read of them; otherwise every
+  // rewriting method but Fix refuses them and leaves them as they are.
+  bool force = false;
 
   void tell(const std::string& line) const {
     if (report) report(line);

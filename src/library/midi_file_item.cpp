@@ -49,11 +49,14 @@ OSStatus MidiFileItem::updateInfo() {
   if (status != noErr) return status;
   if (eventList_) {
     getInfo(*eventList_, info_);  // shows the cached sequence's unsaved changes
+    damage_ = eventList_->damage();
   } else {
     OSStatus buildStatus = noErr;
     MidiSequence scan(image, kSMFLoadInfoScan, &buildStatus);
     getInfo(scan, info_);
+    damage_ = scan.damage();
   }
+  for (Error& fault : damage_) fault.path = fullPath();
   refreshFileSize();
   return noErr;
 }
@@ -145,7 +148,21 @@ std::string MidiFileItem::bugExplanation() const {
   if (badType || (extension != "mid" && extension != "kar")) text += libraryString("BAD_FINDER_TYPE");
   if (info_.badTempoSignatureTrack) text += libraryString("BAD_TEMPO_SIGNATURE");
   if (pascalBytes(info_.sysex).empty()) text += libraryString("MISSING_RESET_MESSAGE");
+  if (!damage_.empty()) {
+    text += libraryString("DAMAGED");
+    for (const Error& fault : damage_) text += fault.where() + fault.message + "\n";
+  }
   return text;
+}
+
+Error MidiFileItem::refusalToRewriteDamaged(const BatchRun& run) const {
+  const std::vector<Error>& faults = eventList_ ? eventList_->damage() : damage_;
+  if (faults.empty() || run.force) return {};
+  Error refusal = faults.front();
+  refusal.path = fullPath();
+  if (faults.size() > 1) refusal.message += " (and " + std::to_string(faults.size() - 1) + " more)";
+  refusal.message += "; the file is damaged and was not rewritten: Fix rewrites it from what could be read";
+  return refusal;
 }
 
 // ---- Sequence cache
@@ -222,6 +239,8 @@ OSStatus MidiFileItem::doCommitChanges() {
     if (!s) return std::nullopt;
     return std::string_view(*s);
   };
+  // Writing a damaged file would lose for good what could not be read: Fix does that on purpose.
+  if (sequence->isDamaged()) return sequence->damage().front().status;
   setSeqName(*sequence, view(name), view(title), view(author), view(copyright));
   status = sequence->writeToFile(fullPath(), false);
   if (status != noErr) {

@@ -122,6 +122,22 @@ bool addMissingResets(MidiSequence& sequence, const BatchRun& run) {
   return changed;
 }
 
+// "1,234 events on 3 tracks; track 2, byte 1,204: data byte without a running status (12
+// events of the track kept)".
+std::string salvageReport(const MidiSequence& sequence) {
+  std::vector<int> perTrack(sequence.numTracks(), 0);
+  for (const MidiEvent* event : sequence.events())
+    if (event->track() < perTrack.size()) ++perTrack[event->track()];
+  std::string text = groupedNumber(sequence.count()) + " events on " + std::to_string(sequence.numTracks()) +
+                     (sequence.numTracks() == 1 ? " track" : " tracks");
+  for (const Error& fault : sequence.damage()) {
+    text += "; " + fault.where() + fault.message;
+    if (fault.track >= 0 && size_t(fault.track) < perTrack.size())
+      text += " (" + groupedNumber(perTrack[size_t(fault.track)]) + " events of the track kept)";
+  }
+  return text;
+}
+
 }  // namespace
 
 Error MidiFileItem::doFix(const BatchRun& run) {
@@ -156,10 +172,13 @@ Error MidiFileItem::doFix(const BatchRun& run) {
   const bool cutGaps = settings.boolForKey("fixBadDeltaTime");
   const bool fixSignature = settings.boolForKey("fixSignature");
   const bool addResets = settings.boolForKey("fixMissingResetMessage");
-  if (!cutGaps && !fixSignature && !addResets) return {};
+  if (!cutGaps && !fixSignature && !addResets && !isDamaged()) return {};
   MidiSequence* sequence = eventList();
   if (!sequence) return error(paramErr, "could not be read as a MIDI file");
-  bool changed = false;
+  // A damaged file is rewritten from what could be read: afterwards that is all it holds.
+  const bool salvage = sequence->isDamaged();
+  bool changed = salvage;
+  if (salvage) tellChange(run, "file", "rewritten from what could be read: " + salvageReport(*sequence));
   if (cutGaps) changed = cutAtLongGap(*sequence, run) || changed;
   if (fixSignature) changed = fixTempoAndSignature(*sequence, run) || changed;
   if (addResets) changed = addMissingResets(*sequence, run) || changed;
@@ -175,6 +194,7 @@ Error MidiFileItem::doConvert(const BatchRun& run) {
   const int format = settings.integerForKey("formatChosen") == 1 ? 1 : 0;
   MidiSequence* sequence = eventList();
   if (!sequence) return error(paramErr, "could not be read as a MIDI file");
+  if (Error refusal = refusalToRewriteDamaged(run)) return refusal;
   // A file in the format asked for keeps its events (and its lyrics dialect) as they are.
   const int current = sequence->numTracks() <= 1 ? 0 : 1;
   if (current != format) {
@@ -196,6 +216,7 @@ Error MidiFileItem::doConvertKaraoke(const BatchRun& run) {
   const bool xfChords = SettingsStore::shared().integerForKey("karaokeFormatChosen") == 1;
   MidiSequence* sequence = eventList();
   if (!sequence) return error(paramErr, "could not be read as a MIDI file");
+  if (Error refusal = refusalToRewriteDamaged(run)) return refusal;
   DSyncArray lyrics, chords;
   getLyricsDSyncs(*sequence, &lyrics, &chords);
   sequence->convertToZero();
@@ -218,6 +239,7 @@ Error MidiFileItem::doConvertKaraoke(const BatchRun& run) {
 Error MidiFileItem::doConvertToUTF8(const BatchRun& run) {
   MidiSequence* sequence = eventList();
   if (!sequence) return error(paramErr, "could not be read as a MIDI file");
+  if (Error refusal = refusalToRewriteDamaged(run)) return refusal;
   const StringEncoding source = encoding();
   // Every text is converted before any changes, so a text that does not convert leaves the
   // sequence as it was.
@@ -252,6 +274,7 @@ Error MidiFileItem::doCompand(const BatchRun& run) {
   const bool compress = SettingsStore::shared().integerForKey("compandAction") == 0;
   MidiSequence* sequence = eventList();
   if (!sequence) return error(paramErr, "could not be read as a MIDI file");
+  if (Error refusal = refusalToRewriteDamaged(run)) return refusal;
   const OSStatus status = writeToFileByCompressing(compress, run);
   if (status != noErr) return error(status, "could not be written: " + statusDescription(status));
   if (!run.dryRun) run.tell(compress ? "written with running status" : "written without running status");

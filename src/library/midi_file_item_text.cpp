@@ -123,7 +123,7 @@ Error MidiFileItem::doExtractLyrics(const BatchRun& run) {
   if (format < 0 || format > 3)
     return Error{paramErr, fullPath(), "unknown lyrics format " + std::to_string(format)};
   const StringEncoding encoding = chosenEncoding(*this);
-  BatchEdit edit(*this, run);
+  BatchEdit edit(*this, run, BatchEdit::Use::ReadOnly);
   const MidiSequence* sequence = edit.sequence();
   if (!sequence) return edit.error();
 

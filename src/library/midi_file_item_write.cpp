@@ -84,6 +84,7 @@ OSStatus MidiFileItem::writeToFileByCompressing(bool compress, const BatchRun& r
     return noErr;
   }
   const OSStatus status = eventList_->writeToFile(fullPath(), compress);
+  if (status == noErr) eventList_->clearDamage();  // the file now holds what was salvaged
   updateInfo();
   return status;
 }

@@ -26,7 +26,8 @@ const char* kInfoHelp =
     "event count, duration, first tempo, karaoke type, chords, the GM/GS/XG resets\n"
     "found, the title, and the defects the diagnosis finds (T: file type or name\n"
     "extension, S: tempo or time signature not on the first track before the first\n"
-    "note, R: no reset message). Folders are walked recursively.\n"
+    "note, R: no reset message, D: damaged, only read up to a fault in a track or chunk,\n"
+    "which is named). Folders are walked recursively.\n"
     "\n"
     "  --json         one JSON object per line with the whole information record\n"
     "  --long         the whole record and the defects' explanations below each row\n"
@@ -53,11 +54,15 @@ struct FileFacts {
   sw::StringEncoding encoding = sw::kISOLatin1StringEncoding;
   std::string encodingSource;  // "option", "attribute" or "guess"
   std::vector<std::string> defectKeys;
+  std::vector<sw::Error> damage;  // what could not be read: track, byte offset, fault
 };
 
 // The letters of the table's DEFECTS column, by diagnosis key.
 const std::pair<const char*, char> kDefectLetters[] = {
-    {"BAD_FINDER_TYPE", 'T'}, {"BAD_TEMPO_SIGNATURE", 'S'}, {"MISSING_RESET_MESSAGE", 'R'}};
+    {"BAD_FINDER_TYPE", 'T'}, {"BAD_TEMPO_SIGNATURE", 'S'}, {"MISSING_RESET_MESSAGE", 'R'}, {"DAMAGED", 'D'}};
+
+// "track 3, byte 1,204: data byte without a running status"
+std::string faultText(const sw::Error& fault) { return fault.where() + fault.message; }
 
 std::string decode(std::string_view bytes, sw::StringEncoding encoding) {
   std::string utf8;
@@ -105,6 +110,7 @@ FileFacts examine(const std::string& path, std::optional<sw::StringEncoding> cho
   facts.type = item.type().value_or("");
   facts.creator = item.creator().value_or("");
   const std::string explanation = item.bugExplanation();
+  facts.damage = item.damage();
   for (const auto& [key, letter] : kDefectLetters) {
     const std::string text = sw::libraryString(key);
     if (!text.empty() && explanation.find(text) != std::string::npos) facts.defectKeys.push_back(key);
@@ -147,19 +153,28 @@ void printJSON(const FileFacts& f) {
   std::string defectList = "[";
   for (size_t i = 0; i < defects.size(); ++i) defectList += (i ? "," : "") + defects[i];
   defectList += "]";
+  // Tracks counted from 1, as everywhere the user sees them.
+  std::string damageList = "[";
+  for (size_t i = 0; i < f.damage.size(); ++i) {
+    const sw::Error& fault = f.damage[i];
+    damageList += std::string(i ? "," : "") + "{\"track\":" + std::to_string(fault.track + 1) +
+                  ",\"offset\":" + std::to_string(fault.offset) + ",\"status\":" + std::to_string(fault.status) +
+                  ",\"message\":" + jsonString(fault.message) + ",\"text\":" + jsonString(faultText(fault)) + "}";
+  }
+  damageList += "]";
   std::printf(
       "{\"path\":%s,\"status\":%d,\"format\":%d,\"tracks\":%d,\"division\":%d,\"smpteFormat\":%d,"
       "\"events\":%d,\"duration\":%s,\"seconds\":%.3f,\"tempo\":%.2f,\"karaokeType\":%s,"
       "\"hasChords\":%s,\"resets\":%s,\"name\":%s,\"title\":%s,\"author\":%s,\"copyright\":%s,"
       "\"genre\":%s,\"composer\":%s,\"utf8\":%s,\"encoding\":{\"number\":%u,\"name\":%s,\"source\":%s},"
-      "\"type\":%s,\"creator\":%s,\"defects\":%s}\n",
+      "\"type\":%s,\"creator\":%s,\"defects\":%s,\"damage\":%s}\n",
       jsonString(f.path).c_str(), f.status, f.format, f.tracks, f.division, f.smpteFormat, f.events,
       jsonString(minutesSeconds(f.seconds)).c_str(), f.seconds, f.bpm, jsonString(f.karaokeType).c_str(),
       f.hasChords ? "true" : "false", jsonStrings(resets).c_str(), jsonString(f.name).c_str(),
       jsonString(f.title).c_str(), jsonString(f.author).c_str(), jsonString(f.copyright).c_str(),
       jsonString(f.genre).c_str(), jsonString(f.composer).c_str(), f.utf8 ? "true" : "false", f.encoding,
       jsonString(sw::nameOfEncoding(f.encoding)).c_str(), jsonString(f.encodingSource).c_str(),
-      jsonString(f.type).c_str(), jsonString(f.creator).c_str(), defectList.c_str());
+      jsonString(f.type).c_str(), jsonString(f.creator).c_str(), defectList.c_str(), damageList.c_str());
 }
 
 void printRow(const FileFacts& f, bool details) {
@@ -172,7 +187,10 @@ void printRow(const FileFacts& f, bool details) {
               f.events, minutesSeconds(f.seconds).c_str(), f.bpm, f.karaokeType.empty() ? "-" : f.karaokeType.c_str(),
               f.hasChords ? "yes" : "-", f.resets.empty() ? "-" : f.resets.c_str(), defectLetters(f).c_str(),
               f.path.c_str());
-  if (f.status != sw::noErr) std::printf(" (read up to: %s [%d])", sw::statusDescription(f.status).c_str(), f.status);
+  if (f.status != sw::noErr && f.damage.empty()) std::printf(" (read up to: %s [%d])", sw::statusDescription(f.status).c_str(), f.status);
+  if (!f.damage.empty())
+    std::printf(" (damaged: %s%s)", escapedForLine(faultText(f.damage.front())).c_str(),
+                f.damage.size() > 1 ? (", and " + std::to_string(f.damage.size() - 1) + " more").c_str() : "");
   std::printf("\n");
   if (!details) return;
   auto line = [](const char* label, const std::string& value) {
@@ -190,6 +208,8 @@ void printRow(const FileFacts& f, bool details) {
     std::string text = sw::libraryString(key);
     while (!text.empty() && text.back() == '\n') text.pop_back();
     line("defect", text);
+    if (key == std::string("DAMAGED"))
+      for (const sw::Error& fault : f.damage) line("", "  " + faultText(fault));
   }
 }
 

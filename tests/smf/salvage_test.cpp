@@ -123,6 +123,36 @@ TEST(Salvage, AChunkCutOffByTheEndOfTheFileIsReadUpToIt) {
   EXPECT_EQ(seq->damage()[0].offset, 14);
 }
 
+TEST(Salvage, AnEventOrDeltaPastTheEndOfItsTrackIsALoss) {
+  // A text whose length runs past the end of its chunk swallows the rest of the track.
+  MidiFileBuilder file(1, 96);
+  addNotes(file.track(), 0, 4);
+  const size_t textAt = file.track(0).bytes().size() + 1;
+  file.track(0).raw(0, {0xFF, 0x01, 0x83, 0x7F, 'a'});  // 511 bytes
+  addNotes(file.track(0), 0, 20);
+  file.track(0).endOfTrack();
+  // A delta time of five bytes.
+  addNotes(file.track(), 1, 6);
+  const size_t deltaAt = file.track(1).bytes().size();
+  file.track(1).bytes().insert(file.track(1).bytes().end(), {0x81, 0x81, 0x81, 0x81, 0x01, 0xB1, 7, 2});
+  file.track(1).endOfTrack();
+  addNotes(file.track(), 2, 30);
+  file.track(2).endOfTrack();
+  for (uint32_t flags : {kSMFLoadFull, kSMFLoadInfoScan}) {
+    SCOPED_TRACE(flags);
+    OSStatus status;
+    auto seq = load(file.bytes(), flags, &status);
+    ASSERT_EQ(status, noErr);
+    ASSERT_EQ(seq->damage().size(), 2u);
+    EXPECT_EQ(seq->damage()[0].status, eofErr);
+    EXPECT_EQ(seq->damage()[0].offset, int64_t(14 + 8 + textAt));
+    EXPECT_EQ(seq->damage()[0].message, "event runs past the end of the track");
+    EXPECT_EQ(seq->damage()[1].track, 1);
+    EXPECT_EQ(seq->damage()[1].offset, int64_t(chunkOffset(file, 1) + 8 + deltaAt));
+    if (flags == kSMFLoadFull) EXPECT_EQ(eventsPerTrack(*seq), (std::vector<int>{9, 13, 61}));
+  }
+}
+
 TEST(Salvage, ABrokenChunkHeaderAfterGoodTracksKeepsThem) {
   MidiFileBuilder file(1, 96);
   for (int t = 0; t < 17; ++t) {

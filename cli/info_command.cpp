@@ -187,7 +187,8 @@ void printRow(const FileFacts& f, bool details) {
               f.events, minutesSeconds(f.seconds).c_str(), f.bpm, f.karaokeType.empty() ? "-" : f.karaokeType.c_str(),
               f.hasChords ? "yes" : "-", f.resets.empty() ? "-" : f.resets.c_str(), defectLetters(f).c_str(),
               f.path.c_str());
-  if (f.status != sw::noErr && f.damage.empty()) std::printf(" (read up to: %s [%d])", sw::statusDescription(f.status).c_str(), f.status);
+  if (f.status != sw::noErr && f.damage.empty())
+    std::printf(" (read up to: %s [%d])", sw::statusDescription(f.status).c_str(), f.status);
   if (!f.damage.empty())
     std::printf(" (damaged: %s%s)", escapedForLine(faultText(f.damage.front())).c_str(),
                 f.damage.size() > 1 ? (", and " + std::to_string(f.damage.size() - 1) + " more").c_str() : "");

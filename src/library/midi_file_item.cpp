@@ -161,7 +161,8 @@ Error MidiFileItem::refusalToRewriteDamaged(const BatchRun& run) const {
   Error refusal = faults.front();
   refusal.path = fullPath();
   if (faults.size() > 1) refusal.message += " (and " + std::to_string(faults.size() - 1) + " more)";
-  refusal.message += "; the file is damaged and was not rewritten (Fix, or a forced run, rewrites it from what could be read)";
+  refusal.message +=
+      "; the file is damaged and was not rewritten (Fix, or a forced run, rewrites it from what could be read)";
   return refusal;
 }
 

@@ -69,8 +69,9 @@ OSStatus loadImage(ByteSource& in, SMFImage& image) {
     if (std::memcmp(chunkHeader, "MTrk", 4) != 0) {
       if (i == 0) return kSMFNotMTrkErr;
       // Good tracks came before: they are kept, the rest of the file is lost.
-      image.damage.push_back(Error{kSMFNotMTrkErr, "", "broken chunk header where a track is expected: the rest of the file is not read", i,
-                                   int64_t(chunkStart)});
+      image.damage.push_back(Error{kSMFNotMTrkErr, "",
+                                   "broken chunk header where a track is expected: the rest of the file is not read",
+                                   i, int64_t(chunkStart)});
       break;
     }
     size_t length = be32(chunkHeader + 4);
@@ -86,8 +87,8 @@ OSStatus loadImage(ByteSource& in, SMFImage& image) {
         // Cut off by the end of the file: what is there is read.
         if (remaining == 0 && i == 0) return kSMFTrackTooLongErr;
         image.damage.push_back(Error{kSMFTrackTooLongErr, "",
-                                     "chunk of " + groupedNumber(int64_t(length)) + " bytes cut off by the end of the file after " +
-                                         groupedNumber(int64_t(remaining)),
+                                     "chunk of " + groupedNumber(int64_t(length)) +
+                                         " bytes cut off by the end of the file after " + groupedNumber(int64_t(remaining)),
                                      i, int64_t(chunkStart)});
         length = remaining;
         cutOff = true;

@@ -23,7 +23,8 @@ SMFTrackMerger::SMFTrackMerger(const SMFImage& image) {
       c.fileOffset = image.trackOffsets[i];
       c.fileLength = image.trackFileLengths[i];
     }
-    for (const Error& fault : image.damage) c.cutOff = c.cutOff || (fault.track == int(i) && fault.status == kSMFTrackTooLongErr);
+    for (const Error& fault : image.damage)
+      c.cutOff = c.cutOff || (fault.track == int(i) && fault.status == kSMFTrackTooLongErr);
     if (!readNextDelta(c)) {
       recordFault(c, 0, eofErr, kBrokenDelta);
       c.length = 0;

@@ -2,8 +2,6 @@
 // track it is in, and the load tells which track, where and what.
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "sequence_test_util.h"
 #include "temp_dir.h"
 
@@ -15,7 +13,8 @@ namespace {
 // A track of `notes` notes of 10 ticks on `channel`, named first: 1 + 2 × notes events.
 void addNotes(TrackBuilder& track, uint8_t channel, int notes) {
   track.text(0, 3, "Part");
-  for (int i = 0; i < notes; ++i) track.noteOn(0, channel, uint8_t(50 + i % 20), 90).noteOff(10, channel, uint8_t(50 + i % 20));
+  for (int i = 0; i < notes; ++i)
+    track.noteOn(0, channel, uint8_t(50 + i % 20), 90).noteOff(10, channel, uint8_t(50 + i % 20));
 }
 
 std::vector<int> eventsPerTrack(const MidiSequence& seq) {
@@ -212,9 +211,7 @@ TEST(Salvage, TheDamageNamesTheFileTrackAndByte) {
   addNotes(file.track(), 2, 300);
   file.track(2).raw(0, {0xF9}).endOfTrack();
   TempDir dir;
-  const std::string path = dir.file("damaged.mid");
-  const Bytes bytes = file.bytes();
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  const std::string path = dir.write("damaged.mid", file.bytes());
   OSStatus status;
   MidiSequence seq(path, kSMFLoadFull, &status);
   ASSERT_EQ(status, noErr);

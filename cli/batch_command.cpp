@@ -83,6 +83,7 @@ std::vector<BatchCommandSpec> makeCommands() {
       "Repairs what 'info' flags. The file type becomes 'Midi' and the name ends in .mid (.kar for\n"
       "Soft Karaoke files of two or more tracks; an extension of fewer than three characters is\n"
       "kept and the new one added). The sequence repairs rewrite the file only when they change it.\n"
+      "A damaged file (D in 'info') is rewritten from what could be read of it, which is told.\n"
       "Only --tempo-signature counts as rewriting for the confirmation.\n";
   fix.destructive = [] { return sw::SettingsStore::shared().boolForKey("fixSignature"); };
   fix.options = {

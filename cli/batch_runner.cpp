@@ -138,6 +138,8 @@ std::string helpText(const BatchCommandSpec& spec) {
   text +=
       "  -y, --yes\n      do not ask before rewriting files\n"
       "  -n, --dry-run\n      change nothing; tell what would change\n"
+      "  --force\n      also rewrite damaged files from what could be read of them (refused otherwise;\n"
+      "      fix always rewrites them)\n"
       "  --preset NAME\n      take the parameters of a saved preset (options given beside it win)\n"
       "  --save-preset NAME\n      save every parameter of this run as a preset of this command" +
       presetListNote(spec) + "\n"
@@ -225,7 +227,7 @@ int runBatchCommand(const BatchCommandSpec& spec, int argc, char** argv) {
   const sw::BatchCommandParameters* parameters = sw::batchCommandParameters(spec.parameters);
   const bool hasPresets = parameters && !parameters->presetList.empty();
 
-  bool yes = false, dryRun = false, help = false;
+  bool yes = false, dryRun = false, help = false, force = false;
   std::optional<std::string> logPath, savePreset;
   // A preset is applied before the options are read, so that options given beside it win.
   for (int i = 0; i < argc; ++i) {
@@ -269,6 +271,10 @@ int runBatchCommand(const BatchCommandSpec& spec, int argc, char** argv) {
     }
     if (arg == "-n" || arg == "--dry-run") {
       dryRun = true;
+      continue;
+    }
+    if (arg == "--force") {
+      force = true;
       continue;
     }
     std::optional<std::string> inlineValue;
@@ -431,6 +437,7 @@ int runBatchCommand(const BatchCommandSpec& spec, int argc, char** argv) {
 
   sw::BatchRun run;
   run.dryRun = dryRun;
+  run.force = force;
   const bool reportsOnTerminal = ::isatty(STDOUT_FILENO);
   // What happened to each file: once on standard output, and in the log file too.
   run.report = [&](const std::string& line) {

@@ -71,6 +71,15 @@ std::unique_ptr<sw::MidiSequence> loadSequence(const std::string& path, sw::OSSt
     reportError(path, *status, "not written: the file is damaged (" + sw::statusDescription(*status) + ")");
     return nullptr;
   }
+  // Writing what could be read would lose the rest for good: that is fix's work.
+  if (sequence->isDamaged()) {
+    const sw::Error& fault = sequence->damage().front();
+    *status = fault.status;
+    reportError(path, fault.status,
+                "not written: the file is damaged (" + fault.where() + fault.message +
+                    "); 'scorewell-cli fix' rewrites it from what can be read");
+    return nullptr;
+  }
   return sequence;
 }
 

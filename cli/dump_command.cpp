@@ -172,7 +172,9 @@ int dumpCommand(int argc, char** argv) {
     reportError(path, status, "the file was read up to a damaged event: " + sw::statusDescription(status));
     return kExitFailed;
   }
-  return kExitOK;
+  for (const sw::Error& fault : sequence.damage())
+    reportError(path, fault.status, "damaged: " + fault.where() + fault.message + "; what follows was not read");
+  return sequence.isDamaged() ? kExitFailed : kExitOK;
 }
 
 }  // namespace swcli

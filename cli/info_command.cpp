@@ -22,7 +22,8 @@ const char* kInfoHelp =
     "the first tempo before the first note (120 without one), karaoke type, chords, the\n"
     "GM/GS/XG resets found, the title, and the defects the diagnosis finds (T: file type or name\n"
     "extension, S: tempo or time signature not on the first track before the first\n"
-    "note, R: no reset message). Folders are walked recursively.\n"
+    "note, R: no reset message, D: damaged, only read up to a fault in a track or chunk,\n"
+    "which is named). Folders are walked recursively.\n"
     "\n"
     "  --json         one JSON object per line with the whole information record\n"
     "  --long         the whole record and the defects' explanations below each row\n"
@@ -35,6 +36,9 @@ const char* kInfoHelp =
     "line could not be read or a path does not exist, 2 for bad usage.\n";
 
 using sw::FileInformation;
+
+// "track 3, byte 1,204: data byte without a running status"
+std::string faultText(const sw::Error& fault) { return fault.where() + fault.message; }
 
 std::string defectLetters(const FileInformation& f) {
   std::string letters;
@@ -70,12 +74,21 @@ void printJSON(const FileInformation& f) {
     defectList += std::string(i ? "," : "") + "{\"key\":" + jsonString(f.defects[i]->key) +
                   ",\"text\":" + jsonString(defectText(*f.defects[i])) + "}";
   defectList += "]";
+  // Tracks counted from 1, as everywhere the user sees them.
+  std::string damageList = "[";
+  for (size_t i = 0; i < f.damage.size(); ++i) {
+    const sw::Error& fault = f.damage[i];
+    damageList += std::string(i ? "," : "") + "{\"track\":" + std::to_string(fault.track + 1) +
+                  ",\"offset\":" + std::to_string(fault.offset) + ",\"status\":" + std::to_string(fault.status) +
+                  ",\"message\":" + jsonString(fault.message) + ",\"text\":" + jsonString(faultText(fault)) + "}";
+  }
+  damageList += "]";
   std::printf(
       "{\"path\":%s,\"status\":%d,\"format\":%d,\"tracks\":%d,\"division\":%d,\"smpteFormat\":%d,"
       "\"duration\":%s,\"seconds\":%.3f,\"tempo\":%d,\"karaokeType\":%s,"
       "\"hasChords\":%s,\"resets\":%s,\"name\":%s,\"title\":%s,\"author\":%s,\"copyright\":%s,"
       "\"genre\":%s,\"composer\":%s,\"utf8\":%s,\"encoding\":{\"number\":%u,\"name\":%s,\"source\":%s},"
-      "\"type\":%s,\"creator\":%s,\"defects\":%s}\n",
+      "\"type\":%s,\"creator\":%s,\"defects\":%s,\"damage\":%s}\n",
       jsonString(f.path).c_str(), f.scanStatus, f.format, f.tracks, f.division, f.SMPTEFormat,
       jsonString(f.duration).c_str(), f.durationMSecs / 1000.0, f.tempo, jsonString(f.karaokeType).c_str(),
       f.hasChords ? "true" : "false", jsonStrings(f.resets).c_str(), jsonString(f.sequenceName).c_str(),
@@ -83,7 +96,7 @@ void printJSON(const FileInformation& f) {
       jsonString(f.genre).c_str(), jsonString(f.composer).c_str(), f.utf8 ? "true" : "false", f.encoding.encoding,
       jsonString(sw::nameOfEncoding(f.encoding.encoding)).c_str(),
       jsonString(sw::encodingSourceName(f.encoding.source)).c_str(), jsonString(f.type).c_str(),
-      jsonString(f.creator).c_str(), defectList.c_str());
+      jsonString(f.creator).c_str(), defectList.c_str(), damageList.c_str());
 }
 
 void printRow(const FileInformation& f, bool details) {
@@ -98,8 +111,11 @@ void printRow(const FileInformation& f, bool details) {
               f.duration.c_str(), f.tempo, f.karaokeType.empty() ? "-" : f.karaokeType.c_str(),
               f.hasChords ? "yes" : "-", resets.empty() ? "-" : resets.c_str(), defectLetters(f).c_str(),
               f.path.c_str());
-  if (f.scanStatus != sw::noErr)
+  if (f.scanStatus != sw::noErr && f.damage.empty())
     std::printf(" (read up to: %s [%d])", sw::statusDescription(f.scanStatus).c_str(), f.scanStatus);
+  if (!f.damage.empty())
+    std::printf(" (damaged: %s%s)", escapedForLine(faultText(f.damage.front())).c_str(),
+                f.damage.size() > 1 ? (", and " + std::to_string(f.damage.size() - 1) + " more").c_str() : "");
   std::printf("\n");
   if (!details) return;
   auto line = [](const char* label, const std::string& value) {
@@ -113,7 +129,11 @@ void printRow(const FileInformation& f, bool details) {
   line("composer", f.composer);
   line("encoding", sw::nameOfEncoding(f.encoding.encoding) + " (" + sw::encodingSourceName(f.encoding.source) + ")");
   line("type", f.type.empty() ? "" : f.type + " / " + f.creator);
-  for (const sw::DiagnosisDefect* defect : f.defects) line("defect", defectText(*defect));
+  for (const sw::DiagnosisDefect* defect : f.defects) {
+    line("defect", defectText(*defect));
+    if (defect->key == std::string("DAMAGED"))
+      for (const sw::Error& fault : f.damage) line("", "  " + faultText(fault));
+  }
 }
 
 }  // namespace

@@ -45,9 +45,29 @@ OSStatus statusFromErrno(int error) {
   }
 }
 
+std::string groupedNumber(int64_t value) {
+  const bool negative = value < 0;
+  const uint64_t magnitude = negative ? uint64_t(0) - uint64_t(value) : uint64_t(value);
+  const std::string digits = std::to_string(magnitude);
+  std::string text;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i && (digits.size() - i) % 3 == 0) text += ',';
+    text += digits[i];
+  }
+  return negative ? "-" + text : text;
+}
+
+std::string Error::where() const {
+  std::string text;
+  if (track >= 0) text = "track " + std::to_string(track + 1);
+  if (offset >= 0) text += (text.empty() ? "byte " : ", byte ") + groupedNumber(offset);
+  return text.empty() ? text : text + ": ";
+}
+
 std::string Error::toString() const {
   std::string text = path;
   if (!text.empty()) text += ": ";
+  text += where();
   text += message.empty() ? statusDescription(status) : message;
   text += " [" + std::to_string(status) + "]";
   return text;

@@ -40,15 +40,24 @@ std::string statusDescription(OSStatus status);
 // Maps an errno value from a failed system call to the closest status code.
 OSStatus statusFromErrno(int error);
 
-// An error as a value: the status, the file it concerns and a short message.
+// An error as a value: the status, the file it concerns and a short message, and for a fault
+// inside a file, where it lies.
 struct Error {
   OSStatus status = noErr;
   std::string path;
   std::string message;
+  int track = -1;       // the track it concerns, counted from 0 as everywhere in the engine; -1: none
+  int64_t offset = -1;  // byte offset in the file; -1: none
 
   explicit operator bool() const { return status != noErr; }
-  // "path: message [status]"
+  // "track 3, byte 1,204: " (the track counted from 1, as users see it), or what of it is set;
+  // empty when neither is.
+  std::string where() const;
+  // "path: track 3, byte 1,204: message [status]"
   std::string toString() const;
 };
+
+// A number with a comma between groups of three digits: 1,204.
+std::string groupedNumber(int64_t value);
 
 }  // namespace sw

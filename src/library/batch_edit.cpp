@@ -6,7 +6,7 @@
 
 namespace sw {
 
-BatchEdit::BatchEdit(MidiFileItem& item, const BatchRun& run) : item_(item), run_(run) {
+BatchEdit::BatchEdit(MidiFileItem& item, const BatchRun& run, Use use) : item_(item), run_(run) {
   MidiSequence* cached = item.eventList();
   if (!cached) {
     SMFImage image;
@@ -14,6 +14,12 @@ BatchEdit::BatchEdit(MidiFileItem& item, const BatchRun& run) : item_(item), run
     if (status == noErr) status = ioErr;
     error_ = failure(status, "cannot be read as a MIDI file");
     return;
+  }
+  if (use == Use::Rewrite) {
+    if (Error refusal = item.refusalToRewriteDamaged(run)) {
+      error_ = std::move(refusal);
+      return;
+    }
   }
   if (run.dryRun) {
     copy_ = std::make_unique<MidiSequence>(*cached);

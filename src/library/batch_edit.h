@@ -16,12 +16,16 @@ class MidiSequence;
 
 class BatchEdit {
  public:
-  BatchEdit(MidiFileItem& item, const BatchRun& run);
+  // Whether the method writes the sequence back: a damaged file is then refused unless the
+  // run forces it (MidiFileItem::refusalToRewriteDamaged).
+  enum class Use { Rewrite, ReadOnly };
+
+  BatchEdit(MidiFileItem& item, const BatchRun& run, Use use = Use::Rewrite);
   ~BatchEdit();
   BatchEdit(const BatchEdit&) = delete;
   BatchEdit& operator=(const BatchEdit&) = delete;
 
-  // Null when the file does not load; error() then tells why.
+  // Null when the file does not load or is refused; error() then tells why.
   MidiSequence* sequence() const { return target_; }
   const Error& error() const { return error_; }
   bool dryRun() const { return run_.dryRun; }

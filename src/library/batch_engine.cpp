@@ -72,8 +72,7 @@ void BatchEngine::process(FileSystemItem& item) {
   // changed first.
   std::vector<std::string> lines;
   bool unchanged = false;
-  BatchRun perFile;
-  perFile.dryRun = batchRun_->dryRun;
+  BatchRun perFile = *batchRun_;  // the run's values (dry run, force), with its own report
   perFile.report = [&](const std::string& line) { lines.push_back(line); };
   perFile.unchanged = [&] { unchanged = true; };
   Error error;

@@ -53,7 +53,8 @@ void BatchLog::logText(const std::string& message) {
 }
 
 void BatchLog::logError(const Error& error, const std::string& path) {
-  const std::string description = error.message.empty() ? statusDescription(error.status) : error.message;
+  const std::string description =
+      error.where() + (error.message.empty() ? statusDescription(error.status) : error.message);
   logText(abbreviatedPath(path) + " " + description + " [" + std::to_string(error.status) + "]");
 }
 

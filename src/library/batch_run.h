@@ -16,6 +16,9 @@ struct BatchRun {
   // Called when the method succeeds without changing the file (nothing was, or under a dry
   // run would be, written).
   std::function<void()> unchanged;
+  // Damaged files are rewritten too, from what could be read of them; otherwise every
+  // rewriting method but Fix refuses them and leaves them as they are.
+  bool force = false;
 
   void tell(const std::string& line) const {
     if (report) report(line);

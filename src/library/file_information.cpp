@@ -10,7 +10,7 @@ namespace sw {
 namespace {
 
 constexpr DiagnosisDefect kDefects[] = {
-    {"BAD_FINDER_TYPE", 'T'}, {"BAD_TEMPO_SIGNATURE", 'S'}, {"MISSING_RESET_MESSAGE", 'R'}};
+    {"BAD_FINDER_TYPE", 'T'}, {"BAD_TEMPO_SIGNATURE", 'S'}, {"MISSING_RESET_MESSAGE", 'R'}, {"DAMAGED", 'D'}};
 
 std::string decode(const PascalString& text, StringEncoding encoding) {
   std::string utf8;
@@ -64,6 +64,7 @@ FileInformation fileInformation(const std::string& path, std::optional<StringEnc
   out.creator = item.creator().value_or("");
 
   out.bugExplanation = item.bugExplanation();
+  out.damage = item.damage();
   for (const DiagnosisDefect& defect : kDefects) {
     const std::string text = libraryString(defect.key);
     if (!text.empty() && out.bugExplanation.find(text) != std::string::npos) out.defects.push_back(&defect);

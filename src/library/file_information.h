@@ -50,6 +50,7 @@ struct FileInformation {
   std::string type, creator;                                         // four-character codes
   std::vector<const DiagnosisDefect*> defects;                       // in diagnosis order
   std::string bugExplanation;
+  std::vector<Error> damage;  // what could not be read: track, byte offset, fault
 };
 
 // Reads the file once: the record, the diagnosis and the guess of its texts' encoding. The

@@ -54,6 +54,7 @@ OSStatus MidiFileItem::updateInfo() {
     guess_ = guessFileEncoding(*eventList_);
     scanStatus_ = noErr;
     SMPTEFormat_ = eventList_->SMPTEFormat();
+    damage_ = eventList_->damage();
   } else {
     SMFImage image;
     const OSStatus status = readSMFFile(fullPath(), image);
@@ -64,7 +65,9 @@ OSStatus MidiFileItem::updateInfo() {
     guess_ = guessFileEncoding(scan);
     scanStatus_ = buildStatus;
     SMPTEFormat_ = scan.SMPTEFormat();
+    damage_ = scan.damage();
   }
+  for (Error& fault : damage_) fault.path = fullPath();
   refreshFileSize();
   return noErr;
 }
@@ -157,7 +160,22 @@ std::string MidiFileItem::bugExplanation() const {
   if (badType || (extension != "mid" && extension != "kar")) text += libraryString("BAD_FINDER_TYPE");
   if (info_.badTempoSignatureTrack) text += libraryString("BAD_TEMPO_SIGNATURE");
   if (pascalBytes(info_.sysex).empty()) text += libraryString("MISSING_RESET_MESSAGE");
+  if (!damage_.empty()) {
+    text += libraryString("DAMAGED");
+    for (const Error& fault : damage_) text += fault.where() + fault.message + "\n";
+  }
   return text;
+}
+
+Error MidiFileItem::refusalToRewriteDamaged(const BatchRun& run) const {
+  const std::vector<Error>& faults = eventList_ ? eventList_->damage() : damage_;
+  if (faults.empty() || run.force) return {};
+  Error refusal = faults.front();
+  refusal.path = fullPath();
+  if (faults.size() > 1) refusal.message += " (and " + std::to_string(faults.size() - 1) + " more)";
+  refusal.message +=
+      "; the file is damaged and was not rewritten (Fix, or a forced run, rewrites it from what could be read)";
+  return refusal;
 }
 
 // ---- Sequence cache
@@ -238,6 +256,8 @@ OSStatus MidiFileItem::doCommitChanges() {
     if (!s) return std::nullopt;
     return std::string_view(*s);
   };
+  // Writing a damaged file would lose for good what could not be read: Fix does that on purpose.
+  if (sequence->isDamaged()) return sequence->damage().front().status;
   setSeqName(*sequence, view(name), view(title), view(author), view(copyright));
   status = sequence->writeToFile(fullPath(), false, readIdentity_ ? &*readIdentity_ : nullptr);
   if (status != noErr) {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/atomic_file.h"
 #include "base/four_char_code.h"
@@ -60,6 +61,13 @@ class MidiFileItem : public FileSystemItem {
   std::optional<std::string> duration() const;  // "m:ss"
   bool buggy() const { return !bugExplanation().empty(); }
   std::string bugExplanation() const;
+  // What the last information refresh (or the cached sequence) could not read of the file: one
+  // fault per damaged track or chunk, with its track and byte offset; empty for a sound file.
+  const std::vector<Error>& damage() const { return damage_; }
+  bool isDamaged() const { return !damage_.empty(); }
+  // An error when the file is damaged and the run does not force a rewrite: rewriting it would
+  // lose for good what could not be read. Rewriting methods other than Fix call it first.
+  Error refusalToRewriteDamaged(const BatchRun& run) const;
 
   // ---- The whole file as a sequence, loaded on first use (null when it does not load).
   MidiSequence* eventList();
@@ -92,7 +100,8 @@ class MidiFileItem : public FileSystemItem {
   // The bytes an edit writes: nothing for an unedited field, else the text in the item's
   // encoding; -8738 in `status` when the text does not fit that encoding.
   std::optional<std::string> editedString(const std::string& edit, OSStatus* status) const;
-  // Writes the pending edits into the file; on failure they stay pending.
+  // Writes the pending edits into the file; on failure they stay pending. A damaged file is
+  // not rewritten: the status of its first fault.
   OSStatus doCommitChanges();
   void doDiscardChanges();
 
@@ -157,6 +166,7 @@ class MidiFileItem : public FileSystemItem {
   bool isFile() const { return !isDirectory(); }
 
   SequenceInfo info_{};
+  std::vector<Error> damage_;
   FourCharCode fdType_ = 0;
   FourCharCode fdCreator_ = 0;
   bool isDirty_ = false;

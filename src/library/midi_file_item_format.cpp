@@ -123,6 +123,22 @@ bool addMissingResets(MidiSequence& sequence, const BatchRun& run) {
   return changed;
 }
 
+// "1,234 events on 3 tracks; track 2, byte 1,204: data byte without a running status (12
+// events of the track kept)".
+std::string salvageReport(const MidiSequence& sequence) {
+  std::vector<int> perTrack(sequence.numTracks(), 0);
+  for (const MidiEvent* event : sequence.events())
+    if (event->track() < perTrack.size()) ++perTrack[event->track()];
+  std::string text = groupedNumber(sequence.count()) + " events on " + std::to_string(sequence.numTracks()) +
+                     (sequence.numTracks() == 1 ? " track" : " tracks");
+  for (const Error& fault : sequence.damage()) {
+    text += "; " + fault.where() + fault.message;
+    if (fault.track >= 0 && size_t(fault.track) < perTrack.size())
+      text += " (" + groupedNumber(perTrack[size_t(fault.track)]) + " events of the track kept)";
+  }
+  return text;
+}
+
 }  // namespace
 
 Error MidiFileItem::doFix(const BatchRun& run) {
@@ -157,10 +173,13 @@ Error MidiFileItem::doFix(const BatchRun& run) {
   const bool cutGaps = settings.boolForKey("fixBadDeltaTime");
   const bool fixSignature = settings.boolForKey("fixSignature");
   const bool addResets = settings.boolForKey("fixMissingResetMessage");
-  if (!cutGaps && !fixSignature && !addResets) return {};
+  if (!cutGaps && !fixSignature && !addResets && !isDamaged()) return {};
   MidiSequence* sequence = eventList();
   if (!sequence) return error(paramErr, "could not be read as a MIDI file");
-  bool changed = false;
+  // A damaged file is rewritten from what could be read: afterwards that is all it holds.
+  const bool salvage = sequence->isDamaged();
+  bool changed = salvage;
+  if (salvage) tellChange(run, "file", "rewritten from what could be read: " + salvageReport(*sequence));
   if (cutGaps) changed = cutAtLongGap(*sequence, run) || changed;
   if (fixSignature) changed = fixTempoAndSignature(*sequence, run) || changed;
   if (addResets) changed = addMissingResets(*sequence, run) || changed;
@@ -176,6 +195,7 @@ Error MidiFileItem::doConvert(const BatchRun& run) {
   const int format = settings.integerForKey("formatChosen") == 1 ? 1 : 0;
   MidiSequence* sequence = eventList();
   if (!sequence) return error(paramErr, "could not be read as a MIDI file");
+  if (Error refusal = refusalToRewriteDamaged(run)) return refusal;
   // A file in the format asked for keeps its events (and its lyrics dialect) as they are.
   const int current = sequence->numTracks() <= 1 ? 0 : 1;
   if (current != format) {
@@ -203,6 +223,7 @@ Error MidiFileItem::doConvertKaraoke(const BatchRun& run) {
   const bool xfChords = SettingsStore::shared().integerForKey("karaokeFormatChosen") == 1;
   MidiSequence* sequence = eventList();
   if (!sequence) return error(paramErr, "could not be read as a MIDI file");
+  if (Error refusal = refusalToRewriteDamaged(run)) return refusal;
   DSyncArray lyrics, chords;
   getLyricsDSyncs(*sequence, &lyrics, &chords);
   sequence->convertToZero();
@@ -229,6 +250,7 @@ Error MidiFileItem::doConvertKaraoke(const BatchRun& run) {
 Error MidiFileItem::doConvertToUTF8(const BatchRun& run) {
   MidiSequence* sequence = eventList();
   if (!sequence) return error(paramErr, "could not be read as a MIDI file");
+  if (Error refusal = refusalToRewriteDamaged(run)) return refusal;
   // Only an encoding given, saved or guessed with confidence may rewrite the texts: the
   // default would turn texts in another encoding into mojibake recorded as UTF-8.
   const FileTextEncoding resolved = batchTextEncoding(*sequence);
@@ -277,6 +299,7 @@ Error MidiFileItem::doCompand(const BatchRun& run) {
   const bool compress = SettingsStore::shared().integerForKey("compandAction") == 0;
   MidiSequence* sequence = eventList();
   if (!sequence) return error(paramErr, "could not be read as a MIDI file");
+  if (Error refusal = refusalToRewriteDamaged(run)) return refusal;
   bool unchanged = false;
   BatchRun watched = run;
   watched.unchanged = [&] {

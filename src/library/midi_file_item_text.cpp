@@ -121,7 +121,7 @@ Error MidiFileItem::doExtractLyrics(const BatchRun& run) {
   const int64_t format = SettingsStore::shared().integerForKey("extractLyricsFormat");
   if (format < 0 || format > 3)
     return Error{paramErr, fullPath(), "unknown lyrics format " + std::to_string(format)};
-  BatchEdit edit(*this, run);
+  BatchEdit edit(*this, run, BatchEdit::Use::ReadOnly);
   const MidiSequence* sequence = edit.sequence();
   if (!sequence) return edit.error();
   const StringEncoding encoding = batchTextEncoding(*sequence).encoding;

@@ -109,6 +109,7 @@ OSStatus MidiFileItem::writeSequence(MidiSequence& sequence, bool compress, cons
     return noErr;
   }
   const OSStatus status = MidiSequence::writeDataToFile(fullPath(), bytes, readIdentity_ ? &*readIdentity_ : nullptr);
+  if (status == noErr) sequence.clearDamage();  // the file now holds what was salvaged
   // Another program's version of the file stays: the cached sequence no longer describes it.
   if (status == kFileChangedErr || status == fnfErr) releaseEventList();
   updateInfo();

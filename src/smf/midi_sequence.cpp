@@ -45,7 +45,8 @@ MidiSequence::MidiSequence(const MidiSequence& other)
       encoding_(other.encoding_),
       numTracks_(other.numTracks_),
       SMPTEOffset_(other.SMPTEOffset_),
-      drumChannelMask_(other.drumChannelMask_) {
+      drumChannelMask_(other.drumChannelMask_),
+      damage_(other.damage_) {
   wholeList_.reserve(other.wholeList_.size());
   for (const MidiEvent* event : other.wholeList_) wholeList_.push_back(new MidiEvent(*event));
 }
@@ -61,7 +62,9 @@ OSStatus MidiSequence::buildWithPath(const std::string& path, uint32_t flags) {
   SMFImage image;
   OSStatus status = readSMFFile(path, image);
   if (status != noErr) return status;
-  return buildWithSMF(image, flags);
+  status = buildWithSMF(image, flags);
+  for (Error& fault : damage_) fault.path = path;
+  return status;
 }
 
 // ---------------------------------------------------------------- lookup

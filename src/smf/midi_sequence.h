@@ -65,6 +65,13 @@ class MidiSequence {
   const TempoMap& tempoMap() const { return tempoMap_; }
   const SignatureMap& signatureMap() const { return signatureMap_; }
   const EventVector& events() const { return wholeList_; }
+  // What the load could not read, one fault per damaged track or chunk (its track, its byte
+  // offset in the file, status and message), in file order; empty for a sound file. The
+  // events before each fault are in the sequence.
+  const std::vector<Error>& damage() const { return damage_; }
+  bool isDamaged() const { return !damage_.empty(); }
+  // Once the salvaged content has been written back, nothing is missing any more.
+  void clearDamage() { damage_.clear(); }
 
   // ---- Building (replaces the whole content)
   OSStatus buildWithSMF(const SMFImage& image, uint32_t flags);
@@ -192,6 +199,7 @@ class MidiSequence {
   uint16_t numTracks_ = 0;
   SMPTERec SMPTEOffset_{};
   uint16_t drumChannelMask_ = 0;
+  std::vector<Error> damage_;
   mutable std::recursive_mutex lock_;
 };
 

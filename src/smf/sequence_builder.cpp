@@ -76,14 +76,9 @@ OSStatus SequenceBuilder::run(const SMFImage& image) {
   SMFTrackMerger merger(image);
   SMFParsedEvent event;
   uint32_t mask = kClassAll;
-  OSStatus status = noErr;
-  for (;;) {
-    OSStatus step = merger.next(mask, event);
-    if (step == kSMFEndOfTracks) break;
-    if (step != noErr) {
-      status = step;
-      break;
-    }
+  bool salvaged = false;  // an event other than an end of track was read
+  while (merger.next(mask, event) == noErr) {
+    salvaged = salvaged || event.eventClass != kClassMeta || event.length < 2 || event.bytes[1] != meta::kEndOfTrack;
     add(event);
     if ((flags_ & kSMFLoadInfoScan) && event.status == 0x90) mask = kClassMeta | kClassSystem;
   }
@@ -91,7 +86,17 @@ OSStatus SequenceBuilder::run(const SMFImage& image) {
 
   auto& list = seq_.wholeList_;
   if (list.capacity() > 2 * list.size() + 1024) list.shrink_to_fit();
-  return status;
+
+  // What was lost, in file order. A damaged file from which nothing was salvaged fails with
+  // the status of its first fault; one that kept events loads and carries its damage.
+  seq_.damage_ = image.damage;
+  if (!merger.damage().empty()) {
+    seq_.damage_.insert(seq_.damage_.end(), merger.damage().begin(), merger.damage().end());
+    std::stable_sort(seq_.damage_.begin(), seq_.damage_.end(),
+                     [](const Error& a, const Error& b) { return a.offset < b.offset; });
+  }
+  if (!seq_.damage_.empty() && !salvaged) return seq_.damage_.front().status;
+  return noErr;
 }
 
 bool SequenceBuilder::dropAsRepeat(const SMFParsedEvent& e) {

@@ -56,51 +56,66 @@ OSStatus loadImage(ByteSource& in, SMFImage& image) {
     image.SMPTEFormat = 0;
     image.division = int16_t(divisionWord);
   }
-  int count = std::min<int>(trackCount, kMaxTracks);
-
-  for (int i = 0; i < count; ++i) {
+  // The header's count may be wrong either way: fewer chunks end the reading quietly, and
+  // track chunks beyond the count are read too.
+  const int announced = std::min<int>(trackCount, kMaxTracks);
+  for (int i = 0; i < kMaxTracks; ++i) {
+    const size_t chunkStart = in.offset;
     uint8_t chunkHeader[8];
     if (in.read(chunkHeader, 8) < 8) {
       if (i == 0) return eofErr;
-      count = i;
       break;
     }
-    if (std::memcmp(chunkHeader, "MTrk", 4) != 0) return kSMFNotMTrkErr;
+    if (std::memcmp(chunkHeader, "MTrk", 4) != 0) {
+      if (i == 0) return kSMFNotMTrkErr;
+      // Good tracks came before: they are kept, the rest of the file is lost.
+      image.damage.push_back(Error{kSMFNotMTrkErr, "",
+                                   "broken chunk header where a track is expected: the rest of the file is not read",
+                                   i, int64_t(chunkStart)});
+      break;
+    }
     size_t length = be32(chunkHeader + 4);
-    size_t remaining = in.remaining();
-    bool lastChunk = false;
+    const size_t remaining = in.remaining();
+    bool cutOff = false;
     if (length > remaining) {
-      if (i == 0) return kSMFTrackTooLongErr;
       // An over-long chunk: cut it after its first end of track when there is one.
       const uint8_t* rest = in.bytes.data() + in.offset;
       const uint8_t* found = std::search(rest, rest + remaining, kEndOfTrack, kEndOfTrack + 3);
-      size_t p = size_t(found - rest);
-      if (found != rest + remaining && p + 3 <= remaining) {
-        length = p + 3;
+      if (found != rest + remaining) {
+        length = size_t(found - rest) + 3;
       } else {
-        // No end of track before the end of the file: this chunk does not count.
+        // Cut off by the end of the file: what is there is read.
+        if (remaining == 0 && i == 0) return kSMFTrackTooLongErr;
+        image.damage.push_back(Error{kSMFTrackTooLongErr, "",
+                                     "chunk of " + groupedNumber(int64_t(length)) +
+                                         " bytes cut off by the end of the file after " + groupedNumber(int64_t(remaining)),
+                                     i, int64_t(chunkStart)});
         length = remaining;
-        count = i;
-        lastChunk = true;
+        cutOff = true;
       }
     }
+    if (cutOff && length == 0) break;  // nothing of it left
     std::vector<uint8_t> buffer;
     buffer.reserve(length + 4);
-    const size_t taken = std::min(length, in.remaining());
-    buffer.assign(in.bytes.data() + in.offset, in.bytes.data() + in.offset + taken);
-    in.offset += taken;
+    buffer.assign(in.bytes.data() + in.offset, in.bytes.data() + in.offset + length);
+    image.trackOffsets.push_back(int64_t(in.offset));
+    image.trackFileLengths.push_back(uint32_t(length));
+    in.offset += length;
     if (buffer.size() < 3 || !std::equal(buffer.end() - 3, buffer.end(), kEndOfTrack)) {
       const uint8_t tail[4] = {0x00, 0xFF, 0x2F, 0x00};
       buffer.insert(buffer.end(), tail, tail + 4);
     }
-    if (!lastChunk) image.tracks.push_back(std::move(buffer));
-    if (lastChunk || i + 1 >= count) break;
+    image.tracks.push_back(std::move(buffer));
+    if (cutOff) break;
+    // Past the announced count only further track chunks are read.
+    if (i + 1 >= announced && (in.remaining() < 8 || std::memcmp(in.bytes.data() + in.offset, "MTrk", 4) != 0)) break;
   }
   image.numTracks = int16_t(image.tracks.size());
   if (image.numTracks == 0) {
     image.clear();
     return eofErr;
   }
+  if (image.format == 0 && image.numTracks >= 2) image.format = 1;
   return noErr;
 }
 
@@ -112,6 +127,8 @@ SMFImage SMFImage::empty() {
   image.numTracks = 1;
   image.division = 480;
   image.firstTrackOffset = 14;
+  image.trackOffsets.push_back(22);
+  image.trackFileLengths.push_back(19);
   image.tracks.push_back({0x00, 0xFF, 0x58, 0x04, 0x04, 0x02, 0x18, 0x08, 0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1,
                           0x20, 0x00, 0xFF, 0x2F, 0x00});
   image.fileSize = 14 + 8 + 19;

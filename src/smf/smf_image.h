@@ -26,13 +26,20 @@ struct SMFImage {
   int16_t firstTrackOffset = 0;
   int32_t fileSize = 0;
   std::vector<std::vector<uint8_t>> tracks;
+  std::vector<int64_t> trackOffsets;  // where each track's bytes start in the file
+  std::vector<uint32_t> trackFileLengths;  // how many of them the file holds (an end may be added)
+  // What the loader could not read (a chunk cut off by the end of the file, a broken chunk
+  // header after good tracks): track, byte offset, status and message of each fault.
+  std::vector<Error> damage;
 
   void clear() { *this = SMFImage(); }
   // The image of an empty one-track file: a 4/4 signature and 120 BPM at tick 0.
   static SMFImage empty();
 };
 
-// Loads a file into an image, repairing truncated and over-long track chunks.
+// Loads a file into an image, repairing truncated and over-long track chunks. A file that
+// is damaged after its first track's data keeps what could be read: the status is then 0
+// and the image's `damage` tells what was lost.
 OSStatus readSMFFile(const std::string& path, SMFImage& image);
 // The same for bytes already in memory; `fileSize` is their length.
 OSStatus readSMFBytes(std::span<const uint8_t> bytes, SMFImage& image);

@@ -1,10 +1,15 @@
 #include "smf/track_merger.h"
 
+#include <algorithm>
 #include <array>
 
 #include "smf/vlq.h"
 
 namespace sw {
+
+namespace {
+constexpr const char* kBrokenDelta = "delta time broken or past the largest tick";
+}  // namespace
 
 SMFTrackMerger::SMFTrackMerger(const SMFImage& image) {
   size_t count = std::min<size_t>(image.tracks.size(), kMaxTracks);
@@ -14,7 +19,16 @@ SMFTrackMerger::SMFTrackMerger(const SMFImage& image) {
     c.data = image.tracks[i].data();
     c.length = uint32_t(image.tracks[i].size());
     c.track = uint8_t(i);
-    if (!readNextDelta(c)) c.length = 0;
+    if (i < image.trackOffsets.size() && i < image.trackFileLengths.size()) {
+      c.fileOffset = image.trackOffsets[i];
+      c.fileLength = image.trackFileLengths[i];
+    }
+    for (const Error& fault : image.damage)
+      c.cutOff = c.cutOff || (fault.track == int(i) && fault.status == kSMFTrackTooLongErr);
+    if (!readNextDelta(c)) {
+      recordFault(c, 0, eofErr, kBrokenDelta);
+      c.length = 0;
+    }
     cursors_.push_back(c);
   }
 }
@@ -106,6 +120,7 @@ done:
   c.runningStatus = running;
   c.runningLength = running ? uint8_t(runningData + 1) : c.runningLength;
   if (broken) {
+    recordFault(c, offset, eofErr, kBrokenDelta);
     c.length = offset;  // a broken delta ends the track here, as the full reader does
     return true;
   }
@@ -115,6 +130,19 @@ done:
 }
 
 void SMFTrackMerger::finish(size_t index) { cursors_.erase(cursors_.begin() + std::ptrdiff_t(index)); }
+
+void SMFTrackMerger::recordFault(const Cursor& c, uint64_t at, OSStatus status, std::string message) {
+  // A track cut off by the end of the file ends in a broken event: that is known already.
+  if (c.cutOff && status == eofErr) return;
+  // A fault in the end of track the loader added lies where the file's bytes end.
+  const int64_t offset = c.fileOffset >= 0 ? c.fileOffset + int64_t(std::min<uint64_t>(at, c.fileLength)) : -1;
+  damage_.push_back(Error{status, "", std::move(message), c.track, offset});
+}
+
+void SMFTrackMerger::endWithFault(size_t index, uint64_t at, OSStatus status, std::string message) {
+  recordFault(cursors_[index], at, status, std::move(message));
+  finish(index);
+}
 
 OSStatus SMFTrackMerger::next(uint32_t mask, SMFParsedEvent& event) {
   for (;;) {
@@ -147,7 +175,10 @@ OSStatus SMFTrackMerger::next(uint32_t mask, SMFParsedEvent& event) {
       bool running = false;
       uint8_t eventClass;
       if (b < 0x80) {
-        if (!c.runningStatus) return kSMFNoStatusErr;
+        if (!c.runningStatus) {
+          endWithFault(chosen, at, kSMFNoStatusErr, "data byte without a running status");
+          break;
+        }
         running = true;
         messageLength = c.runningLength;
         fileBytes = messageLength - 1;
@@ -164,7 +195,7 @@ OSStatus SMFTrackMerger::next(uint32_t mask, SMFParsedEvent& event) {
         VLQRead size = available > vlqAt ? readVLQ(p + vlqAt, available - vlqAt) : VLQRead{};
         if (!size.ok()) {
           // A length that is cut off or longer than four bytes runs past the track.
-          finish(chosen);
+          endWithFault(chosen, at, eofErr, "length of a meta or sysex event broken or past the end of the track");
           break;
         }
         fileBytes = uint64_t(vlqAt) + size.size + size.value;
@@ -177,19 +208,24 @@ OSStatus SMFTrackMerger::next(uint32_t mask, SMFParsedEvent& event) {
         fileBytes = messageLength = 1;
         eventClass = kClassSystem;
       } else {
-        return kSMFBadStatusErr;
+        static const char* const kHex = "0123456789ABCDEF";
+        endWithFault(chosen, at, kSMFBadStatusErr,
+                     std::string("status byte ") + kHex[b >> 4] + kHex[b & 15] + " that cannot stand in a track");
+        break;
       }
 
       uint64_t end = at + fileBytes;
       if (end > c.length) {
         // The event runs past the end of its track: dropped, and the track is done.
-        finish(chosen);
+        endWithFault(chosen, at, eofErr, "event runs past the end of the track");
         break;
       }
       c.offset = uint32_t(end);
-      if (!readNextDelta(c)) c.length = c.offset;  // a broken delta ends the track here
+      const bool brokenDelta = !readNextDelta(c);
+      if (brokenDelta) c.length = c.offset;  // a broken delta ends the track here
 
       if (!(eventClass & mask)) {
+        if (brokenDelta) recordFault(c, c.offset, eofErr, kBrokenDelta);
         skipped = true;
         continue;
       }
@@ -199,6 +235,7 @@ OSStatus SMFTrackMerger::next(uint32_t mask, SMFParsedEvent& event) {
         c = saved;
         break;
       }
+      if (brokenDelta) recordFault(c, c.offset, eofErr, kBrokenDelta);
       event.track = c.track;
       event.ticks = uint32_t(c.ticks);
       event.eventClass = eventClass;

@@ -1,8 +1,10 @@
 // Merges the tracks of an SMFImage into one stream of events in time order; on equal ticks
-// the lower track goes first, and within a track the file's order is kept.
+// the lower track goes first, and within a track the file's order is kept. A fault in a track
+// ends that track only: every other track is read to its end.
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "base/status.h"
@@ -29,9 +31,12 @@ class SMFTrackMerger {
   static constexpr uint64_t kMaxTicks = 0x7FFFFFFF;
 
   explicit SMFTrackMerger(const SMFImage& image);
-  // noErr with `event` filled, kSMFEndOfTracks when every track is done, or the error of a
-  // malformed track (kSMFNoStatusErr, kSMFBadStatusErr).
+  // noErr with `event` filled, or kSMFEndOfTracks when every track is done.
   OSStatus next(uint32_t classMask, SMFParsedEvent& event);
+  // The faults that ended tracks early (kSMFNoStatusErr, kSMFBadStatusErr, eofErr for an
+  // event or delta time that runs past the end of its track), each with its track and byte
+  // offset in the file; empty for sound tracks.
+  const std::vector<Error>& damage() const { return damage_; }
 
  private:
   struct Cursor {
@@ -44,16 +49,24 @@ class SMFTrackMerger {
     uint8_t runningStatus = 0;
     uint8_t runningLength = 0;
     uint8_t deltaSize = 0;  // bytes of the delta time at offset, read ahead
+    int64_t fileOffset = -1;  // where the track's bytes start in the file; -1 when unknown
+    uint32_t fileLength = 0;  // how many of them the file holds
+    bool cutOff = false;      // the end of the file cut the chunk: the loader told that already
   };
   // Reads the delta time at the cursor's offset into nextTicks; false when it is cut off or
   // malformed, which ends the track.
   static bool readNextDelta(Cursor& c);
   void finish(size_t index);
+  // Records a fault at byte `at` of the cursor's track.
+  void recordFault(const Cursor& c, uint64_t at, OSStatus status, std::string message);
+  // The same, and ends that track.
+  void endWithFault(size_t index, uint64_t at, OSStatus status, std::string message);
   // Steps over the well-formed channel messages at the cursor, as a scan that does not want
   // them would, and answers whether it moved. Anything else is left to the full reader.
-  static bool skipChannelMessages(Cursor& c);
+  bool skipChannelMessages(Cursor& c);
 
   std::vector<Cursor> cursors_;  // active cursors in track order
+  std::vector<Error> damage_;
 };
 
 }  // namespace sw

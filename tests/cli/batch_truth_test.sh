@@ -85,7 +85,7 @@ contains "escaped line feed" "$work/odd.txt" 'two\nlines.mid'
 rm -f "$odd"
 
 # Karaoke with XF chords when a chord has none: the report does not claim chords.
-printf 'MThd\0\0\0\6\0\0\0\1\1\340MTrk\0\0\0\27\0\377\5\11%%Cmaj13#11\0\377\5\2la\0\377\57\0' >"$songs/chord.mid"
+printf 'MThd\0\0\0\6\0\0\0\1\1\340MTrk\0\0\0\30\0\377\5\12%%Cmaj13#11\0\377\5\2la\0\377\57\0' >"$songs/chord.mid"
 check "karaoke xf without an XF form" 1 "$cli" karaoke --yes --chords xf "$songs/chord.mid"
 lacks "no chords claimed" "$work/out" "XF chords written"
 contains "no chord said" "$work/err" "no chord"

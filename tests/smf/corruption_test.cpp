@@ -72,8 +72,18 @@ TEST(Corruption, EveryDamagedFileGivesAStatusOrAConsistentSequence) {
         continue;
       }
       ++loaded;
-      // A sequence that stopped at a bad byte still keeps its invariants.
-      ASSERT_TRUE(status == noErr || status == kSMFNoStatusErr || status == kSMFBadStatusErr) << status;
+      // A sequence that stopped at a bad byte still keeps its invariants; one from which
+      // nothing was salvaged gives the status of its first fault.
+      ASSERT_TRUE(status == noErr || status == kSMFNoStatusErr || status == kSMFBadStatusErr ||
+                  status == kSMFTrackTooLongErr || status == eofErr)
+          << status;
+      ASSERT_EQ(status != noErr, seq->isDamaged() && status == seq->damage().front().status) << status;
+      for (const Error& fault : seq->damage()) {
+        ASSERT_GE(fault.track, 0);
+        ASSERT_LT(fault.track, kMaxTracks);
+        ASSERT_GE(fault.offset, 14);
+        ASSERT_LE(fault.offset, int64_t(bytes.size()));
+      }
       if (flags != kSMFLoadInfoScan) ASSERT_TRUE(isConsistent(*seq)) << "round " << round;
       ASSERT_LE(seq->numTracks(), kMaxTracks);
     }
@@ -91,7 +101,10 @@ TEST(Corruption, AbsurdHeadersAndLengths) {
   Bytes hugeTrack = header;
   Bytes body = {'M', 'T', 'r', 'k', 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0xF0, 0xFF, 0xFF, 0xFF, 0x7F};
   hugeTrack.insert(hugeTrack.end(), body.begin(), body.end());
-  EXPECT_EQ(readSMFBytes(hugeTrack, image), kSMFTrackTooLongErr);
+  EXPECT_EQ(readSMFBytes(hugeTrack, image), noErr);  // what the file holds is read
+  OSStatus hugeStatus;
+  EXPECT_EQ(load(hugeTrack, 0, &hugeStatus)->count(), 0);
+  EXPECT_EQ(hugeStatus, kSMFTrackTooLongErr);  // but nothing of it could be salvaged
 
   MidiFileBuilder file(1, 96);
   file.track().raw(0, {0xF0, 0xFF, 0xFF, 0xFF, 0x7F, 0x01}).endOfTrack();

@@ -160,6 +160,10 @@ TEST(RoundTrip, InformationScanFindsWhatAFullLoadFinds) {
     auto scan = swtest::load(file, sw::kSMFLoadInfoScan, &scanStatus);
     ASSERT_EQ(scanStatus, fullStatus);
     if (!full) continue;
+    // The browser's diagnosis of damage comes from the scan: it must name the same faults.
+    ASSERT_EQ(scan->damage().size(), full->damage().size());
+    for (size_t i = 0; i < full->damage().size(); ++i)
+      ASSERT_EQ(scan->damage()[i].toString(), full->damage()[i].toString());
     ASSERT_EQ(metaAndSystemEvents(*scan), metaAndSystemEvents(*full));
     EXPECT_EQ(scan->tempoMap(), full->tempoMap());
   }

@@ -1,17 +1,19 @@
 #include "base/settings_store.h"
 
+#include <fcntl.h>
 #include <plist/plist.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <algorithm>
+#include <memory>
 #include <string_view>
 
 #include "base/atomic_file.h"
@@ -105,6 +107,26 @@ std::string SettingValue::stringValue() const {
   }
 }
 
+bool SettingValue::standsFor(Type wanted) const {
+  switch (wanted) {
+    case Type::Bool:
+      if (isString()) {
+        std::string word = std::get<std::string>(value_);
+        for (char& c : word) c = char(std::tolower(uint8_t(c)));
+        return word == "yes" || word == "no" || word == "true" || word == "false" || parseNumber(word).has_value();
+      }
+      return isNumber();
+    case Type::Integer:
+    case Type::Real:
+      if (isString()) return parseNumber(std::get<std::string>(value_)).has_value();
+      return isNumber();
+    case Type::String: return isString() || isInteger() || isReal();
+    case Type::Array: return isArray();
+    case Type::Dictionary: return isDictionary();
+  }
+  return false;
+}
+
 const SettingValue::Array& SettingValue::arrayValue() const {
   static const Array empty;
   return isArray() ? std::get<Array>(value_) : empty;
@@ -114,6 +136,22 @@ const SettingValue::Dictionary& SettingValue::dictionaryValue() const {
   static const Dictionary empty;
   return isDictionary() ? std::get<Dictionary>(value_) : empty;
 }
+
+namespace {
+
+std::string typeDescription(SettingValue::Type type) {
+  switch (type) {
+    case SettingValue::Type::Bool: return "a switch (yes or no)";
+    case SettingValue::Type::Integer: return "a whole number";
+    case SettingValue::Type::Real: return "a number";
+    case SettingValue::Type::String: return "a text";
+    case SettingValue::Type::Array: return "an array";
+    case SettingValue::Type::Dictionary: return "a dictionary";
+  }
+  return "valid";
+}
+
+}  // namespace
 
 // ---- property-list form --------------------------------------------------------------------
 
@@ -129,15 +167,11 @@ struct PlistDeleter {
 };
 using PlistPtr = std::unique_ptr<void, PlistDeleter>;
 
-// Text that an XML property list can hold and give back unchanged: valid UTF-8 without
-// control characters other than tab and line feed, and without the non-characters FFFE/FFFF.
-bool isStorableText(std::string_view text) {
+bool isValidUTF8(std::string_view text) {
   size_t i = 0;
   while (i < text.size()) {
     unsigned char c = uint8_t(text[i]);
     if (c < 0x80) {
-      if (c < 0x20 && c != '\t' && c != '\n') return false;
-      if (c == 0x7F) return false;
       ++i;
       continue;
     }
@@ -155,10 +189,19 @@ bool isStorableText(std::string_view text) {
     }
     if ((length == 3 && code < 0x800) || (length == 4 && (code < 0x10000 || code > 0x10FFFF))) return false;
     if (code >= 0xD800 && code <= 0xDFFF) return false;
-    if (code == 0xFFFE || code == 0xFFFF) return false;
     i += length;
   }
   return true;
+}
+
+// Text that an XML property list can hold and give back unchanged: valid UTF-8 without
+// control characters other than tab and line feed, and without the non-characters FFFE/FFFF.
+bool isStorableText(std::string_view text) {
+  for (unsigned char c : text)
+    if ((c < 0x20 && c != '\t' && c != '\n') || c == 0x7F) return false;
+  if (text.find("\xEF\xBF\xBE") != std::string_view::npos || text.find("\xEF\xBF\xBF") != std::string_view::npos)
+    return false;
+  return isValidUTF8(text);
 }
 
 bool isStorable(const SettingValue& value, int depth) {
@@ -199,8 +242,9 @@ plist_t toPlist(const SettingValue& value) {
   return plist_new_bool(0);
 }
 
-// Values of types the store does not hold (dates, data) are left out.
-std::optional<SettingValue> fromPlist(plist_t node, int depth) {
+// Values of types the store does not hold (dates, data) are left out, and so are texts and
+// keys that are not UTF-8 (counted in `notUTF8`): nothing could show or save them again.
+std::optional<SettingValue> fromPlist(plist_t node, int depth, size_t& notUTF8) {
   if (!node || depth > kMaxDepth) return std::nullopt;
   switch (plist_get_node_type(node)) {
     case PLIST_BOOLEAN: {
@@ -222,13 +266,18 @@ std::optional<SettingValue> fromPlist(plist_t node, int depth) {
       // Not plist_get_string_val: it aborts on a damaged string that holds a NUL.
       uint64_t length = 0;
       const char* text = plist_get_string_ptr(node, &length);
-      return SettingValue(text ? std::string(text, size_t(length)) : std::string());
+      std::string value = text ? std::string(text, size_t(length)) : std::string();
+      if (!isValidUTF8(value)) {
+        ++notUTF8;
+        return std::nullopt;
+      }
+      return SettingValue(std::move(value));
     }
     case PLIST_ARRAY: {
       SettingValue::Array array;
       uint32_t count = plist_array_get_size(node);
       for (uint32_t i = 0; i < count; ++i)
-        if (auto item = fromPlist(plist_array_get_item(node, i), depth + 1)) array.push_back(std::move(*item));
+        if (auto item = fromPlist(plist_array_get_item(node, i), depth + 1, notUTF8)) array.push_back(std::move(*item));
       return SettingValue(std::move(array));
     }
     case PLIST_DICT: {
@@ -244,8 +293,9 @@ std::optional<SettingValue> fromPlist(plist_t node, int depth) {
           std::free(key);
           break;
         }
-        if (key) {
-          if (auto value = fromPlist(item, depth + 1)) dict[key] = std::move(*value);
+        if (key && !isValidUTF8(key)) ++notUTF8;
+        else if (key) {
+          if (auto value = fromPlist(item, depth + 1, notUTF8)) dict[key] = std::move(*value);
         }
         std::free(key);
       }
@@ -256,29 +306,96 @@ std::optional<SettingValue> fromPlist(plist_t node, int depth) {
   }
 }
 
-// The nesting depth of the arrays and dictionaries of an XML property list, found without
-// parsing it: the parser and the node tree recurse per level, so a damaged file nested deep
-// enough would exhaust the stack. Text in values cannot hold '<' (it is escaped), so every '<'
-// starts markup; comments and the like only ever make the count higher.
-int xmlNestingDepth(std::string_view xml) {
-  int depth = 0;
-  int deepest = 0;
-  for (size_t i = xml.find('<'); i != std::string_view::npos; i = xml.find('<', i + 1)) {
-    std::string_view rest = xml.substr(i + 1);
-    bool closing = !rest.empty() && rest[0] == '/';
-    if (closing) rest.remove_prefix(1);
+// Whether the elements of an XML text nest at most `limit` deep, found without parsing it: the
+// property-list parser recurses per level, so a damaged file nested deep enough would exhaust
+// the stack. Every start tag counts whatever its name or spelling ("<array\n>", attributes);
+// comments, CDATA sections, declarations and processing instructions are skipped whole. An end
+// tag that does not close the innermost open element, or markup left open, fails the check.
+bool xmlNestingWithin(std::string_view xml, size_t limit) {
+  auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+  std::vector<std::string_view> open;
+  size_t i = 0;
+  while ((i = xml.find('<', i)) != std::string_view::npos) {
+    std::string_view rest = xml.substr(i);
+    std::string_view terminator;
+    if (rest.starts_with("<!--")) terminator = "-->";
+    else if (rest.starts_with("<![CDATA[")) terminator = "]]>";
+    else if (rest.starts_with("<?")) terminator = "?>";
+    else if (rest.starts_with("<!")) terminator = ">";
+    if (!terminator.empty()) {
+      size_t end = xml.find(terminator, i + 2);
+      if (end == std::string_view::npos) return false;
+      i = end + terminator.size();
+      continue;
+    }
+    // A tag: up to the first '>' outside quotes.
+    size_t end = i + 1;
+    char quote = 0;
+    for (; end < xml.size(); ++end) {
+      char c = xml[end];
+      if (quote) {
+        if (c == quote) quote = 0;
+      } else if (c == '"' || c == '\'') {
+        quote = c;
+      } else if (c == '>') {
+        break;
+      }
+    }
+    if (end >= xml.size()) return false;
+    std::string_view tag = xml.substr(i + 1, end - i - 1);
+    i = end + 1;
+    bool closing = tag.starts_with('/');
+    if (closing) tag.remove_prefix(1);
     size_t nameLength = 0;
-    if (rest.starts_with("array")) nameLength = 5;
-    else if (rest.starts_with("dict")) nameLength = 4;
-    else continue;
-    size_t end = rest.find('>', nameLength);
-    if (end == std::string_view::npos) break;
-    if (end != nameLength && rest[nameLength] != ' ' && rest[nameLength] != '/') continue;  // <arrayX>
-    bool selfClosing = rest[end - 1] == '/';
-    if (closing) --depth;
-    else if (!selfClosing) deepest = std::max(deepest, ++depth);
+    while (nameLength < tag.size() && !isSpace(tag[nameLength]) && tag[nameLength] != '/') ++nameLength;
+    std::string_view name = tag.substr(0, nameLength);
+    if (closing) {
+      if (open.empty() || open.back() != name) return false;
+      open.pop_back();
+    } else if (!tag.ends_with('/')) {
+      open.push_back(name);
+      if (open.size() > limit) return false;
+    }
   }
-  return deepest;
+  return true;
+}
+
+enum class SettingsFileRead { Read, Missing, NotRegular, TooLarge, Failed };
+
+// Reads the settings file whole, when it is a regular file within kMaxFileSize: the size is
+// checked before reading, and a FIFO or a device (opened without blocking) is never read, so
+// neither can hang or exhaust memory. On Failed, `error` holds the errno value.
+SettingsFileRead readSettingsFile(const std::string& path, std::string& contents, int& error) {
+  contents.clear();
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    error = errno;
+    return statusFromErrno(error) == fnfErr ? SettingsFileRead::Missing : SettingsFileRead::Failed;
+  }
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) {
+    error = errno;
+    return SettingsFileRead::Failed;
+  }
+  if (!S_ISREG(info.st_mode)) return SettingsFileRead::NotRegular;
+  if (uint64_t(info.st_size) > kMaxFileSize) return SettingsFileRead::TooLarge;
+  contents.reserve(size_t(info.st_size));
+  char buffer[65536];
+  for (;;) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error = errno;
+      return SettingsFileRead::Failed;
+    }
+    if (n == 0) return SettingsFileRead::Read;
+    if (contents.size() + size_t(n) > kMaxFileSize) return SettingsFileRead::TooLarge;  // grew meanwhile
+    contents.append(buffer, size_t(n));
+  }
 }
 
 std::string homeDirectory() {
@@ -326,32 +443,32 @@ std::string SettingsStore::defaultPath() { return configDirectory() + "/settings
 
 void SettingsStore::loadLocked() {
   values_.clear();
+  reportedKeys_.clear();
   std::string contents;
-  OSStatus status = readWholeFile(path_, contents);
-  if (status == fnfErr) return;
-  if (status != noErr) {
-    logMessage("Settings file " + path_ + " could not be read (" + statusDescription(status) +
-               "); starting from the defaults");
-    return;
-  }
-  if (contents.empty() || contents.size() > kMaxFileSize) {
-    logMessage("Settings file " + path_ + " is damaged; starting from the defaults");
-    return;
+  auto fallBack = [this](const std::string& why) {
+    logMessage("Settings file " + path_ + " " + why + "; starting from the defaults");
+  };
+  int error = 0;
+  switch (readSettingsFile(path_, contents, error)) {
+    case SettingsFileRead::Missing: return;
+    case SettingsFileRead::NotRegular: return fallBack("is not a regular file");
+    case SettingsFileRead::TooLarge: return fallBack("is larger than " + std::to_string(kMaxFileSize) + " bytes");
+    case SettingsFileRead::Failed:
+      return fallBack("could not be read (" + statusDescription(statusFromErrno(error)) + ")");
+    case SettingsFileRead::Read: break;
   }
   // Only the XML form is read: it is the form written here, and binary property lists cannot be
   // checked for nesting before the parser recurses through them.
-  if (xmlNestingDepth(contents) > kMaxDepth + 1) {
-    logMessage("Settings file " + path_ + " is damaged; starting from the defaults");
-    return;
-  }
+  if (contents.empty() || !xmlNestingWithin(contents, kMaxDepth + 2)) return fallBack("is damaged");
   plist_t root = nullptr;
   plist_from_xml(contents.data(), uint32_t(contents.size()), &root);
   PlistPtr owner(root);
-  if (!root || plist_get_node_type(root) != PLIST_DICT) {
-    logMessage("Settings file " + path_ + " is damaged; starting from the defaults");
-    return;
-  }
-  if (auto value = fromPlist(root, 0)) values_ = value->dictionaryValue();
+  if (!root || plist_get_node_type(root) != PLIST_DICT) return fallBack("is damaged");
+  size_t notUTF8 = 0;
+  if (auto value = fromPlist(root, 0, notUTF8)) values_ = value->dictionaryValue();
+  if (notUTF8 > 0)
+    logMessage("Settings file " + path_ + ": " + std::to_string(notUTF8) +
+               " value(s) whose key or text is not UTF-8 left out");
 }
 
 void SettingsStore::reload() {
@@ -366,10 +483,28 @@ void SettingsStore::registerDefaults(const SettingValue::Dictionary& defaults) {
 
 std::optional<SettingValue> SettingsStore::objectForKey(std::string_view key) const {
   std::lock_guard lock(mutex_);
-  if (auto it = runValues_.find(key); it != runValues_.end()) return it->second;
-  if (auto it = values_.find(key); it != values_.end()) return it->second;
-  if (auto it = defaults_.find(key); it != defaults_.end()) return it->second;
+  auto defaultValue = defaults_.find(key);
+  for (const SettingValue::Dictionary* source : {&runValues_, &values_}) {
+    auto it = source->find(key);
+    if (it == source->end()) continue;
+    if (defaultValue == defaults_.end() || fitsTypeLocked(it->first, it->second, defaultValue->second.type()))
+      return it->second;
+    return defaultValue->second;
+  }
+  if (defaultValue != defaults_.end()) return defaultValue->second;
   return std::nullopt;
+}
+
+void SettingsStore::forgetReportLocked(std::string_view key) {
+  if (auto it = reportedKeys_.find(key); it != reportedKeys_.end()) reportedKeys_.erase(it);
+}
+
+bool SettingsStore::fitsTypeLocked(const std::string& key, const SettingValue& value, SettingValue::Type type) const {
+  if (value.standsFor(type)) return true;
+  if (reportedKeys_.insert(key).second)
+    logMessage("Settings file " + path_ + ": the value of \"" + key + "\" is not " + typeDescription(type) +
+               "; using the factory value");
+  return false;
 }
 
 bool SettingsStore::boolForKey(std::string_view key) const {
@@ -405,8 +540,12 @@ SettingValue::Dictionary SettingsStore::dictionaryForKey(std::string_view key) c
 SettingValue::Dictionary SettingsStore::dictionaryRepresentation() const {
   std::lock_guard lock(mutex_);
   SettingValue::Dictionary merged = defaults_;
-  for (const auto& [key, value] : values_) merged[key] = value;
-  for (const auto& [key, value] : runValues_) merged[key] = value;
+  for (const SettingValue::Dictionary* source : {&values_, &runValues_})
+    for (const auto& [key, value] : *source) {
+      auto defaultValue = defaults_.find(key);
+      if (defaultValue == defaults_.end() || fitsTypeLocked(key, value, defaultValue->second.type()))
+        merged[key] = value;
+    }
   return merged;
 }
 
@@ -419,6 +558,7 @@ OSStatus SettingsStore::setRunValue(std::string_view key, SettingValue value) {
   if (key.empty() || !isStorableText(key) || !isStorable(value, 1)) return paramErr;
   std::lock_guard lock(mutex_);
   runValues_[std::string(key)] = std::move(value);
+  forgetReportLocked(key);
   return noErr;
 }
 
@@ -431,6 +571,7 @@ OSStatus SettingsStore::setObject(std::string_view key, SettingValue value) {
   if (key.empty() || !isStorableText(key) || !isStorable(value, 1)) return paramErr;
   std::lock_guard lock(mutex_);
   values_[std::string(key)] = std::move(value);
+  forgetReportLocked(key);
   return saveLocked();
 }
 
@@ -439,6 +580,7 @@ OSStatus SettingsStore::removeObjectForKey(std::string_view key) {
   auto it = values_.find(key);
   if (it == values_.end()) return noErr;
   values_.erase(it);
+  forgetReportLocked(key);
   return saveLocked();
 }
 

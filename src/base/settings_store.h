@@ -6,6 +6,8 @@
 // Every change is written at once, through a temporary file renamed over the old one, so the
 // file on disk is always either the previous or the new complete content. A missing file is an
 // empty store; a damaged or unreadable one is logged and the store starts from the defaults.
+// Only a regular file is read, and only up to 64 MiB (checked before reading); its elements may
+// nest 66 deep; keys and texts that are not UTF-8 are left out (logged).
 // All operations are thread-safe.
 #pragma once
 
@@ -15,6 +17,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -59,6 +62,10 @@ class SettingValue {
   double doubleValue() const;
   // A string as it is, a number as its decimal text, anything else "".
   std::string stringValue() const;
+  // Whether the value can stand for a setting of the given type: numbers and switches for one
+  // another, a text for a switch when it reads yes/no/true/false or a number, for a number when
+  // it is one; any text, number for a text; containers only for their own type.
+  bool standsFor(Type type) const;
   // The array or dictionary itself; an empty one for every other type.
   const Array& arrayValue() const;
   const Dictionary& dictionaryValue() const;
@@ -87,7 +94,9 @@ class SettingsStore {
   // Adds factory defaults; they answer only for keys without a user value and are never saved.
   void registerDefaults(const SettingValue::Dictionary& defaults);
 
-  // The run value, else the user's value, else the registered default, else nothing.
+  // The run value, else the user's value, else the registered default, else nothing. A run or
+  // user value that cannot stand for its registered default's type ("maybe" for a switch) is
+  // passed over for the default, and logged once per key.
   std::optional<SettingValue> objectForKey(std::string_view key) const;
   // Missing values read as false, 0, 0.0, "" and empty containers.
   bool boolForKey(std::string_view key) const;
@@ -126,12 +135,16 @@ class SettingsStore {
  private:
   OSStatus saveLocked();
   void loadLocked();
+  // Whether the value fits the type; logs the first misfit of each key.
+  bool fitsTypeLocked(const std::string& key, const SettingValue& value, SettingValue::Type type) const;
+  void forgetReportLocked(std::string_view key);
 
   std::string path_;
   mutable std::mutex mutex_;
   SettingValue::Dictionary values_;
   SettingValue::Dictionary defaults_;
   SettingValue::Dictionary runValues_;
+  mutable std::set<std::string, std::less<>> reportedKeys_;
 };
 
 }  // namespace sw

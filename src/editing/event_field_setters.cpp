@@ -1,13 +1,13 @@
 // The setters of MidiEventPointer: each keeps the note-off partner of a note-on, the order of
 // the sequence and its tempo and signature maps in step with the edited event.
 #include <algorithm>
-#include <cstdarg>
 #include <cstdio>
 #include <mutex>
 #include <stdexcept>
 
 #include "base/log.h"
 #include "base/notification_center.h"
+#include "base/string_format.h"
 #include "editing/editor_feedback.h"
 #include "editing/midi_event_pointer.h"
 #include "smf/vlq.h"
@@ -16,16 +16,6 @@
 namespace sw {
 
 namespace {
-
-std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char* pattern, ...) {
-  char buffer[256];
-  va_list args;
-  va_start(args, pattern);
-  std::vsnprintf(buffer, sizeof buffer, pattern, args);
-  va_end(args);
-  return buffer;
-}
 
 // A fixed parameter error code in the reasons of the exceptions below.
 constexpr int kParamErr = -50;

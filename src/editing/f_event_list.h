@@ -29,6 +29,7 @@ namespace sw {
 
 class FMidiEventPointer;
 
+// FEventList, the filtered event list: a MidiSequence plus the rows that pass the editor's filters.
 class FEventList : public MidiSequence {
  public:
   using TrackMask = std::array<uint8_t, 64>;  // flag t != 0: track t shown

@@ -1,10 +1,10 @@
 #include "editing/midi_event_pointer.h"
 
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 
 #include "base/log.h"
+#include "base/string_format.h"
 #include "editing/editor_strings.h"
 #include "smf/vlq.h"
 #include "text/sysex_codec_factory.h"
@@ -14,16 +14,6 @@
 namespace sw {
 
 namespace {
-
-std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char* pattern, ...) {
-  char buffer[512];
-  va_list args;
-  va_start(args, pattern);
-  std::vsnprintf(buffer, sizeof buffer, pattern, args);
-  va_end(args);
-  return buffer;
-}
 
 const char* const kNoteNames[12] = {"C", "Db", "D", "Eb", "E", "F", "Gb", "G", "Ab", "A", "Bb", "B"};
 

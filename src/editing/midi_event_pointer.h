@@ -22,6 +22,7 @@
 
 namespace sw {
 
+// MidiEventPointer: a field view of one event of a sequence (read, check and set each field).
 class MidiEventPointer {
  public:
   MidiEventPointer(MidiEvent* event, MidiSequence* parent);

@@ -32,6 +32,7 @@ struct Preset {
   SettingValue data;
 };
 
+// TSPresetManager: the named presets of one sheet, kept in the settings store.
 class TSPresetManager {
  public:
   // The commands of the preset pop-up.

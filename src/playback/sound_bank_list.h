@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/pw_events.h"
 #include "playback/fluidsynth/sound_bank.h"
-#include "playback/pw_events.h"
 
 namespace sw {
 

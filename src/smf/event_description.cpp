@@ -1,7 +1,8 @@
 #include "smf/event_description.h"
 
-#include <cstdarg>
 #include <cstdio>
+
+#include "base/string_format.h"
 
 namespace sw {
 
@@ -25,16 +26,6 @@ const char* const kControllerNames[128] = {
     "RPN LSB", "RPN MSB", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, "All Sound Off",
     "Reset All Controllers", "Local Control", "All Notes Off", "Omni Off", "Omni On", "Mono On", "Poly On"};
-
-std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char* pattern, ...) {
-  char buffer[256];
-  va_list args;
-  va_start(args, pattern);
-  std::vsnprintf(buffer, sizeof buffer, pattern, args);
-  va_end(args);
-  return buffer;
-}
 
 const char* const kMajorKeys[15] = {"Cb", "Gb", "Db", "Ab", "Eb", "Bb", "F", "C",
                                     "G",  "D",  "A",  "E",  "B",  "F#", "C#"};

@@ -1,13 +1,14 @@
 #include "sysex/gs_parameters.h"
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <initializer_list>
 #include <iterator>
 #include <span>
 #include <string>
+
+#include "base/string_format.h"
 
 namespace sw {
 
@@ -180,16 +181,6 @@ const Parameter* find(const Parameter (&table)[N], uint32_t address) {
   return nullptr;
 }
 
-std::string printed(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string printed(const char* format, ...) {
-  char buffer[512];
-  va_list arguments;
-  va_start(arguments, format);
-  int size = std::vsnprintf(buffer, sizeof buffer, format, arguments);
-  va_end(arguments);
-  return size < 0 ? std::string() : std::string(buffer, std::min<size_t>(size_t(size), sizeof buffer - 1));
-}
-
 // A label of the tables that takes numbers: its "%d" and "%2d" conversions are filled in
 // order, without handing the table text to printf as a format.
 std::string filledLabel(const char* label, std::initializer_list<int> numbers) {
@@ -200,7 +191,7 @@ std::string filledLabel(const char* label, std::initializer_list<int> numbers) {
       out += std::to_string(*number++);
       ++c;
     } else if (c[0] == '%' && c[1] == '2' && c[2] == 'd' && number != numbers.end()) {
-      out += printed("%2d", *number++);
+      out += format("%2d", *number++);
       c += 2;
     } else {
       out += *c;
@@ -229,29 +220,29 @@ void describe(const Parameter& parameter, std::string label, const SysexBytes& b
   switch (parameter.shown) {
     case Shown::Value: fields.text = std::to_string(v); break;
     case Shown::Centred: fields.text = std::to_string(v - 64); break;
-    case Shown::Semitones: fields.text = printed("%d semitones", v - 64); break;
-    case Shown::Spaced: fields.text = printed(" %d", v); break;
+    case Shown::Semitones: fields.text = format("%d semitones", v - 64); break;
+    case Shown::Spaced: fields.text = format(" %d", v); break;
     case Shown::Named:
       fields.text = std::to_string(v);
-      if (size_t(v) < parameter.names.size()) fields.text += printed(" (%s)", parameter.names[size_t(v)]);
+      if (size_t(v) < parameter.names.size()) fields.text += format(" (%s)", parameter.names[size_t(v)]);
       break;
-    case Shown::ValueAndPart: fields.text = printed("%d (%d)", v, GSParameters::partNumber(v)); break;
+    case Shown::ValueAndPart: fields.text = format("%d (%d)", v, GSParameters::partNumber(v)); break;
     case Shown::RawData: fields.text = "(Raw data)"; break;
     case Shown::MasterTune:
       if (has(4)) {
         int tune = at(0) * 4096 + at(1) * 256 + at(2) * 16 + at(3);
-        fields.text = printed("%6.1f cent", (tune - 1024) / 10.0);
+        fields.text = format("%6.1f cent", (tune - 1024) / 10.0);
       }
       break;
     case Shown::ToneNumber:
-      if (has(2)) fields.text = printed("%d, PC (1-128): %d", v, at(1));
+      if (has(2)) fields.text = format("%d, PC (1-128): %d", v, at(1));
       break;
     case Shown::FineOffset:
-      if (has(2)) fields.text = printed("%5.1f Hz", (v * 16 + at(1) - 128) / 10.0);
+      if (has(2)) fields.text = format("%5.1f Hz", (v * 16 + at(1) - 128) / 10.0);
       break;
     case Shown::ScaleTuning:
       if (has(12))
-        fields.text = printed(
+        fields.text = format(
             "C %d cent, C#: %d cent, D: %d cent, D#: %d cent, E: %d cent, F: %d cent, F#: %d cent, "
             "G: %d cent, G#: %d cent, A: %d cent, A#: %d cent, B: %d cent",
             at(0) - 64, at(1) - 64, at(2) - 64, at(3) - 64, at(4) - 64, at(5) - 64, at(6) - 64, at(7) - 64,
@@ -312,7 +303,7 @@ void GSParameters::readPartParameters1(int part, const SysexBytes& message, size
   const SysexBytes bytes = addressAndData(message);
   const int xx = bytes.at(offset);
   if (xx < 0) return;
-  std::string prefix = printed("Part %d ", part);
+  std::string prefix = format("Part %d ", part);
   if (const Parameter* parameter = find(kPartParameters1, uint32_t(xx)))
     describe(*parameter, prefix + parameter->label, bytes, offset + 1, fields);
   else
@@ -325,10 +316,10 @@ void GSParameters::readPartParameters2(int part, const SysexBytes& message, size
   if (xx < 0) return;
   const int source = xx >> 4;
   if (source >= int(std::size(kControllerSources))) {  // no controller source: the part only
-    fields.type = printed("Part %d ", part);
+    fields.type = format("Part %d ", part);
     return;
   }
-  std::string prefix = printed("Part %d %s ", part, kControllerSources[source]);
+  std::string prefix = format("Part %d %s ", part, kControllerSources[source]);
   const int low = xx & 0x0F;
   const Parameter* parameter = source == kBendSource && low == 0 ? &kBendPitchControl : find(kPartParameters2, uint32_t(low));
   if (parameter)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -340,4 +342,145 @@ TEST(SettingsStore, RunValuesAnswerFirstAndAreNeverSaved) {
   store.removeObjectForKey("transposeAmount");
   EXPECT_FALSE(store.hasUserValue("transposeAmount"));
   EXPECT_EQ(store.integerForKey("transposeAmount"), 0);
+}
+
+namespace {
+
+// Runs `body` in a child process killed after `seconds`; true when it returned true in time
+// (a hang, a crash or a false result are all failures).
+bool passesInChild(int seconds, const std::function<bool()>& body) {
+  pid_t child = ::fork();
+  if (child == 0) {
+    ::alarm(unsigned(seconds));
+    ::_exit(body() ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The store reads `path` and answers with the defaults, logging why.
+bool fallsBackToDefaults(const std::string& path, const std::string& why) {
+  LogRecorder log;
+  SettingsStore store(path);
+  store.registerDefaults({{"fixExtension", true}});
+  return store.boolForKey("fixExtension") && log.lines.size() == 1 &&
+         log.lines[0].find(why) != std::string::npos;
+}
+
+}  // namespace
+
+// A FIFO, a device or a huge file in the settings file's place is refused without reading it:
+// no hang, no exhausted memory.
+TEST(SettingsStore, ReadsOnlyRegularFilesWithinTheSizeCap) {
+  TempDir dir;
+  const std::string fifo = dir.file("fifo.plist");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_TRUE(passesInChild(10, [&] { return fallsBackToDefaults(fifo, "not a regular file"); }));
+
+  const std::string zero = dir.file("zero.plist");
+  std::filesystem::create_symlink("/dev/zero", zero);
+  EXPECT_TRUE(passesInChild(10, [&] { return fallsBackToDefaults(zero, "not a regular file"); }));
+
+  const std::string huge = dir.file("huge.plist");  // sparse: takes no room on disk
+  writeText(huge, "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict>");
+  std::filesystem::resize_file(huge, uintmax_t(1) << 36);
+  EXPECT_TRUE(passesInChild(10, [&] { return fallsBackToDefaults(huge, "larger than"); }));
+
+  // A link to a regular file is read as usual.
+  SettingsStore(dir.file("real.plist")).setInteger("n", 4);
+  std::filesystem::create_symlink(dir.file("real.plist"), dir.file("link.plist"));
+  EXPECT_EQ(SettingsStore(dir.file("link.plist")).integerForKey("n"), 4);
+}
+
+// Nesting is bounded however the tags are spelt, and the deepest file the store writes itself
+// still reads back.
+TEST(SettingsStore, NestingIsBoundedWhateverTheTagSpelling) {
+  TempDir dir;
+  const std::string path = dir.file("settings.plist");
+  for (std::string open : {"<array\n>", "<array\t>", "<array\r\n>", "<array >", "<dict\n>"}) {
+    SCOPED_TRACE(open);
+    std::string close = open.starts_with("<dict") ? "</dict>" : "</array>";
+    std::string text = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>a</key>";
+    for (int i = 0; i < 200000; ++i) text += open;
+    for (int i = 0; i < 200000; ++i) text += close;
+    writeText(path, text + "</dict></plist>");
+    EXPECT_TRUE(fallsBackToDefaults(path, "damaged"));
+  }
+  // End tags hidden in a comment or a CDATA section do not lower the count.
+  std::string text = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>a</key>";
+  for (int i = 0; i < 200000; ++i) text += "<array><!-- </array> --><![CDATA[</array>]]>";
+  writeText(path, text);
+  EXPECT_TRUE(fallsBackToDefaults(path, "damaged"));
+
+  SettingValue deepest = SettingValue::Array{};
+  for (int depth = 0; depth < 63; ++depth) deepest = SettingValue::Array{deepest, "leaf"};
+  {
+    SettingsStore store(path);
+    ASSERT_EQ(store.setObject("deep", deepest), noErr);
+  }
+  LogRecorder log;
+  EXPECT_EQ(SettingsStore(path).arrayForKey("deep"), deepest.arrayValue());
+  EXPECT_TRUE(log.lines.empty());
+}
+
+// A stored value of the wrong type for a setting with a factory value answers with the factory
+// value, and says so once; values that convert cleanly are taken as they are.
+TEST(SettingsStore, ValueOfTheWrongTypeFallsBackToTheFactoryValue) {
+  TempDir dir;
+  const std::string path = dir.file("settings.plist");
+  writeText(path,
+            "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict>"
+            "<key>warnBeforeDestructiveProcessing</key><string>maybe</string>"
+            "<key>transposeChannelMask</key><array/>"
+            "<key>currentCreator</key><dict/>"
+            "<key>Encodings</key><string>4</string>"
+            "<key>fixExtension</key><string>NO</string>"
+            "<key>MIDIChannelOld</key><string>5</string>"
+            "<key>transposeAmount</key><true/>"
+            "</dict></plist>");
+  LogRecorder log;
+  SettingsStore store(path);
+  store.registerDefaults({{"warnBeforeDestructiveProcessing", true},
+                          {"transposeChannelMask", 65023},
+                          {"currentCreator", "Krl2"},
+                          {"Encodings", SettingValue::Array{4}},
+                          {"fixExtension", true},
+                          {"MIDIChannelOld", 1},
+                          {"transposeAmount", 0}});
+  EXPECT_TRUE(store.boolForKey("warnBeforeDestructiveProcessing"));
+  EXPECT_TRUE(store.boolForKey("warnBeforeDestructiveProcessing"));
+  EXPECT_EQ(store.integerForKey("transposeChannelMask"), 65023);
+  EXPECT_EQ(store.stringForKey("currentCreator"), "Krl2");
+  EXPECT_EQ(store.arrayForKey("Encodings"), SettingValue::Array{4});
+  EXPECT_FALSE(store.boolForKey("fixExtension"));
+  EXPECT_EQ(store.integerForKey("MIDIChannelOld"), 5);
+  EXPECT_EQ(store.integerForKey("transposeAmount"), 1);
+  EXPECT_EQ(store.dictionaryRepresentation().at("warnBeforeDestructiveProcessing"), SettingValue(true));
+  ASSERT_EQ(log.lines.size(), 4u);
+  EXPECT_NE(log.lines[0].find("\"warnBeforeDestructiveProcessing\""), std::string::npos);
+  EXPECT_NE(log.lines[0].find("factory value"), std::string::npos);
+  // A value of the right type set later is taken.
+  store.setBool("warnBeforeDestructiveProcessing", false);
+  EXPECT_FALSE(store.boolForKey("warnBeforeDestructiveProcessing"));
+}
+
+// Keys and texts that are not UTF-8 are left out when the file is read, so that every key
+// and text of the store is UTF-8 (as JSON output needs).
+TEST(SettingsStore, KeysAndTextsThatAreNotUTF8AreLeftOut) {
+  TempDir dir;
+  const std::string path = dir.file("settings.plist");
+  writeText(path,
+            "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict>"
+            "<key>bad\xFFkey</key><integer>1</integer>"
+            "<key>badText</key><string>caf\xE9</string>"
+            "<key>nested</key><dict><key>\xC3\x28</key><true/><key>ok</key><string>\xC3\xA9</string></dict>"
+            "<key>good</key><integer>2</integer>"
+            "</dict></plist>");
+  LogRecorder log;
+  SettingsStore store(path);
+  SettingValue::Dictionary expected{{"good", 2}, {"nested", SettingValue::Dictionary{{"ok", "\xC3\xA9"}}}};
+  EXPECT_EQ(store.dictionaryRepresentation(), expected);
+  ASSERT_EQ(log.lines.size(), 1u);
+  EXPECT_NE(log.lines[0].find("3 value(s)"), std::string::npos);
 }

@@ -9,6 +9,7 @@
 
 #include "base/four_char_code.h"
 #include "base/log.h"
+#include "base/string_format.h"
 #include "playback/fluidsynth/sound_bank.h"
 #include "playback/midi_messages.h"
 #include "sysex/sysex.h"
@@ -25,11 +26,7 @@ constexpr FourCharCode kType = fourCC("aumu");
 constexpr FourCharCode kSubtype = fourCC("fsyn");
 constexpr FourCharCode kManufacturer = fourCC("flui");
 
-void logStatus(const char* format, int status) {
-  char line[128];
-  std::snprintf(line, sizeof line, format, status);
-  logMessage(line);
-}
+void logStatus(const char* pattern, int status) { logMessage(format(pattern, status)); }
 
 std::optional<double> numberIn(const SettingValue::Dictionary& settings, const char* key) {
   auto it = settings.find(key);

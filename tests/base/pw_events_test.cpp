@@ -1,14 +1,13 @@
-// The file-system watcher: its delivery rules on given batches, its start and stop, real
-// inotify events arriving on the run loop that started it, and the sound-bank list that
-// follows a banks folder.
+// The file-system watcher: its delivery rules on given batches, its start and stop, and real
+// inotify events arriving on the run loop that started it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <thread>
 
-#include "playback/pw_events.h"
-#include "playback/sound_bank_list.h"
-#include "playback_test_util.h"
+#include "base/pw_events.h"
 #include "temp_dir.h"
 
 namespace {
@@ -125,22 +124,6 @@ TEST(Watching, FlushDeliversPendingChangesBeforeTheLatencyRunsOut) {
   };
   ASSERT_TRUE(pumpUntil(seen));
   EXPECT_EQ(recorder.paths.front(), dir.file("now.sf2"));
-}
-
-TEST(SoundBankListTest, SeesANewSoundFont) {
-  swtest::TempDir dir;
-  sw::SoundBankList list({dir.path()});
-  EXPECT_TRUE(list.banks().empty());
-  int rebuilds = 0;
-  list.setChangeHandler([&] { ++rebuilds; });
-  ASSERT_TRUE(list.startWatching(nullptr, 0.05));
-  dir.write("Piano.sf2", {'R', 'I', 'F', 'F'});
-  ASSERT_TRUE(pumpUntil([&] { return list.banks().size() == 1; }));
-  EXPECT_EQ(list.banks()[0].name, "Piano");
-  EXPECT_EQ(list.banks()[0].path, dir.file("Piano.sf2"));
-  EXPECT_GE(rebuilds, 1);
-  std::filesystem::remove(dir.file("Piano.sf2"));
-  ASSERT_TRUE(pumpUntil([&] { return list.banks().empty(); }));
 }
 
 }  // namespace

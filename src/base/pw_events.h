@@ -1,5 +1,6 @@
-// PWEvents: watches folders (inotify, recursively) and tells its delegate about every change
-// below them, one PWEvent per changed path. Changes are collected for `notificationLatency`
+// PWEvents ("path watcher events"): a general file-system watcher. It watches folders (inotify,
+// recursively) and tells its delegate about every change below them, one PWEvent per changed
+// path; the sound-bank list and the browser use it. Changes are collected for `notificationLatency`
 // seconds and delivered as one batch on the run loop that started the watch, where paths in
 // `excludedPaths` (and, unless switched off, paths below them) are dropped.
 #pragma once
@@ -12,10 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "playback/run_loop.h"
+#include "base/run_loop.h"
 
 namespace sw {
 
+// One reported change: the changed path, when, and the inotify mask.
 class PWEvent {
  public:
   PWEvent() = default;
@@ -36,12 +38,14 @@ class PWEvent {
 
 class PWEvents;
 
+// The delegate of a PWEvents, called on the run loop that started the watch.
 class PWEventListener {
  public:
   virtual ~PWEventListener() = default;
   virtual void pathWatcherEventOccurred(PWEvents& watcher, const PWEvent& event) = 0;
 };
 
+// The watcher: one inotify stream over the watched folders, started and stopped on demand.
 class PWEvents {
  public:
   static constexpr uint64_t kSinceNow = ~uint64_t(0);

@@ -1,4 +1,4 @@
-#include "playback/run_loop.h"
+#include "base/run_loop.h"
 
 namespace sw {
 

@@ -1,4 +1,4 @@
-#include "playback/pw_events.h"
+#include "base/pw_events.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>

@@ -11,6 +11,7 @@
 #include "encoding_option.h"
 #include "event_text.h"
 #include "smf/event_description.h"
+#include "smf/tick_time_cursor.h"
 
 namespace swcli {
 
@@ -156,16 +157,18 @@ int dumpCommand(int argc, char** argv) {
               sequence.count());
   if (sequence.filteredCount() != sequence.count()) std::printf(", %d shown", sequence.filteredCount());
   std::printf("\n%9s %-12s %-11s %5s %3s %-26s %s\n", "TICKS", "POSITION", "TIME", "TRACK", "CH", "KIND", "DATA");
+  // Rows come in ticks order: the cursor walks the maps once for all of them.
+  sw::TickTimeCursor time(sequence);
   for (int row = 0; row < sequence.filteredCount(); ++row) {
     const sw::FMidiEventPointer pointer = sequence.objectAtFilteredIndex(row);
     const sw::MidiEvent* event = pointer.midiEvent();
     int32_t ticks = int32_t(event->ticks());
-    sw::MeasureRec m = sequence.measureAtTicks(ticks);
+    sw::MeasureRec m = time.measureAtTicks(ticks);
     char position[48];
     std::snprintf(position, sizeof position, "%.3i:%.2i:%.3i", m.measure, m.beat, m.tick);
     std::string channel = event->isChannelMessage() ? std::to_string(event->channel() + 1) : "-";
     std::printf("%9u %-12s %-11s %5d %3s %-26s %s\n", event->ticks(), position,
-                minutesSecondsMillis(sequence.microSecondsAtTicks(ticks) / 1e6).c_str(), event->track() + 1,
+                minutesSecondsMillis(time.microSecondsAtTicks(ticks) / 1e6).c_str(), event->track() + 1,
                 channel.c_str(), sw::eventKindName(*event).c_str(), dumpDataText(pointer, encoding).c_str());
   }
   if (status != sw::noErr) {

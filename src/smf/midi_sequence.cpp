@@ -1,6 +1,7 @@
 #include "smf/midi_sequence.h"
 
 #include <algorithm>
+#include <array>
 #include <list>
 #include <stdexcept>
 
@@ -173,18 +174,16 @@ void MidiSequence::removeObjectAtIndex(int index) {
 }
 
 IndexSet MidiSequence::removalSetForIndexes(const IndexSet& indexes) const {
-  IndexSet result;
   std::vector<bool> gone(wholeList_.size(), false);
   for (int i : indexes) {
     if (i < 0 || i >= count() || gone[size_t(i)]) continue;  // a partner already taken
     gone[size_t(i)] = true;
-    result.insert(i);
     int partner = noteOffIndexForNoteOn(wholeList_[size_t(i)], i + 1, &gone);
-    if (partner >= 0) {
-      gone[size_t(partner)] = true;
-      result.insert(partner);
-    }
+    if (partner >= 0) gone[size_t(partner)] = true;
   }
+  IndexSet result;
+  for (size_t i = 0; i < gone.size(); ++i)
+    if (gone[i]) result.insert(result.end(), int(i));
   return result;
 }
 
@@ -215,7 +214,7 @@ void MidiSequence::removeEventsAtExactIndexes(const IndexSet& indexes) {
 
 std::vector<PlacedEvent> MidiSequence::eventsAtIndexes(const IndexSet& indexes) const {
   std::vector<PlacedEvent> out;
-  out.reserve(indexes.size());
+  out.reserve(std::min(indexes.size(), wholeList_.size()));
   for (int i : indexes)
     if (i >= 0 && i < count()) out.push_back(PlacedEvent{i, *wholeList_[size_t(i)]});
   return out;
@@ -226,12 +225,31 @@ void MidiSequence::insertEventsAtExactIndexes(const std::vector<PlacedEvent>& ev
   for (const PlacedEvent& placed : events)
     if (placed.event.track() >= numTracks_)
       throw std::out_of_range("fatal error while inserting object: track out of range");
-  wholeList_.reserve(wholeList_.size() + events.size());
+  bool ascending = true;
+  for (size_t k = 1; k < events.size() && ascending; ++k) ascending = events[k - 1].index < events[k].index;
+  if (!ascending) {
+    wholeList_.reserve(wholeList_.size() + events.size());
+    for (const PlacedEvent& placed : events) {
+      auto* event = new MidiEvent(placed.event);
+      insertedTempoSignature(event);
+      wholeList_.insert(wholeList_.begin() + std::clamp(placed.index, 0, count()), event);
+    }
+    return;
+  }
+  // Ascending positions (the form undo records have): one merge with the existing events
+  // gives what inserting them one by one gives, each at its position or at the end.
+  EventVector combined;
+  combined.reserve(wholeList_.size() + events.size());
+  size_t old = 0;
   for (const PlacedEvent& placed : events) {
+    const size_t position = size_t(std::max(placed.index, 0));
+    while (combined.size() < position && old < wholeList_.size()) combined.push_back(wholeList_[old++]);
     auto* event = new MidiEvent(placed.event);
     insertedTempoSignature(event);
-    wholeList_.insert(wholeList_.begin() + std::clamp(placed.index, 0, count()), event);
+    combined.push_back(event);
   }
+  while (old < wholeList_.size()) combined.push_back(wholeList_[old++]);
+  wholeList_.swap(combined);
 }
 
 void MidiSequence::restoreMaps(const TempoMap& tempoMap, const SignatureMap& signatureMap) {
@@ -251,19 +269,44 @@ IndexSet MidiSequence::insertFlattenedEventList(const FlattenedEventList& list) 
     if (list.record(at).track >= numTracks_)
       throw std::out_of_range("fatal error while inserting object: track out of range");
 
-  FlattenedEventList noteOffs;
+  // The partner note-offs of the note-ons, ordered by ticks (equal ticks in list order), then
+  // merged with the list by ticks, the list's records first on equal ticks.
+  std::vector<FlattenedRecord> records, noteOffs;
+  std::vector<std::array<uint8_t, 3>> noteOffBytes;
   for (size_t at = list.begin(); !list.atEnd(at); at = list.next(at)) {
-    FlattenedRecord r = list.record(at);
-    if (r.data.size() == 3 && (r.data[0] & 0xF0) == 0x90) {
-      uint8_t off[3] = {uint8_t(0x80 | (r.data[0] & 0x0F)), r.data[1], r.offVelocity};
-      FlattenedRecord n;
-      n.track = r.track;
-      n.ticks = r.ticks + r.duration;
-      n.data = std::span<const uint8_t>(off, 3);
-      noteOffs.add(n);
-    }
+    records.push_back(list.record(at));
+    const FlattenedRecord& r = records.back();
+    if (r.data.size() == 3 && (r.data[0] & 0xF0) == 0x90)
+      noteOffBytes.push_back({uint8_t(0x80 | (r.data[0] & 0x0F)), r.data[1], r.offVelocity});
   }
-  FlattenedEventList merged = FlattenedEventList::merge(list, noteOffs);
+  const size_t listCount = records.size();
+  noteOffs.reserve(noteOffBytes.size());
+  for (size_t i = 0, made = 0; i < listCount; ++i) {
+    const FlattenedRecord& r = records[i];
+    if (!(r.data.size() == 3 && (r.data[0] & 0xF0) == 0x90)) continue;
+    FlattenedRecord n;
+    n.track = r.track;
+    n.ticks = r.ticks + r.duration;
+    n.data = std::span<const uint8_t>(noteOffBytes[made++].data(), 3);
+    noteOffs.push_back(n);
+  }
+  auto byTicks = [](const FlattenedRecord& a, const FlattenedRecord& b) { return a.ticks < b.ticks; };
+  std::stable_sort(noteOffs.begin(), noteOffs.end(), byTicks);
+  if (std::is_sorted(records.begin(), records.end(), byTicks)) {
+    // std::merge takes from the first range on ties, as the list's records go first.
+    records.insert(records.end(), noteOffs.begin(), noteOffs.end());
+    std::inplace_merge(records.begin(), records.begin() + std::ptrdiff_t(listCount), records.end(), byTicks);
+  } else {
+    std::vector<FlattenedRecord> merged;
+    merged.reserve(listCount + noteOffs.size());
+    size_t a = 0, b = 0;
+    while (a < listCount || b < noteOffs.size()) {
+      const bool takeList = b == noteOffs.size() || (a < listCount && records[a].ticks <= noteOffs[b].ticks);
+      merged.push_back(takeList ? records[a++] : noteOffs[b++]);
+    }
+    records.swap(merged);
+  }
+  noteOffs = {};
 
   // Walk the existing events once, placing each new record before the cursor; the counter
   // k is the position of the cursor in the combined list. Among events of equal ticks the
@@ -271,17 +314,24 @@ IndexSet MidiSequence::insertFlattenedEventList(const FlattenedEventList& list) 
   // lies in the run of the track's events there, otherwise after the events of its priority.
   IndexSet inserted;
   EventVector combined;
-  combined.reserve(wholeList_.size() + merged.recordCount());
+  combined.reserve(wholeList_.size() + records.size());
   size_t j = 0;
   // The walk only moves forward: records are taken by ticks, then track (a list from bytes
   // need not be sorted, and note-offs of one track may meet records of another), keeping
   // their list order otherwise.
-  std::vector<FlattenedRecord> records;
-  records.reserve(merged.recordCount());
-  for (size_t at = merged.begin(); !merged.atEnd(at); at = merged.next(at)) records.push_back(merged.record(at));
-  std::stable_sort(records.begin(), records.end(), [](const FlattenedRecord& a, const FlattenedRecord& b) {
+  auto byTicksAndTrack = [](const FlattenedRecord& a, const FlattenedRecord& b) {
     return a.ticks != b.ticks ? a.ticks < b.ticks : a.track < b.track;
-  });
+  };
+  if (std::is_sorted(records.begin(), records.end(), byTicks)) {
+    // Sorted by ticks already: only the runs of equal ticks need their tracks put in order.
+    for (auto run = records.begin(); run != records.end();) {
+      auto end = std::find_if(run, records.end(), [&](const FlattenedRecord& r) { return r.ticks != run->ticks; });
+      if (!std::is_sorted(run, end, byTicksAndTrack)) std::stable_sort(run, end, byTicksAndTrack);
+      run = end;
+    }
+  } else {
+    std::stable_sort(records.begin(), records.end(), byTicksAndTrack);
+  }
   for (const FlattenedRecord& r : records) {
     uint8_t first = r.data.empty() ? 0 : r.data[0];
     int priority = priorityForStatus(first < 0xF0 ? (first & 0xF0) : first, r.data.size() > 1 ? r.data[1] : 0);
@@ -304,7 +354,7 @@ IndexSet MidiSequence::insertFlattenedEventList(const FlattenedEventList& list) 
     }
     auto* event = new MidiEvent(r.data.data(), uint32_t(r.data.size()), r.track, r.ticks, r.duration, r.offVelocity);
     insertedTempoSignature(event);
-    if (event->status() != 0x80) inserted.insert(int(combined.size()));
+    if (event->status() != 0x80) inserted.insert(inserted.end(), int(combined.size()));
     combined.push_back(event);
   }
   while (j < wholeList_.size()) combined.push_back(wholeList_[j++]);

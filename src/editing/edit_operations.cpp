@@ -427,16 +427,19 @@ bool EditOperations::shift(int64_t newTicks, ShiftRange range) {
 
   // The moved events go back in as new records; their old positions mean nothing at the new
   // ticks, so no index is proposed.
-  const FlattenedEventList old(list_.persistentObjectsAtWholeIndexes(moving));
   FlattenedEventList moved;
-  for (size_t at = old.begin(); !old.atEnd(at); at = old.next(at)) {
-    FlattenedRecord r = old.record(at);
-    r.ticks = clampTicks(int64_t(r.ticks) + delta);
-    r.proposedIndex = -1;
-    moved.add(r);
+  {
+    const FlattenedEventList old(list_.persistentObjectsAtWholeIndexes(moving));
+    for (size_t at = old.begin(); !old.atEnd(at); at = old.next(at)) {
+      FlattenedRecord r = old.record(at);
+      r.ticks = clampTicks(int64_t(r.ticks) + delta);
+      r.proposedIndex = -1;
+      moved.add(r);
+    }
   }
   undo_.beginUndoGrouping();
   bool ok = removeObjectsAtWholeIndexes(moving);
+  moving = {};  // a whole file's shift holds every event several times over: free what is done
   ok = insertEvents(moved) && ok;
   undo_.setActionName("Shift");
   undo_.endUndoGrouping();
@@ -474,7 +477,7 @@ bool EditOperations::recordChange(const IndexSet& targets, const ListState& befo
     undo_.setActionName(name);
   }
   list_.filter();
-  setSelection(list_.indexesAtWholeIndexes(indexesOf(patch->added)));
+  selectWholeIndexes(indexesOf(patch->added));
   notifyChanged();
   return changed;
 }

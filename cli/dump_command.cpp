@@ -1,7 +1,9 @@
 // scorewell-cli dump: every event of one file, one line each.
+#include <charconv>
+#include <cmath>
 #include <cstdio>
-
 #include <sstream>
+#include <string_view>
 
 #include "cli_support.h"
 #include "commands.h"
@@ -11,6 +13,7 @@
 #include "encoding_option.h"
 #include "event_text.h"
 #include "smf/event_description.h"
+#include "smf/tick_time_cursor.h"
 
 namespace swcli {
 
@@ -116,6 +119,66 @@ bool applyFilters(const Arguments& args, sw::FEventList& list, std::string& erro
   return true;
 }
 
+// One row of the listing, built by hand: a million rows through printf cost more than all the
+// rest of the command. The columns are those of "%9u %-12s %-11s %5d %3s %-26s %s\n".
+class RowWriter {
+ public:
+  void number(int64_t value, int width) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    pad(width - int(end - digits));
+    line_.append(digits, end);
+  }
+  // At least `digits` digits, zero-padded after any sign, as "%.3i" prints.
+  void zeroPadded(int64_t value, int digits) {
+    if (value < 0) line_.push_back('-');
+    char text[24];
+    const auto end = std::to_chars(text, text + sizeof text, value < 0 ? -value : value).ptr;
+    line_.append(size_t(std::max(0, digits - int(end - text))), '0');
+    line_.append(text, end);
+  }
+  void text(std::string_view text, int width, bool leftAligned) {
+    if (!leftAligned) pad(width - int(text.size()));
+    line_.append(text);
+    if (leftAligned) pad(width - int(text.size()));
+  }
+  void character(char c) { line_.push_back(c); }
+  size_t size() const { return line_.size(); }
+  // Pads what was written since `start` to `width` columns.
+  void padFrom(size_t start, int width) { pad(width - int(line_.size() - start)); }
+  void flush() {
+    std::fwrite(line_.data(), 1, line_.size(), stdout);
+    line_.clear();
+  }
+
+ private:
+  void pad(int count) {
+    if (count > 0) line_.append(size_t(count), ' ');
+  }
+  std::string line_;
+};
+
+// measure:beat:tick as "%.3i:%.2i:%.3i", then "m:ss.mmm" as minutesSecondsMillis writes it.
+void writePositionAndTime(RowWriter& row, const sw::MeasureRec& m, double seconds) {
+  const size_t start = row.size();
+  row.zeroPadded(m.measure, 3);
+  row.character(':');
+  row.zeroPadded(m.beat, 2);
+  row.character(':');
+  row.zeroPadded(m.tick, 3);
+  row.padFrom(start, 12);
+  row.character(' ');
+  if (!(seconds >= 0)) seconds = 0;
+  const long long millis = std::llround(seconds * 1000);
+  const size_t timeStart = row.size();
+  row.zeroPadded(millis / 60000, 1);
+  row.character(':');
+  row.zeroPadded((millis / 1000) % 60, 2);
+  row.character('.');
+  row.zeroPadded(millis % 1000, 3);
+  row.padFrom(timeStart, 11);
+}
+
 }  // namespace
 
 int dumpCommand(int argc, char** argv) {
@@ -156,18 +219,29 @@ int dumpCommand(int argc, char** argv) {
               sequence.count());
   if (sequence.filteredCount() != sequence.count()) std::printf(", %d shown", sequence.filteredCount());
   std::printf("\n%9s %-12s %-11s %5s %3s %-26s %s\n", "TICKS", "POSITION", "TIME", "TRACK", "CH", "KIND", "DATA");
+  // Rows come in ticks order: the cursor walks the maps once for all of them.
+  sw::TickTimeCursor time(sequence);
+  RowWriter line;
   for (int row = 0; row < sequence.filteredCount(); ++row) {
     const sw::FMidiEventPointer pointer = sequence.objectAtFilteredIndex(row);
     const sw::MidiEvent* event = pointer.midiEvent();
     int32_t ticks = int32_t(event->ticks());
-    sw::MeasureRec m = sequence.measureAtTicks(ticks);
-    char position[48];
-    std::snprintf(position, sizeof position, "%.3i:%.2i:%.3i", m.measure, m.beat, m.tick);
-    std::string channel = event->isChannelMessage() ? std::to_string(event->channel() + 1) : "-";
-    std::printf("%9u %-12s %-11s %5d %3s %-26s %s\n", event->ticks(), position,
-                minutesSecondsMillis(sequence.microSecondsAtTicks(ticks) / 1e6).c_str(), event->track() + 1,
-                channel.c_str(), sw::eventKindName(*event).c_str(), dumpDataText(pointer, encoding).c_str());
+    line.number(event->ticks(), 9);
+    line.character(' ');
+    writePositionAndTime(line, time.measureAtTicks(ticks), time.microSecondsAtTicks(ticks) / 1e6);
+    line.character(' ');
+    line.number(event->track() + 1, 5);
+    line.character(' ');
+    if (event->isChannelMessage()) line.number(event->channel() + 1, 3);
+    else line.text("-", 3, false);
+    line.character(' ');
+    line.text(sw::eventKindName(*event), 26, true);
+    line.character(' ');
+    line.text(dumpDataText(pointer, encoding), 0, true);
+    line.character('\n');
+    if (line.size() >= 1 << 16) line.flush();
   }
+  line.flush();
   if (status != sw::noErr) {
     reportError(path, status, "the file was read up to a damaged event: " + sw::statusDescription(status));
     return kExitFailed;

@@ -156,7 +156,7 @@ class ScriptRunner {
       const int first = index(part.substr(0, dash));
       const int last = dash == std::string::npos ? first : index(part.substr(dash + 1));
       if (last < first) throw LineError{"empty range '" + part + "'"};
-      for (int i = first; i <= last; ++i) rows.insert(i);
+      for (int i = first; i <= last; ++i) rows.insert(rows.end(), i);
     }
     if (rows.empty()) throw LineError{"no events named"};
     ops_.setSelection(rows);

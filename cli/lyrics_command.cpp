@@ -8,6 +8,7 @@
 #include "encoding_option.h"
 #include "smf/midi_sequence.h"
 #include "smf/smf_signature_map.h"
+#include "smf/tick_time_cursor.h"
 #include "text/lyrics_extractor.h"
 #include "text/string_encoding.h"
 #include "text/synced_text.h"
@@ -99,8 +100,9 @@ int lyricsCommand(int argc, char** argv) {
 
   if (format != "chordpro" && !chords.empty()) {
     output += "\n";
+    sw::TickTimeCursor time(sequence);
     for (const sw::TSyncItem& chord : sw::SyncArray::TSyncWithDSyncs(chords, encoding)) {
-      double seconds = sequence.microSecondsAtTicks(chord.delay()) / 1e6;
+      double seconds = time.microSecondsAtTicks(chord.delay()) / 1e6;
       output += minutesSecondsMillis(seconds) + "\t" + chord.text() + "\n";
     }
   }

@@ -6,6 +6,7 @@
 #include "batch_runner.h"
 #include "cli_support.h"
 #include "commands.h"
+#include "heap_setup.h"
 
 namespace {
 
@@ -65,6 +66,7 @@ const Command kCommands[] = {
 }  // namespace
 
 int main(int argc, char** argv) {
+  swcli::setUpHeap();
   if (argc < 2) {
     std::fputs(kUsage, stderr);
     return swcli::kExitUsage;

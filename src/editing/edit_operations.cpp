@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <iterator>
 #include <stdexcept>
-#include <unordered_set>
 
 #include "base/log.h"
 #include "editing/editor_feedback.h"
@@ -15,10 +14,13 @@
 
 namespace sw {
 
+// The maps are kept only where replaying the events cannot give them back: when the edit
+// changed them, or when it moved tempo or signature events. An ordinary edit of a song with
+// thousands of tempo changes so records its events and nothing more.
 struct EditOperations::ListState {
   uint16_t numTracks = 0;
-  TempoMap tempoMap;
-  SignatureMap signatureMap;
+  std::shared_ptr<const TempoMap> tempoMap;
+  std::shared_ptr<const SignatureMap> signatureMap;
 };
 
 struct EditOperations::Patch {
@@ -31,7 +33,7 @@ namespace {
 
 IndexSet indexesOf(const std::vector<PlacedEvent>& events) {
   IndexSet set;
-  for (const PlacedEvent& p : events) set.insert(p.index);
+  for (const PlacedEvent& p : events) set.insert(set.end(), p.index);  // ascending
   return set;
 }
 
@@ -46,6 +48,12 @@ bool sameEvents(const std::vector<PlacedEvent>& a, const std::vector<PlacedEvent
       return false;
   }
   return true;
+}
+
+bool touchesMaps(const std::vector<PlacedEvent>& events) {
+  for (const PlacedEvent& p : events)
+    if (p.event.isMeta(meta::kTempo) || p.event.isMeta(meta::kTimeSignature)) return true;
+  return false;
 }
 
 uint32_t clampTicks(int64_t ticks) { return uint32_t(std::clamp<int64_t>(ticks, 0, INT32_MAX)); }
@@ -69,7 +77,7 @@ EditOperations::~EditOperations() = default;
 void EditOperations::setSelection(const IndexSet& rows) {
   selection_.clear();
   for (int row : rows)
-    if (row >= 0 && row < list_.filteredCount()) selection_.insert(row);
+    if (row >= 0 && row < list_.filteredCount()) selection_.insert(selection_.end(), row);
 }
 
 void EditOperations::dropStaleRows() {
@@ -88,12 +96,28 @@ void EditOperations::selectWholeIndexes(const IndexSet& wholeIndexes) {
 // ---------------------------------------------------------------- recording
 
 EditOperations::ListState EditOperations::state() const {
-  return ListState{list_.numTracks(), list_.tempoMap(), list_.signatureMap()};
+  return ListState{list_.numTracks(), std::make_shared<const TempoMap>(list_.tempoMap()),
+                   std::make_shared<const SignatureMap>(list_.signatureMap())};
 }
 
 void EditOperations::restore(const ListState& state) {
   list_.setNumTracks(state.numTracks);
-  list_.restoreMaps(state.tempoMap, state.signatureMap);
+  if (state.tempoMap && state.signatureMap) list_.restoreMaps(*state.tempoMap, *state.signatureMap);
+}
+
+void EditOperations::closePatch(Patch& patch) const {
+  patch.after.numTracks = list_.numTracks();
+  const bool mapsKept = patch.before.tempoMap && patch.before.signatureMap;
+  if (mapsKept && *patch.before.tempoMap == list_.tempoMap() && *patch.before.signatureMap == list_.signatureMap() &&
+      !touchesMaps(patch.removed) && !touchesMaps(patch.added)) {
+    patch.before.tempoMap.reset();
+    patch.before.signatureMap.reset();
+    patch.after.tempoMap.reset();
+    patch.after.signatureMap.reset();
+    return;
+  }
+  patch.after.tempoMap = std::make_shared<const TempoMap>(list_.tempoMap());
+  patch.after.signatureMap = std::make_shared<const SignatureMap>(list_.signatureMap());
 }
 
 void EditOperations::apply(const std::shared_ptr<const Patch>& patch, bool forward) {
@@ -109,7 +133,7 @@ void EditOperations::apply(const std::shared_ptr<const Patch>& patch, bool forwa
   restore(target);
   IndexSet shown;
   for (const PlacedEvent& p : in)
-    if (!p.event.isNoteOff()) shown.insert(p.index);
+    if (!p.event.isNoteOff()) shown.insert(shown.end(), p.index);
   selectWholeIndexes(shown);
   registerPatch(patch, forward);
   notifyChanged();
@@ -126,12 +150,11 @@ void EditOperations::registerPatch(const std::shared_ptr<const Patch>& patch, bo
 void EditOperations::recordInsertion(const ListState& before, uint32_t firstNewID, const std::string& name) {
   auto patch = std::make_shared<Patch>();
   patch->before = before;
-  patch->after = state();
-  IndexSet added;
   for (int i = 0; i < list_.count(); ++i)
-    if (list_.eventAtIndex(i)->eventID() >= firstNewID) added.insert(i);
-  if (added.empty()) return;
-  patch->added = list_.eventsAtIndexes(added);
+    if (const MidiEvent* event = list_.eventAtIndex(i); event->eventID() >= firstNewID)
+      patch->added.push_back(PlacedEvent{i, *event});
+  if (patch->added.empty()) return;
+  closePatch(*patch);
   registerPatch(patch, true);
   undo_.setActionName(name);
 }
@@ -165,15 +188,15 @@ bool EditOperations::insertEvents(const FlattenedEventList& events) {
     ok = false;
   }
   recordInsertion(before, firstNewID, "Insert");
-  selection_ = rows;
+  selection_ = std::move(rows);
   notifyChanged();
   return ok;
 }
 
-IndexSet EditOperations::withoutClaimedNoteOffs(const IndexSet& wholeIndexes) const {
+std::optional<IndexSet> EditOperations::withoutClaimedNoteOffs(const IndexSet& wholeIndexes) const {
   bool hasNoteOff = false;
   for (int w : wholeIndexes) hasNoteOff |= w >= 0 && w < list_.count() && list_.eventAtIndex(w)->isNoteOff();
-  if (!hasNoteOff) return wholeIndexes;
+  if (!hasNoteOff) return std::nullopt;
   // Pair every note-on with a note-off of its own, in order, as removal does.
   std::vector<bool> used(size_t(list_.count()), false);
   std::vector<int> owner(size_t(list_.count()), -1);
@@ -191,13 +214,14 @@ IndexSet EditOperations::withoutClaimedNoteOffs(const IndexSet& wholeIndexes) co
     // An owned note-off goes only as the partner of its note-on: the removal finds that
     // partner itself (an equal note-off may serve), so naming it too would take two.
     if (owner[size_t(w)] >= 0) continue;
-    kept.insert(w);
+    kept.insert(kept.end(), w);
   }
   return kept;
 }
 
 bool EditOperations::removeObjectsAtWholeIndexes(const IndexSet& wholeIndexes) {
-  const IndexSet all = list_.removalSetForIndexes(withoutClaimedNoteOffs(wholeIndexes));
+  const std::optional<IndexSet> kept = withoutClaimedNoteOffs(wholeIndexes);
+  const IndexSet all = list_.removalSetForIndexes(kept ? *kept : wholeIndexes);
   if (all.empty()) return true;
   auto patch = std::make_shared<Patch>();
   patch->before = state();
@@ -209,7 +233,7 @@ bool EditOperations::removeObjectsAtWholeIndexes(const IndexSet& wholeIndexes) {
     logException("removing", e);
     ok = false;
   }
-  patch->after = state();
+  closePatch(*patch);
   registerPatch(patch, true);
   undo_.setActionName("Delete");
   selection_.clear();
@@ -335,7 +359,7 @@ bool EditOperations::paste(const PastePlan& plan) {
     ok = false;
   }
   recordInsertion(before, firstNewID, "Paste");
-  selection_ = rows;
+  selection_ = std::move(rows);
   notifyChanged();
   return ok;
 }
@@ -343,8 +367,9 @@ bool EditOperations::paste(const PastePlan& plan) {
 bool EditOperations::duplicate() {
   dropStaleRows();
   if (!selection_.empty()) {
-    const IndexSet whole = list_.wholeIndexesAtIndexes(selection_);
-    const bool ok = insertEvents(FlattenedEventList(list_.persistentObjectsAtWholeIndexes(whole)));
+    FlattenedEventList copies(list_.persistentObjectsAtWholeIndexes(list_.wholeIndexesAtIndexes(selection_)));
+    selection_.clear();  // the copies become the selection
+    const bool ok = insertEvents(copies);
     undo_.setActionName("Duplicate");
     return ok;
   }
@@ -391,7 +416,7 @@ bool EditOperations::shift(int64_t newTicks, ShiftRange range) {
     if (e->isNoteOff()) return;  // follows its note-on, or stays
     if (range == ShiftRange::SameChannel && (e->isChannelMessage() ? e->channel() + 1 : 0) != referenceChannel) return;
     if (range == ShiftRange::SameTrack && e->track() != referenceTrack) return;
-    moving.insert(w);
+    moving.insert(moving.end(), w);
   };
   if (range == ShiftRange::Selection) {
     for (int w : list_.wholeIndexesAtIndexes(selection_)) consider(w);
@@ -402,16 +427,19 @@ bool EditOperations::shift(int64_t newTicks, ShiftRange range) {
 
   // The moved events go back in as new records; their old positions mean nothing at the new
   // ticks, so no index is proposed.
-  const FlattenedEventList old(list_.persistentObjectsAtWholeIndexes(moving));
   FlattenedEventList moved;
-  for (size_t at = old.begin(); !old.atEnd(at); at = old.next(at)) {
-    FlattenedRecord r = old.record(at);
-    r.ticks = clampTicks(int64_t(r.ticks) + delta);
-    r.proposedIndex = -1;
-    moved.add(r);
+  {
+    const FlattenedEventList old(list_.persistentObjectsAtWholeIndexes(moving));
+    for (size_t at = old.begin(); !old.atEnd(at); at = old.next(at)) {
+      FlattenedRecord r = old.record(at);
+      r.ticks = clampTicks(int64_t(r.ticks) + delta);
+      r.proposedIndex = -1;
+      moved.add(r);
+    }
   }
   undo_.beginUndoGrouping();
   bool ok = removeObjectsAtWholeIndexes(moving);
+  moving = {};  // a whole file's shift holds every event several times over: free what is done
   ok = insertEvents(moved) && ok;
   undo_.setActionName("Shift");
   undo_.endUndoGrouping();
@@ -425,28 +453,31 @@ bool EditOperations::recordChange(const IndexSet& targets, const ListState& befo
   IndexSet affected = list_.removalSetForIndexes(targets);
   affected.insert(targets.begin(), targets.end());
   std::vector<PlacedEvent> removed = list_.eventsAtIndexes(affected);
-  std::unordered_set<uint32_t> affectedIDs;
-  for (int w : affected) affectedIDs.insert(list_.eventAtIndex(w)->eventID());
+  std::vector<uint32_t> affectedIDs;
+  affectedIDs.reserve(affected.size());
+  for (int w : affected) affectedIDs.push_back(list_.eventAtIndex(w)->eventID());
+  affected.clear();
+  std::sort(affectedIDs.begin(), affectedIDs.end());
   const uint32_t firstNewID = MidiEvent::nextEventID();
   change();
   // The changed events are the ones that kept their IDs and the ones re-created.
-  IndexSet now;
-  for (int i = 0; i < list_.count(); ++i) {
-    const uint32_t id = list_.eventAtIndex(i)->eventID();
-    if (id >= firstNewID || affectedIDs.count(id)) now.insert(i);
-  }
   auto patch = std::make_shared<Patch>();
   patch->before = before;
-  patch->after = state();
   patch->removed = std::move(removed);
-  patch->added = list_.eventsAtIndexes(now);
+  for (int i = 0; i < list_.count(); ++i) {
+    const MidiEvent* event = list_.eventAtIndex(i);
+    const uint32_t id = event->eventID();
+    if (id >= firstNewID || std::binary_search(affectedIDs.begin(), affectedIDs.end(), id))
+      patch->added.push_back(PlacedEvent{i, *event});
+  }
+  closePatch(*patch);
   const bool changed = !sameEvents(patch->removed, patch->added) || patch->before.numTracks != patch->after.numTracks;
   if (changed) {
     registerPatch(patch, true);
     undo_.setActionName(name);
   }
   list_.filter();
-  setSelection(list_.indexesAtWholeIndexes(now));
+  selectWholeIndexes(indexesOf(patch->added));
   notifyChanged();
   return changed;
 }
@@ -491,6 +522,7 @@ bool EditOperations::applyChanges(const MidiEventPointer& model, const BulkChang
     list_.setNumTracks(modelList->numTracks());
   }
   const IndexSet selected = list_.wholeIndexesAtIndexes(selection_);
+  selection_.clear();  // the changed events become the selection
   // Rows in filtered order; an event may be re-created by a change to an earlier one (the
   // note-off of a note-on), so each is looked up again by its ID.
   std::vector<std::pair<uint32_t, uint32_t>> targets;  // eventID, ticks

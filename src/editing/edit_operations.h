@@ -2,9 +2,10 @@
 // paste, duplicate, shift and the change of many selected events at once, all undoable.
 //
 // Every edit is recorded as the events it took out (with their old whole indexes) and the
-// events it put in (with their new ones), together with the track count and the tempo and
-// signature maps before and after; undo and redo replay that record exactly, so the list
-// comes back event for event, in the same order, with the same note pairs and maps.
+// events it put in (with their new ones), together with the track count before and after and,
+// when the edit changed them or moved tempo or signature events, the tempo and signature maps;
+// undo and redo replay that record exactly, so the list comes back event for event, in the
+// same order, with the same note pairs and maps.
 //
 // The selection is a set of rows of the filtered view; the owner (the editor window) keeps it
 // in step with its table. Inserting edits select the inserted rows, removals clear it.
@@ -121,6 +122,8 @@ class EditOperations {
   struct Patch;
   ListState state() const;
   void restore(const ListState& state);
+  // Sets the state after the edit, keeping the maps only where the patch needs them.
+  void closePatch(Patch& patch) const;
   // Replays a recorded edit forwards (redo) or backwards (undo) and registers the other way.
   void apply(const std::shared_ptr<const Patch>& patch, bool forward);
   void registerPatch(const std::shared_ptr<const Patch>& patch, bool forwardApplied);
@@ -131,8 +134,8 @@ class EditOperations {
   // it did as one undo step named `name`; false when nothing changed.
   bool recordChange(const IndexSet& targets, const ListState& before, const std::string& name,
                     const std::function<void()>& change);
-  // The set without the note-offs that belong to note-ons.
-  IndexSet withoutClaimedNoteOffs(const IndexSet& wholeIndexes) const;
+  // The set without the note-offs that belong to note-ons; nothing when it holds no note-off.
+  std::optional<IndexSet> withoutClaimedNoteOffs(const IndexSet& wholeIndexes) const;
   void notifyChanged();
   void dropStaleRows();
 

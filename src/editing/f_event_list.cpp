@@ -92,7 +92,8 @@ int FEventList::wholeIndexAtIndex(int row) const {
 
 IndexSet FEventList::wholeIndexesAtIndexes(const IndexSet& rows) const {
   IndexSet result;
-  for (int row : rows) result.insert(wholeIndexAtIndex(row));
+  // Rows ascend and so do their whole indexes: each goes in at the end.
+  for (int row : rows) result.insert(result.end(), wholeIndexAtIndex(row));
   return result;
 }
 
@@ -108,7 +109,7 @@ int FEventList::indexForWholeIndex(int wholeIndex) const {
 IndexSet FEventList::indexesAtWholeIndexes(const IndexSet& wholeIndexes) const {
   IndexSet result;
   for (int w : wholeIndexes)
-    if (int row = indexForWholeIndex(w); row >= 0) result.insert(row);
+    if (int row = indexForWholeIndex(w); row >= 0) result.insert(result.end(), row);
   return result;
 }
 

@@ -204,18 +204,16 @@ void MidiSequence::removeObjectAtIndex(int index) {
 }
 
 IndexSet MidiSequence::removalSetForIndexes(const IndexSet& indexes) const {
-  IndexSet result;
   std::vector<bool> gone(wholeList_.size(), false);
   for (int i : indexes) {
     if (i < 0 || i >= count() || gone[size_t(i)]) continue;  // a partner already taken
     gone[size_t(i)] = true;
-    result.insert(i);
     int partner = noteOffIndexForNoteOn(wholeList_[size_t(i)], i + 1, &gone);
-    if (partner >= 0) {
-      gone[size_t(partner)] = true;
-      result.insert(partner);
-    }
+    if (partner >= 0) gone[size_t(partner)] = true;
   }
+  IndexSet result;
+  for (size_t i = 0; i < gone.size(); ++i)
+    if (gone[i]) result.insert(result.end(), int(i));
   return result;
 }
 
@@ -246,7 +244,7 @@ void MidiSequence::removeEventsAtExactIndexes(const IndexSet& indexes) {
 
 std::vector<PlacedEvent> MidiSequence::eventsAtIndexes(const IndexSet& indexes) const {
   std::vector<PlacedEvent> out;
-  out.reserve(indexes.size());
+  out.reserve(std::min(indexes.size(), wholeList_.size()));
   for (int i : indexes)
     if (i >= 0 && i < count()) out.push_back(PlacedEvent{i, *wholeList_[size_t(i)]});
   return out;
@@ -257,12 +255,31 @@ void MidiSequence::insertEventsAtExactIndexes(const std::vector<PlacedEvent>& ev
   for (const PlacedEvent& placed : events)
     if (placed.event.track() >= numTracks_)
       throw std::out_of_range("fatal error while inserting object: track out of range");
-  wholeList_.reserve(wholeList_.size() + events.size());
+  bool ascending = true;
+  for (size_t k = 1; k < events.size() && ascending; ++k) ascending = events[k - 1].index < events[k].index;
+  if (!ascending) {
+    wholeList_.reserve(wholeList_.size() + events.size());
+    for (const PlacedEvent& placed : events) {
+      auto* event = new MidiEvent(placed.event);
+      insertedTempoSignature(event);
+      wholeList_.insert(wholeList_.begin() + std::clamp(placed.index, 0, count()), event);
+    }
+    return;
+  }
+  // Ascending positions (the form undo records have): one merge with the existing events
+  // gives what inserting them one by one gives, each at its position or at the end.
+  EventVector combined;
+  combined.reserve(wholeList_.size() + events.size());
+  size_t old = 0;
   for (const PlacedEvent& placed : events) {
+    const size_t position = size_t(std::max(placed.index, 0));
+    while (combined.size() < position && old < wholeList_.size()) combined.push_back(wholeList_[old++]);
     auto* event = new MidiEvent(placed.event);
     insertedTempoSignature(event);
-    wholeList_.insert(wholeList_.begin() + std::clamp(placed.index, 0, count()), event);
+    combined.push_back(event);
   }
+  while (old < wholeList_.size()) combined.push_back(wholeList_[old++]);
+  wholeList_.swap(combined);
 }
 
 void MidiSequence::restoreMaps(const TempoMap& tempoMap, const SignatureMap& signatureMap) {
@@ -282,18 +299,19 @@ IndexSet MidiSequence::insertFlattenedEventList(const FlattenedEventList& list) 
     if (list.record(at).track >= numTracks_)
       throw std::out_of_range("fatal error while inserting object: track out of range");
 
-  // Each record is followed by the note-off it needs, so that the note-off of a note without
-  // length comes right after its note-on.
+  // Each record with its kind's priority. A note-off without length follows its note-on
+  // directly and keeps its rank; the other partner note-offs are ordered by ticks (equal
+  // ticks in list order), then merged with the list by ticks, the list's records first.
   struct Placed {
     FlattenedRecord record;
     int priority;
   };
-  std::vector<Placed> records;
+  std::vector<Placed> records, noteOffs;
   std::vector<std::array<uint8_t, 3>> noteOffBytes;
   noteOffBytes.reserve(list.recordCount());
   records.reserve(list.recordCount() * 2);
   for (size_t at = list.begin(); !list.atEnd(at); at = list.next(at)) {
-    FlattenedRecord r = list.record(at);
+    const FlattenedRecord r = list.record(at);
     const uint8_t first = r.data.empty() ? 0 : r.data[0];
     const int priority = priorityForStatus(first < 0xF0 ? (first & 0xF0) : first, r.data.size() > 1 ? r.data[1] : 0);
     records.push_back({r, priority});
@@ -303,10 +321,21 @@ IndexSet MidiSequence::insertFlattenedEventList(const FlattenedEventList& list) 
       n.track = r.track;
       n.ticks = r.ticks + r.duration;
       n.data = std::span<const uint8_t>(noteOffBytes.back().data(), 3);
-      // A note-off without length keeps the note-on's rank, right behind it.
-      records.push_back({n, r.duration == 0 ? priority : priorityForStatus(0x80, 0)});
+      if (r.duration == 0) records.push_back({n, priority});
+      else noteOffs.push_back({n, priorityForStatus(0x80, 0)});
     }
   }
+  const size_t listCount = records.size();
+  auto byTicks = [](const Placed& a, const Placed& b) { return a.record.ticks < b.record.ticks; };
+  std::stable_sort(noteOffs.begin(), noteOffs.end(), byTicks);
+  if (std::is_sorted(records.begin(), records.end(), byTicks)) {
+    // std::inplace_merge takes from the first range on ties, as the list's records go first.
+    records.insert(records.end(), noteOffs.begin(), noteOffs.end());
+    std::inplace_merge(records.begin(), records.begin() + std::ptrdiff_t(listCount), records.end(), byTicks);
+  } else {
+    records.insert(records.end(), noteOffs.begin(), noteOffs.end());
+  }
+  noteOffs = {};
 
   // Walk the existing events once, placing each new record before the cursor; the counter
   // k is the position of the cursor in the combined list. Among events of equal ticks the
@@ -319,11 +348,21 @@ IndexSet MidiSequence::insertFlattenedEventList(const FlattenedEventList& list) 
   // The walk only moves forward: records are taken by ticks, then track (a list from bytes
   // need not be sorted, and note-offs of one track may meet records of another), then
   // priority, so that a note-off goes before a note-on of its tick; their list order otherwise.
-  std::stable_sort(records.begin(), records.end(), [](const Placed& a, const Placed& b) {
+  auto byTicksTrackAndPriority = [](const Placed& a, const Placed& b) {
     if (a.record.ticks != b.record.ticks) return a.record.ticks < b.record.ticks;
     if (a.record.track != b.record.track) return a.record.track < b.record.track;
     return a.priority < b.priority;
-  });
+  };
+  if (std::is_sorted(records.begin(), records.end(), byTicks)) {
+    // Sorted by ticks already: only the runs of equal ticks need putting in order.
+    for (auto run = records.begin(); run != records.end();) {
+      auto end = std::find_if(run, records.end(), [&](const Placed& p) { return p.record.ticks != run->record.ticks; });
+      if (!std::is_sorted(run, end, byTicksTrackAndPriority)) std::stable_sort(run, end, byTicksTrackAndPriority);
+      run = end;
+    }
+  } else {
+    std::stable_sort(records.begin(), records.end(), byTicksTrackAndPriority);
+  }
   for (const auto& [r, priority] : records) {
     auto before = [&](const MidiEvent* e) {
       return e->ticks() < r.ticks || (e->ticks() == r.ticks && e->track() < r.track);
@@ -349,7 +388,7 @@ IndexSet MidiSequence::insertFlattenedEventList(const FlattenedEventList& list) 
     }
     auto* event = new MidiEvent(r.data.data(), uint32_t(r.data.size()), r.track, r.ticks, r.duration, r.offVelocity);
     insertedTempoSignature(event);
-    if (event->status() != 0x80) inserted.insert(int(combined.size()));
+    if (event->status() != 0x80) inserted.insert(inserted.end(), int(combined.size()));
     combined.push_back(event);
   }
   while (j < wholeList_.size()) combined.push_back(wholeList_[j++]);

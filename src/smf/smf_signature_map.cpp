@@ -13,6 +13,7 @@ SMFSignatureMap::SMFSignatureMap(const SignatureMap* signatureMap, const TempoMa
     : division_(division), hasSignatureMap_(signatureMap != nullptr), hasTempoMap_(tempoMap != nullptr) {
   if (signatureMap) signatureMap_ = *signatureMap;
   if (tempoMap) tempoMap_ = *tempoMap;
+  tables_ = std::make_shared<const tm::TimeTables>(tm::Maps{tempoMap_, signatureMap_, division_});
 }
 
 std::shared_ptr<SMFSignatureMap> SMFSignatureMap::signatureWithSignatureMap(const SignatureMap* signatureMap,
@@ -32,14 +33,14 @@ tm::Maps mapsOf(const SMFSignatureMap& owner) { return {owner.tempoMap(), owner.
 }  // namespace
 
 TimeSignatureRec SMFSignatureMap::signatureAtTicks(int32_t ticks) const { return tm::signatureAtTicks(mapsOf(*this), ticks); }
-MeasureRec SMFSignatureMap::measureAtTicks(int32_t ticks) const { return tm::measureAtTicks(mapsOf(*this), ticks, nullptr); }
+MeasureRec SMFSignatureMap::measureAtTicks(int32_t ticks) const { return tables_->measureAtTicks(ticks, nullptr); }
 int32_t SMFSignatureMap::ticksAtMeasure(const MeasureRec& measure) const { return tm::ticksAtMeasure(mapsOf(*this), measure); }
 bool SMFSignatureMap::convertMeasureString(const std::string& text, MeasureRec* measure) const {
   return tm::convertMeasureString(mapsOf(*this), text, measure);
 }
-double SMFSignatureMap::microSecondsAtTicks(int32_t ticks) const { return tm::microSecondsAtTicks(mapsOf(*this), ticks); }
+double SMFSignatureMap::microSecondsAtTicks(int32_t ticks) const { return tables_->microSecondsAtTicks(ticks); }
 int32_t SMFSignatureMap::ticksAtMicroseconds(double microseconds, double* timeOffset) const {
-  return tm::ticksAtMicroseconds(mapsOf(*this), microseconds, timeOffset, tm::TickRounding::Snapshot);
+  return tables_->ticksAtMicroseconds(microseconds, timeOffset, tm::TickRounding::Snapshot);
 }
 
 }  // namespace sw

@@ -11,6 +11,9 @@
 namespace sw {
 
 class MidiSequence;
+namespace timemath {
+class TimeTables;
+}
 
 class SMFSignatureMap {
  public:
@@ -38,6 +41,9 @@ class SMFSignatureMap {
   int32_t ticksAtMicroseconds(double microseconds, double* timeOffset) const;
 
  private:
+  // The maps never change after construction: measures and times are searched in tables
+  // built once, so converting every lyric of a song costs no walk over the maps each.
+  std::shared_ptr<const timemath::TimeTables> tables_;
   SignatureMap signatureMap_;
   TempoMap tempoMap_;
   int16_t division_;

@@ -77,38 +77,33 @@ uint8_t beatNumAtTicks(const Maps& maps, int32_t ticks, bool* isBeat) {
   return uint8_t((span / perBeat) % beatsPerMeasure(signature) + 1);
 }
 
-double microSecondsAtTicks(const Maps& maps, int32_t ticks) {
-  double sum = 0;
-  int64_t previousKey = 0;
-  double duration = firstDuration(maps);
-  for (const auto& [key, value] : maps.tempo) {
-    if (key > ticks) break;
-    sum += duration * double(key - previousKey);
-    previousKey = key;
-    duration = usableDuration(value, maps.division);
-  }
-  return sum + duration * double(int64_t(ticks) - previousKey);
+TempoWalk startTempoWalk(const Maps& maps) { return TempoWalk{0, 0, firstDuration(maps)}; }
+
+void passTempoEntry(TempoWalk& walk, int32_t key, double value, int16_t division) {
+  walk.sum += walk.duration * double(key - walk.previousKey);
+  walk.previousKey = key;
+  walk.duration = usableDuration(value, division);
 }
 
-int32_t ticksAtMicroseconds(const Maps& maps, double microseconds, double* timeOffset, TickRounding rounding) {
-  if (!std::isfinite(microseconds) || microseconds < 0) microseconds = std::isnan(microseconds) ? 0 : std::max(0.0, microseconds);
-  double start = 0;        // time at the segment start
-  int64_t startTick = 0;   // tick at the segment start
-  double duration = firstDuration(maps);
-  int64_t previousKey = 0;
+double microsecondsAt(const TempoWalk& walk, int32_t ticks) {
+  return walk.sum + walk.duration * double(int64_t(ticks) - walk.previousKey);
+}
+
+double microSecondsAtTicks(const Maps& maps, int32_t ticks) {
+  TempoWalk walk = startTempoWalk(maps);
   for (const auto& [key, value] : maps.tempo) {
-    if (key <= 0) {  // an entry at (or before) tick 0 only sets the first duration
-      duration = usableDuration(value, maps.division);
-      continue;
-    }
-    const double end = start + double(key - previousKey) * duration;
-    if (end >= microseconds) break;
-    start = end;
-    startTick = key;
-    previousKey = key;
-    duration = usableDuration(value, maps.division);
+    if (key > ticks) break;
+    passTempoEntry(walk, key, value, maps.division);
   }
-  const double rest = microseconds - start;
+  return microsecondsAt(walk, ticks);
+}
+
+double usableMicroseconds(double microseconds) { return std::isnan(microseconds) ? 0 : std::max(0.0, microseconds); }
+
+int32_t ticksInSegment(const TempoSegment& segment, double microseconds, double* timeOffset, TickRounding rounding) {
+  const double duration = segment.duration;
+  const int64_t startTick = segment.startTick;
+  const double rest = microseconds - segment.start;
   // A time that lands on a tick up to binary rounding error counts as that tick.
   const double whole = std::floor(rest / duration + 1e-9);
   if (!std::isfinite(whole) || whole >= double(kMaxTicks)) {
@@ -134,58 +129,147 @@ int32_t ticksAtMicroseconds(const Maps& maps, double microseconds, double* timeO
   return clampTicks(startTick + n + (fraction >= duration * 0.5 ? 1 : 0));
 }
 
+int32_t ticksAtMicroseconds(const Maps& maps, double microseconds, double* timeOffset, TickRounding rounding) {
+  microseconds = usableMicroseconds(microseconds);
+  TempoSegment segment{0, 0, firstDuration(maps)};
+  for (const auto& [key, value] : maps.tempo) {
+    if (key <= 0) {  // an entry at (or before) tick 0 only sets the first duration
+      segment.duration = usableDuration(value, maps.division);
+      continue;
+    }
+    const double end = segment.start + double(key - segment.startTick) * segment.duration;
+    if (end >= microseconds) break;
+    segment = TempoSegment{end, key, usableDuration(value, maps.division)};
+  }
+  return ticksInSegment(segment, microseconds, timeOffset, rounding);
+}
+
+MeasureWalk startMeasureWalk(const Maps& maps) { return MeasureWalk{1, 0, 0, firstSignature(maps)}; }
+
+void passSignatureEntry(MeasureWalk& walk, int32_t key, const TimeSignatureRec& signature, int16_t division) {
+  const int64_t span = std::max<int64_t>(0, key - walk.previousKey);
+  const int64_t perBeat = ticksPerBeat(walk.current, division);
+  const int64_t b = span / perBeat, r = span % perBeat;
+  const int64_t num = beatsPerMeasure(walk.current);
+  walk.beats += b;
+  // A signature change inside a measure closes that measure early.
+  walk.measure += b / num + ((b % num != 0 || r != 0) ? 1 : 0);
+  walk.previousKey = std::max<int64_t>(walk.previousKey, key);
+  walk.current = signature;
+}
+
+MeasureRec measureAt(const MeasureWalk& walk, int32_t ticks, int16_t division, uint16_t* totBeats) {
+  const int64_t perBeat = ticksPerBeat(walk.current, division);
+  const int64_t num = beatsPerMeasure(walk.current);
+  const int64_t b = (ticks - walk.previousKey) / perBeat, r = (ticks - walk.previousKey) % perBeat;
+  if (totBeats) *totBeats = uint16_t(walk.beats + b);
+  return MeasureRec{clampTicks(walk.measure + b / num), int32_t(b % num + 1), int32_t(r)};
+}
+
 MeasureRec measureAtTicks(const Maps& maps, int32_t ticks, uint16_t* totBeats) {
   ticks = std::max(ticks, 0);
-  int64_t measure = 1, beats = 0, previousKey = 0;
-  TimeSignatureRec current = firstSignature(maps);
+  MeasureWalk walk = startMeasureWalk(maps);
   for (const auto& [key, signature] : maps.signatures) {
     if (key > ticks) break;
-    const int64_t span = std::max<int64_t>(0, key - previousKey);
-    const int64_t perBeat = ticksPerBeat(current, maps.division);
-    const int64_t b = span / perBeat, r = span % perBeat;
-    const int64_t num = beatsPerMeasure(current);
-    beats += b;
-    measure += b / num + ((b % num != 0 || r != 0) ? 1 : 0);
-    previousKey = std::max<int64_t>(previousKey, key);
-    current = signature;
+    passSignatureEntry(walk, key, signature, maps.division);
   }
-  const int64_t perBeat = ticksPerBeat(current, maps.division);
-  const int64_t num = beatsPerMeasure(current);
-  const int64_t b = (ticks - previousKey) / perBeat, r = (ticks - previousKey) % perBeat;
-  beats += b;
-  if (totBeats) *totBeats = uint16_t(beats);
-  return MeasureRec{clampTicks(measure + b / num), int32_t(b % num + 1), int32_t(r)};
+  return measureAt(walk, ticks, maps.division, totBeats);
 }
 
 int32_t ticksAtMeasure(const Maps& maps, const MeasureRec& m) {
   int64_t baseKey = 0, baseMeasure = 1;
   TimeSignatureRec base = firstSignature(maps);
-  if (!maps.signatures.empty()) {
-    // The measure of each key, found in one walk as measureAtTicks would give it.
-    int64_t measure = 1, previousKey = 0;
-    TimeSignatureRec current = firstSignature(maps);
-    bool firstEntry = true;
-    for (const auto& [key, signature] : maps.signatures) {
-      const int64_t span = std::max<int64_t>(0, key - previousKey);
-      const int64_t perBeat = ticksPerBeat(current, maps.division);
-      const int64_t b = span / perBeat, r = span % perBeat;
-      const int64_t num = beatsPerMeasure(current);
-      measure += b / num + ((b % num != 0 || r != 0) ? 1 : 0);
-      previousKey = std::max<int64_t>(previousKey, key);
-      current = signature;
-      // The base is the last entry that starts at or before the measure asked for.
-      if (!firstEntry && measure > m.measure) break;
-      firstEntry = false;
-      baseKey = key;
-      baseMeasure = measure;
-      base = signature;
-    }
+  // The measure of each key, found in one walk as measureAtTicks would give it.
+  MeasureWalk walk = startMeasureWalk(maps);
+  bool firstEntry = true;
+  for (const auto& [key, signature] : maps.signatures) {
+    passSignatureEntry(walk, key, signature, maps.division);
+    // The base is the last entry that starts at or before the measure asked for.
+    if (!firstEntry && walk.measure > m.measure) break;
+    firstEntry = false;
+    baseKey = key;
+    baseMeasure = walk.measure;
+    base = signature;
   }
   const int64_t num = beatsPerMeasure(base);
   const int64_t perBeat = ticksPerBeat(base, maps.division);
   const int64_t ticks =
       baseKey + int64_t(m.tick) + (int64_t(m.beat) + (int64_t(m.measure) - baseMeasure) * num - 1) * perBeat;
   return clampTicks(ticks);
+}
+
+// ---------------------------------------------------------------- tables
+
+namespace {
+
+// The number of keys <= ticks. With a hint (the previous answer) a later tick steps on from
+// there, so a run of increasing ticks walks the keys once; anything else is a binary search.
+size_t entriesUpTo(const std::vector<int32_t>& keys, int64_t ticks, size_t* hint) {
+  size_t passed;
+  const size_t from = hint ? std::min(*hint, keys.size()) : 0;
+  if (from > 0 && keys[from - 1] > ticks) {
+    passed = size_t(std::upper_bound(keys.begin(), keys.begin() + std::ptrdiff_t(from), ticks) - keys.begin());
+  } else {
+    passed = from;
+    for (int step = 0; step < 4 && passed < keys.size() && keys[passed] <= ticks; ++step) ++passed;
+    if (passed < keys.size() && keys[passed] <= ticks)
+      passed = size_t(std::upper_bound(keys.begin() + std::ptrdiff_t(passed), keys.end(), ticks) - keys.begin());
+  }
+  if (hint) *hint = passed;
+  return passed;
+}
+
+}  // namespace
+
+TimeTables::TimeTables(const Maps& maps)
+    : division_(maps.division), tempoStart_(startTempoWalk(maps)), measureStart_(startMeasureWalk(maps)) {
+  tempoKeys_.reserve(maps.tempo.size());
+  tempoStates_.reserve(maps.tempo.size());
+  TempoWalk tempo = tempoStart_;
+  for (const auto& [key, value] : maps.tempo) {
+    passTempoEntry(tempo, key, value, division_);
+    tempoKeys_.push_back(key);
+    tempoStates_.push_back(tempo);
+  }
+  signatureKeys_.reserve(maps.signatures.size());
+  measureStates_.reserve(maps.signatures.size());
+  MeasureWalk measure = measureStart_;
+  for (const auto& [key, signature] : maps.signatures) {
+    passSignatureEntry(measure, key, signature, division_);
+    signatureKeys_.push_back(key);
+    measureStates_.push_back(measure);
+  }
+  // The segments exactly as ticksAtMicroseconds walks them.
+  TempoSegment segment{0, 0, firstDuration(maps)};
+  for (const auto& [key, value] : maps.tempo) {
+    if (key <= 0) {
+      segment.duration = usableDuration(value, maps.division);
+      continue;
+    }
+    const double end = segment.start + double(key - segment.startTick) * segment.duration;
+    segments_.push_back(segment);
+    segmentEnds_.push_back(end);
+    segment = TempoSegment{end, key, usableDuration(value, maps.division)};
+  }
+  segments_.push_back(segment);
+}
+
+double TimeTables::microSecondsAtTicks(int32_t ticks, size_t* hint) const {
+  const size_t passed = entriesUpTo(tempoKeys_, ticks, hint);
+  return microsecondsAt(passed ? tempoStates_[passed - 1] : tempoStart_, ticks);
+}
+
+MeasureRec TimeTables::measureAtTicks(int32_t ticks, uint16_t* totBeats, size_t* hint) const {
+  ticks = std::max(ticks, 0);
+  const size_t passed = entriesUpTo(signatureKeys_, ticks, hint);
+  return measureAt(passed ? measureStates_[passed - 1] : measureStart_, ticks, division_, totBeats);
+}
+
+int32_t TimeTables::ticksAtMicroseconds(double microseconds, double* timeOffset, TickRounding rounding) const {
+  microseconds = usableMicroseconds(microseconds);
+  // The walk stops at the first segment whose end reaches the time; the ends only grow.
+  const size_t at = size_t(std::lower_bound(segmentEnds_.begin(), segmentEnds_.end(), microseconds) - segmentEnds_.begin());
+  return ticksInSegment(segments_[at], microseconds, timeOffset, rounding);
 }
 
 bool convertMeasureString(const Maps& maps, const std::string& text, MeasureRec* measure) {

@@ -5,8 +5,10 @@
 // conversion divides by zero or overflows.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "smf/time_types.h"
 
@@ -43,6 +45,67 @@ SMPTERec SMPTEatTicks(const Maps& maps, const SMPTERec& offset, int32_t ticks);
 // `SMPTEFormat` is bits 8-14 of the division word (the negative frame rate, -29 meaning
 // 29.97 frames a second), `ticksPerFrame` its low byte.
 double SMPTETickDuration(int16_t SMPTEFormat, int16_t ticksPerFrame);
+
+// ---- The walks the conversions make over the maps, one step per map entry. A conversion at
+// tick t passes every entry whose key is <= t, in key order, then finishes from the state
+// reached; the tables below store that state at every key, so the step and finish functions
+// here are the only place the arithmetic lives.
+
+// Tempo: the time S at the last key passed, that key, and the tick duration in effect.
+struct TempoWalk {
+  double sum = 0;
+  int64_t previousKey = 0;
+  double duration = 0;
+};
+TempoWalk startTempoWalk(const Maps& maps);
+void passTempoEntry(TempoWalk& walk, int32_t key, double value, int16_t division);
+double microsecondsAt(const TempoWalk& walk, int32_t ticks);
+
+// Signatures: measure and beat count at the last key passed, that key, the signature in effect.
+struct MeasureWalk {
+  int64_t measure = 1;
+  int64_t beats = 0;
+  int64_t previousKey = 0;
+  TimeSignatureRec current;
+};
+MeasureWalk startMeasureWalk(const Maps& maps);
+void passSignatureEntry(MeasureWalk& walk, int32_t key, const TimeSignatureRec& signature, int16_t division);
+// `ticks` not below the walk's previous key (measureAtTicks reads negative ticks as 0).
+MeasureRec measureAt(const MeasureWalk& walk, int32_t ticks, int16_t division, uint16_t* totBeats);
+
+// Microseconds to ticks: the segment of the tempo map holding the time, and the rounding.
+struct TempoSegment {
+  double start = 0;       // time at the segment start
+  int64_t startTick = 0;  // tick at the segment start
+  double duration = 0;
+};
+double usableMicroseconds(double microseconds);
+int32_t ticksInSegment(const TempoSegment& segment, double microseconds, double* timeOffset, TickRounding rounding);
+
+// The walk states stored at every key of the maps, so that a conversion finds its state by a
+// binary search instead of walking from the start, with answers equal to the walks' bit for
+// bit. A hint (the number of entries passed by the previous conversion) turns a run of
+// increasing ticks into one walk over the maps. The tables are a snapshot of the maps.
+class TimeTables {
+ public:
+  explicit TimeTables(const Maps& maps);
+  double microSecondsAtTicks(int32_t ticks, size_t* hint = nullptr) const;
+  MeasureRec measureAtTicks(int32_t ticks, uint16_t* totBeats, size_t* hint = nullptr) const;
+  int32_t ticksAtMicroseconds(double microseconds, double* timeOffset, TickRounding rounding) const;
+
+ private:
+  int16_t division_;
+  TempoWalk tempoStart_;
+  std::vector<int32_t> tempoKeys_;
+  std::vector<TempoWalk> tempoStates_;  // after passing tempoKeys_[i]
+  MeasureWalk measureStart_;
+  std::vector<int32_t> signatureKeys_;
+  std::vector<MeasureWalk> measureStates_;  // after passing signatureKeys_[i]
+  // One segment per tempo entry after tick 0, with the time at which it ends; the last
+  // segment (the state after every entry) has no end.
+  std::vector<TempoSegment> segments_;
+  std::vector<double> segmentEnds_;
+};
 
 // Frames per second of a SMPTE rate code (24, 25, 30, 30; 30 for an unknown code).
 int32_t framesPerSecond(int32_t rateCode);

@@ -541,3 +541,81 @@ TEST(EditOperations, PastedAndShiftedRepeatedNotesEndBeforeTheySoundAgain) {
   EXPECT_TRUE(offBeforeOnAt(*pasted.list, 480));
   EXPECT_TRUE(isConsistent(*pasted.list, true));
 }
+
+namespace {
+
+// A four-track song of short notes with tempo changes, controllers, pitch bends and lyrics.
+std::unique_ptr<Document> song() {
+  MidiFileBuilder file(1, 480);
+  file.track().tempo(0, 500000).timeSignature(0, 4, 2).tempo(700, 450000).tempo(700, 420000).endOfTrack();
+  std::mt19937 rng(5);
+  for (int t = 0; t < 3; ++t) {
+    auto& track = file.track();
+    for (int i = 0; i < 40; ++i) {
+      const uint8_t key = uint8_t(48 + rng() % 24);
+      track.noteOn(rng() % 40, uint8_t(t), key, 90);
+      if (i % 5 == 0) track.control(0, uint8_t(t), 7, uint8_t(rng() % 128));
+      if (t == 0 && i % 4 == 0) track.text(0, 0x05, "la");
+      track.noteOff(20 + rng() % 200, uint8_t(t), key);
+    }
+    track.endOfTrack();
+  }
+  return std::make_unique<Document>(file);
+}
+
+IndexSet everyRow(const Document& doc) {
+  IndexSet rows;
+  for (int row = 0; row < doc.list->filteredCount(); ++row) rows.insert(row);
+  return rows;
+}
+
+}  // namespace
+
+TEST(EditOperations, EditsOfEveryEventAreUndoneExactly) {
+  auto doc = song();
+  expectExactUndo(*doc, [&] {
+    doc->ops.setSelection({0});
+    EXPECT_TRUE(doc->ops.shift(240, ShiftRange::ToEnd));
+  });
+  expectExactUndo(*doc, [&] {
+    doc->ops.setSelection(everyRow(*doc));
+    EXPECT_TRUE(doc->ops.duplicate());
+  });
+  const int before = doc->list->count();
+  doc->ops.setSelection(everyRow(*doc));
+  doc->ops.duplicate();
+  EXPECT_EQ(doc->list->count(), 2 * before);
+  EXPECT_TRUE(isConsistent(*doc->list));
+  doc->undo.undo();
+  expectExactUndo(*doc, [&] {
+    IndexSet rows;
+    for (int row = 0; row < doc->list->filteredCount(); ++row)
+      if (doc->atRow(row)->isChannelMessage()) rows.insert(row);
+    doc->ops.setSelection(rows);
+    FMidiEventCopy model = doc->list->objectAtFilteredIndex(*rows.begin()).copy();
+    model.setChannelPlusOne(9);
+    BulkChange change;
+    change.channel = true;
+    EXPECT_TRUE(doc->ops.applyChanges(model, change));
+  });
+}
+
+TEST(EditOperations, UndoRestoresTheTempoMapWhenTempoEventsShareATick) {
+  // Two tempo events at one tick: moving one away drops the map's entry there, which the
+  // events left cannot rebuild; undo and redo still give the maps back exactly.
+  MidiFileBuilder file(1, 480);
+  file.track().tempo(0, 500000).tempo(960, 400000).endOfTrack();
+  file.track().tempo(960, 300000).noteOn(0, 0, 60, 90).noteOff(480, 0, 60).endOfTrack();
+  Document doc(file);
+  int row = -1;
+  for (int r = 0; r < doc.list->filteredCount(); ++r)
+    if (doc.atRow(r)->isMeta(meta::kTempo) && doc.atRow(r)->track() == 1) row = r;
+  ASSERT_GE(row, 0);
+  expectExactUndo(doc, [&] {
+    doc.ops.setSelection({row});
+    doc.ops.shift(1920, ShiftRange::Selection);
+  });
+  expectExactUndo(doc, [&] {
+    EXPECT_TRUE(doc.ops.setValue(doc.list->wholeIndexAtIndex(row), FieldKey::TrackPlusOne, int64_t(1)));
+  });
+}

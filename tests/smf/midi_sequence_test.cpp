@@ -253,3 +253,54 @@ TEST(MidiSequence, ARepeatedNoteEndsBeforeItSoundsAgain) {
   zero.insertFlattenedEventList(blip);
   EXPECT_TRUE(isConsistent(zero));
 }
+
+TEST(MidiSequence, NoteOffsOfABulkInsertionKeepTheirListOrderAtEqualTicks) {
+  // Note-offs come out of the list's order (a long note before short ones); at equal ticks and
+  // track they follow their note-ons' order, and tracks stay in order.
+  MidiSequence seq;
+  seq.setNumTracks(2);
+  FlattenedEventList list;
+  std::unique_ptr<MidiEvent> longOne(event({0x91, 50, 100}, 1, 0, 300, 1));
+  std::unique_ptr<MidiEvent> first(event({0x90, 60, 100}, 0, 0, 100, 2));
+  std::unique_ptr<MidiEvent> second(event({0x90, 62, 100}, 0, 50, 50, 3));
+  std::unique_ptr<MidiEvent> other(event({0x91, 64, 100}, 1, 100, 0, 4));
+  for (const MidiEvent* e : {longOne.get(), first.get(), second.get(), other.get()}) list.add(*e);
+  seq.insertFlattenedEventList(list);
+  ASSERT_TRUE(isConsistent(seq));
+  std::vector<std::pair<uint32_t, uint8_t>> offs;  // ticks, velocity of each note-off in order
+  for (const MidiEvent* e : seq.events())
+    if (e->isNoteOff()) offs.emplace_back(e->ticks(), e->third());
+  EXPECT_EQ(offs, (std::vector<std::pair<uint32_t, uint8_t>>{{100, 2}, {100, 3}, {100, 4}, {300, 1}}));
+}
+
+TEST(MidiSequence, ExactReinsertionInOnePassMatchesOneByOne) {
+  // Undo puts removed events back at their old positions: all at once (one merge) or one at a
+  // time, the list comes back the same, tempo map included.
+  MidiFileBuilder file(1, 480);
+  file.track().tempo(0, 500000).tempo(480, 400000).text(0, 0x06, "M").endOfTrack();
+  auto& notes = file.track();
+  for (int i = 0; i < 12; ++i) notes.noteOn(i % 3 ? 0 : 120, 0, uint8_t(60 + i), 90).noteOff(60, 0, uint8_t(60 + i));
+  notes.endOfTrack();
+  OSStatus status;
+  auto original = load(file.bytes(), kSMFLoadFull, &status);
+  ASSERT_EQ(status, noErr);
+  const IndexSet taken = {0, 1, 4, 5, 6, 11, original->count() - 2, original->count() - 1};
+  const std::vector<PlacedEvent> removed = original->eventsAtIndexes(taken);
+
+  MidiSequence together(*original), oneByOne(*original);
+  together.removeEventsAtExactIndexes(taken);
+  oneByOne.removeEventsAtExactIndexes(taken);
+  together.insertEventsAtExactIndexes(removed);
+  for (const PlacedEvent& placed : removed) oneByOne.insertEventsAtExactIndexes({placed});
+  ASSERT_EQ(together.count(), original->count());
+  ASSERT_EQ(oneByOne.count(), original->count());
+  for (int i = 0; i < original->count(); ++i) {
+    EXPECT_EQ(bytesOf(together.eventAtIndex(i)), bytesOf(original->eventAtIndex(i))) << i;
+    EXPECT_EQ(together.eventAtIndex(i)->ticks(), original->eventAtIndex(i)->ticks()) << i;
+    EXPECT_EQ(bytesOf(oneByOne.eventAtIndex(i)), bytesOf(original->eventAtIndex(i))) << i;
+  }
+  EXPECT_EQ(together.tempoMap(), original->tempoMap());
+  // Positions past the end land at the end, in order.
+  together.insertEventsAtExactIndexes({{together.count() + 5, removed[0].event}, {together.count() + 9, removed[1].event}});
+  EXPECT_EQ(bytesOf(together.eventAtIndex(together.count() - 1)), bytesOf(&removed[1].event));
+}

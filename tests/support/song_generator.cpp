@@ -1,9 +1,19 @@
 #include "song_generator.h"
 
+#include <algorithm>
 #include <random>
 #include <string>
 
 namespace swtest {
+
+namespace {
+
+// A note and the rest before the next one last 29.5 + 129.5 ticks on average (see the note loop).
+constexpr uint32_t kAverageNoteTicks = 159;
+
+void addNoteTracks(MidiFileBuilder& file, std::mt19937& rng, int tracks, int notesPerTrack, bool markers);
+
+}  // namespace
 
 Bytes makeSong(int tracks, int notesPerTrack, uint32_t seed, bool markers) {
   std::mt19937 rng(seed);
@@ -12,6 +22,29 @@ Bytes makeSong(int tracks, int notesPerTrack, uint32_t seed, bool markers) {
   conductor.text(0, 3, "Benchmark").timeSignature(0, 4, 2);
   for (int i = 0; i < notesPerTrack / 64; ++i) conductor.tempo(i ? 1920 : 0, 400000 + uint32_t(rng() % 200000));
   conductor.endOfTrack();
+  addNoteTracks(file, rng, tracks, notesPerTrack, markers);
+  return file.bytes();
+}
+
+Bytes makeSongWithTempoChanges(int tracks, int notesPerTrack, int tempoChanges, uint32_t seed) {
+  std::mt19937 rng(seed);
+  MidiFileBuilder file(1, 480);
+  auto& conductor = file.track();
+  conductor.text(0, 3, "Benchmark").timeSignature(0, 4, 2);
+  const uint32_t spacing =
+      std::max<uint32_t>(1, uint32_t(uint64_t(notesPerTrack) * kAverageNoteTicks / uint64_t(std::max(tempoChanges, 1))));
+  for (int i = 0; i < tempoChanges; ++i) {
+    conductor.tempo(i ? spacing : 0, 400000 + uint32_t(rng() % 200000));
+    if (i % 512 == 511) conductor.timeSignature(0, (i / 512) % 2 ? 4 : 3, 2);
+  }
+  conductor.endOfTrack();
+  addNoteTracks(file, rng, tracks, notesPerTrack, false);
+  return file.bytes();
+}
+
+namespace {
+
+void addNoteTracks(MidiFileBuilder& file, std::mt19937& rng, int tracks, int notesPerTrack, bool markers) {
   for (int t = 1; t < tracks; ++t) {
     auto& track = file.track();
     track.useRunningStatus();
@@ -28,7 +61,8 @@ Bytes makeSong(int tracks, int notesPerTrack, uint32_t seed, bool markers) {
     }
     track.endOfTrack();
   }
-  return file.bytes();
 }
+
+}  // namespace
 
 }  // namespace swtest

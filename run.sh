@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and shows the information and diagnosis of the bundled
-# example files, or of the files and folders given.
+# Installs what is missing, builds, installs the desktop entry of scorewell for the user (so
+# that .mid and .kar files open in it), and shows the information and diagnosis of the
+# bundled example files, or of the files and folders given.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/common.sh
 install_missing_packages
 build build-release -DCMAKE_BUILD_TYPE=Release -DSCOREWELL_BENCH=OFF
+# The desktop application opens .mid and .kar files from the file manager.
+scripts/install_desktop.sh build-release
 if [ $# -eq 0 ]; then
   set -- examples
 fi

@@ -1,6 +1,9 @@
 // The transport of the editor window (through a recording output), the karaoke view's
 // highlighted syllable, and click sequences during playback.
+#include <QElapsedTimer>
+#include <QTabWidget>
 #include <QTableView>
+#include <QTimer>
 #include <QTest>
 
 #include "editing/f_midi_event_pointer.h"
@@ -104,6 +107,31 @@ class TransportTest : public QObject {
     // The song is 2 s long: it stops by itself at the end.
     QTRY_VERIFY_WITH_TIMEOUT(!transport.isPlaying(), 4000);
     QCOMPARE(sw::MidiPlayerController::playingCount(), 0);
+  }
+
+  void playingNeverBlocksTheEventLoop() {
+    std::unique_ptr<EditorWindow> window(open(apptest::latinSong(), "speed.kar"));
+    QVERIFY(window);
+    window->show();
+    window->tabs()->setCurrentWidget(window->karaokeView());
+    QElapsedTimer clock;
+    qint64 last = 0;
+    qint64 longest = 0;
+    QTimer probe;
+    probe.setInterval(5);
+    connect(&probe, &QTimer::timeout, [&] {
+      const qint64 now = clock.elapsed();
+      longest = std::max(longest, now - last);
+      last = now;
+    });
+    clock.start();
+    probe.start();
+    window->togglePlay();
+    QTest::qWait(1500);
+    probe.stop();
+    window->transport()->stop();
+    qInfo("longest event-loop pause while playing: %lld ms", longest);
+    QVERIFY(longest < 100);
   }
 
   void onePlayerAtATime() {

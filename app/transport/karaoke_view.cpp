@@ -118,13 +118,16 @@ void KaraokeView::paintEvent(QPaintEvent*) {
   // The line being sung sits in the upper third; before the first syllable the song's start.
   const int focus = std::max(0, currentLine_);
   const int first = std::max(0, focus - shown / 3);
+  // A song that fits the view is centred vertically.
+  const int rows = std::min(shown, int(lines_.size()) - first);
+  const int top = int(lines_.size()) <= shown ? (height() - rows * lineHeight) / 2 : 0;
   const QColor sung(255, 210, 60);
   const QColor waiting = palette().color(QPalette::WindowText);
   const QColor past(140, 145, 170);
   const QColor chordColour(120, 200, 255);
   for (int row = 0; row < shown && first + row < lines_.size(); ++row) {
     const Line& line = lines_[first + row];
-    const int baseline = row * lineHeight + chordMetrics.height() + bigMetrics.ascent() + 6;
+    const int baseline = top + row * lineHeight + chordMetrics.height() + bigMetrics.ascent() + 6;
     const int left = std::max(8, (width() - bigMetrics.horizontalAdvance(line.text)) / 2);
     painter.setFont(small);
     painter.setPen(chordColour);
@@ -145,7 +148,7 @@ void KaraokeView::paintEvent(QPaintEvent*) {
     const QString syllable = line.text.mid(from, to - from);
     const QString after = line.text.mid(to);
     int x = left;
-    painter.setPen(sung.darker(115));
+    painter.setPen(QColor(225, 150, 50));
     painter.drawText(x, baseline, before);
     x += bigMetrics.horizontalAdvance(before);
     const int syllableWidth = bigMetrics.horizontalAdvance(syllable);

@@ -378,6 +378,8 @@ void EditorWindow::applyFilters() {
   if (QWidget* editor = table_->indexWidget(table_->currentIndex())) editor->clearFocus();
   table_->setFocus();
   filters_.applyTo(document_->list(), showNotesOff());
+  // Solo: the player mutes the channels filtered out.
+  transport_->controller().setFilterChannelMask(filters_.mutedChannels());
   filtersBar_->setNotesOffAvailable(showNotesOff());
   document_->operations().setSelection({});
   model_->reload();

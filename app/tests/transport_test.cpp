@@ -10,6 +10,7 @@
 #include "editor/editor_document.h"
 #include "editor/editor_window.h"
 #include "editor/encoding_combo_box.h"
+#include "editor/filter_state.h"
 #include "playback/midi_player_controller.h"
 #include "recording_output.h"
 #include "temp_dir.h"
@@ -132,6 +133,22 @@ class TransportTest : public QObject {
     window->transport()->stop();
     qInfo("longest event-loop pause while playing: %lld ms", longest);
     QVERIFY(longest < 100);
+  }
+
+  void soloMutesTheChannelsFilteredOut() {
+    swtest::MidiFileBuilder file(1, 480);
+    file.track().noteOn(0, 0, 60, 100).noteOn(0, 1, 72, 100).noteOff(240, 0, 60).noteOff(0, 1, 72).endOfTrack();
+    std::unique_ptr<EditorWindow> window(open(file.bytes(), "solo.mid"));
+    QVERIFY(window);
+    window->filterState().setSelected(FilterGroup::Channels, 1, false);  // channel 2 hidden
+    window->applyFilters();
+    QCOMPARE(window->transport()->controller().filterChannelMask(), 0);  // not solo: all play
+    window->filterState().setSolo(true);
+    window->applyFilters();
+    QCOMPARE(window->transport()->controller().filterChannelMask(), uint16_t(1 << 1));  // only channel 2 muted
+    window->togglePlay();
+    QTRY_VERIFY_WITH_TIMEOUT(!window->transport()->isPlaying(), 3000);
+    QCOMPARE(apptest::recording()->keys(true), std::vector<int>{60});
   }
 
   void onePlayerAtATime() {

@@ -73,6 +73,31 @@ class TransportTest : public QObject {
     view.setTicks(100000);  // past the end: the last syllable stays
     QCOMPARE(view.highlightedText(), QStringLiteral(" nuit"));
 
+    // Chords stand over the syllable sung at their time.
+    swtest::MidiFileBuilder chorded(1, 480);
+    chorded.track()
+        .text(0, 0x05, "%C")
+        .text(0, 0x05, "Sing ")
+        .text(240, 0x05, "a\r")
+        .text(240, 0x05, "%G7")
+        .text(0, 0x05, "song")
+        .noteOn(0, 0, 60, 90)
+        .noteOff(480, 0, 60)
+        .endOfTrack();
+    sw::OSStatus status = sw::noErr;
+    const sw::MidiSequence sequence(dir_.write("chords.kar", chorded.bytes()), 0, &status);
+    QCOMPARE(status, sw::noErr);
+    KaraokeView withChords;
+    withChords.setSequence(sequence, sw::kUTF8StringEncoding);
+    QCOMPARE(withChords.lines().size(), 2);
+    QCOMPARE(withChords.lines()[0].text, QStringLiteral("Sing a"));
+    QCOMPARE(withChords.lines()[0].chords.size(), 1);
+    QCOMPARE(withChords.lines()[0].chords[0].name, QStringLiteral("C"));
+    QCOMPARE(withChords.lines()[0].chords[0].column, 0);
+    QCOMPARE(withChords.lines()[1].chords.size(), 1);
+    QCOMPARE(withChords.lines()[1].chords[0].name, QStringLiteral("G7"));
+    QCOMPARE(withChords.lines()[1].chords[0].column, 0);
+
     // A file without lyrics has nothing to highlight.
     KaraokeView empty;
     empty.setSequence(sw::MidiSequence(), sw::kUTF8StringEncoding);

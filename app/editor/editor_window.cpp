@@ -155,7 +155,7 @@ void EditorWindow::buildTabs(QWidget* events) {
   setCentralWidget(central);
 
   connect(tabs_, &QTabWidget::currentChanged, this, [this] {
-    if (tabs_->currentWidget() == lyricsTab_) lyricsTab_->loadLyrics();
+    loadShownTab();
     if (printAction_) printAction_->setEnabled(tabs_->currentWidget() == lyricsTab_);
   });
   connect(encodingPopUp_, &EncodingComboBox::encodingChosen, this,
@@ -175,8 +175,22 @@ void EditorWindow::textsChanged() {
   }
   shownEncoding_ = document_->encoding();
   encodingPopUp_->setEncoding(shownEncoding_);
-  lyricsTab_->loadLyrics();
-  karaokeView_->setSequence(document_->list(), shownEncoding_);
+  // The lyrics are read again when their tab is shown: an edit of a large file in the event
+  // table does not pay for them.
+  lyricsStale_ = karaokeStale_ = true;
+  loadShownTab();
+}
+
+void EditorWindow::loadShownTab() {
+  if (lyricsStale_ && tabs_->currentWidget() == lyricsTab_) {
+    lyricsStale_ = false;
+    lyricsTab_->loadLyrics();
+  }
+  if (karaokeStale_ && tabs_->currentWidget() == karaokeView_) {
+    karaokeStale_ = false;
+    karaokeView_->setSequence(document_->list(), shownEncoding_);
+    karaokeView_->setTicks(transport_->controller().midiPlayer().ticks());
+  }
 }
 
 void EditorWindow::convertToUTF8() {

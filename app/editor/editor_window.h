@@ -71,6 +71,7 @@ class EditorWindow : public QMainWindow {
   void documentChanged();
   void buildTabs(QWidget* events);
   void textsChanged();
+  void loadShownTab();
   void convertToUTF8();
   void printLyrics();
   void selectionFromView();
@@ -122,6 +123,8 @@ class EditorWindow : public QMainWindow {
   EncodingComboBox* encodingPopUp_ = nullptr;
   const sw::FEventList* playedList_ = nullptr;  // the list the transport was given
   sw::StringEncoding shownEncoding_ = sw::kNoEncoding;
+  bool lyricsStale_ = true;
+  bool karaokeStale_ = true;
   bool syncingSelection_ = false;
   QProgressDialog* progress_ = nullptr;
   qint64 lastProgressUpdate_ = 0;

@@ -57,6 +57,7 @@ class LyricsEncodingTest : public QObject {
     document->undoManager().removeAllActions();
     document->undoManager().markClean();
     auto window = std::make_unique<EditorWindow>(std::move(document));
+    window->tabs()->setCurrentWidget(window->lyricsTab());
     settle();
     return window;
   }
@@ -75,8 +76,17 @@ class LyricsEncodingTest : public QObject {
     QVERIFY(window->lyricsTab()->showsMessage());
     QCOMPARE(window->lyricsTab()->text(), QString::fromUtf8(EditorDocument::kLyricsUnreadable));
 
+    // Changed while another tab is shown, the lyrics are read again when their tab comes back.
+    window->tabs()->setCurrentIndex(0);
+    window->document().undoManager().undo();
+    settle();
+    window->tabs()->setCurrentWidget(window->lyricsTab());
+    QVERIFY(!window->lyricsTab()->showsMessage());
+    QCOMPARE(window->lyricsTab()->text(), QStringLiteral("Café au lait\nBonne nuit"));
+
     // A file without lyrics shows nothing, and no message.
     EditorWindow empty;
+    empty.tabs()->setCurrentWidget(empty.lyricsTab());
     settle();
     QCOMPARE(empty.lyricsTab()->text(), QString());
     QVERIFY(!empty.lyricsTab()->showsMessage());

@@ -50,6 +50,7 @@ class TransportTest : public QObject {
   void karaokeHighlightsTheSyllableAtEachTime() {
     std::unique_ptr<EditorWindow> window(open(apptest::latinSong(), "karaoke.kar"));
     QVERIFY(window);
+    window->tabs()->setCurrentWidget(window->karaokeView());
     KaraokeView& view = *window->karaokeView();
     QVERIFY(view.hasLyrics());
     QCOMPARE(view.lines().size(), 2);
@@ -110,6 +111,7 @@ class TransportTest : public QObject {
     std::unique_ptr<EditorWindow> window(open(apptest::latinSong(), "play.kar"));
     QVERIFY(window);
     TransportBar& transport = *window->transport();
+    window->tabs()->setCurrentWidget(window->karaokeView());
     QVERIFY(!transport.isPlaying());
     window->togglePlay();
     QVERIFY(transport.isPlaying());

@@ -124,6 +124,11 @@ class TransportTest : public QObject {
     QVERIFY(!transport.isPlaying());
     QCOMPARE(sw::MidiPlayerController::playingCount(), 0);
 
+    // Moved by the slider while stopped, the karaoke view follows.
+    transport.seek(1100);
+    QCOMPARE(transport.timeText(), QStringLiteral("00:01"));
+    QCOMPARE(window->karaokeView()->highlightedText(), QStringLiteral("Bonne"));
+
     // Stopped with a row selected, play starts at that event.
     apptest::recording()->clear();
     sw::FEventList& list = window->document().list();

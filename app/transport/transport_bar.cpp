@@ -50,14 +50,12 @@ TransportBar::TransportBar(QWidget* parent)
   timeLabel_->setMinimumWidth(timeLabel_->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")));
   slider_ = new QSlider(Qt::Horizontal, this);
   slider_->setFocusPolicy(Qt::NoFocus);
+  // Dragging, clicks on the groove and keys move the player; the program's own updates do not.
   connect(slider_, &QSlider::sliderPressed, this, [this] { sliderHeld_ = true; });
   connect(slider_, &QSlider::sliderReleased, this, [this] { sliderHeld_ = false; });
-  connect(slider_, &QSlider::valueChanged, this, [this](int ms) {
-    if (!slider_->isSliderDown() && !sliderHeld_) return;  // moved by the program
-    controller_->doSetTime(ms / 1000.0);
-    nextSecond_ = nowMs() + qint64(controller_->secondsTimerInterval() * 1000);
-    showState();
-    emit positionChanged(ticks());
+  connect(slider_, &QSlider::sliderMoved, this, &TransportBar::seek);
+  connect(slider_, &QSlider::actionTriggered, this, [this](int action) {
+    if (action != QAbstractSlider::SliderMove) seek(slider_->sliderPosition());
   });
   levels_ = new LevelsView(this);
   levels_->setFixedWidth(160);
@@ -88,6 +86,14 @@ uint32_t TransportBar::ticks() const {
 }
 
 QString TransportBar::timeText() const { return QString::fromStdString(controller_->timeText()); }
+
+void TransportBar::seek(int milliseconds) {
+  if (!controller_->eventList()) return;
+  controller_->doSetTime(milliseconds / 1000.0);
+  nextSecond_ = nowMs() + qint64(controller_->secondsTimerInterval() * 1000);
+  showState();
+  emit positionChanged(ticks());
+}
 
 void TransportBar::togglePlay(std::optional<uint32_t> fromTicks) {
   if (controller_->isPlaying()) {

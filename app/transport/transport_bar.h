@@ -45,6 +45,8 @@ class TransportBar : public QWidget {
   void togglePlay(std::optional<uint32_t> fromTicks = std::nullopt);
   void play();
   void stop();
+  // Moves the player (playing or not) to a time of the song, as the slider does.
+  void seek(int milliseconds);
   // Reads the player's state now (the timer does it 30 times a second).
   void poll();
 

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the command line (nothing else: no tests, no benchmarks),
-# and shows the information and diagnosis of the bundled example files, or of the files and
-# folders given.
+# Installs what is missing, builds the programs it runs (nothing else: no tests, no
+# benchmarks), installs the desktop entry of scorewell for the user (so that .mid and .kar
+# files open in it), and shows the information and diagnosis of the bundled example files,
+# or of the files and folders given.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/common.sh
 install_missing_packages "${SCOREWELL_BUILD_PACKAGES[@]}"
 configure build-release -DCMAKE_BUILD_TYPE=Release -DSCOREWELL_TESTS=OFF -DSCOREWELL_BENCH=OFF
-compile build-release scorewell-cli
+compile build-release scorewell-cli scorewell
+# The desktop application opens .mid and .kar files from the file manager.
+scripts/install_desktop.sh build-release
 if [ $# -eq 0 ]; then
   set -- examples
 fi

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Screenshots of the desktop application on a virtual display: the editor window on
-# examples/twinkle.kar, and the edit dialogs (drawn by the application's test program).
+# examples/twinkle.kar (the event table, the lyrics tab, and the karaoke view while playing
+# through the silent synthesizer), and the edit dialogs (drawn by the application's test program).
 #   scripts/screenshots.sh [BUILD_DIR] [OUT_DIR]      (defaults: build-dev, screenshots)
 # Needs xvfb-run (package xvfb). Works on a copy of the example and a private settings folder.
 set -euo pipefail
@@ -14,7 +15,10 @@ trap 'rm -rf "$work"' EXIT
 cp examples/twinkle.kar "$work/"
 export SCOREWELL_CONFIG_DIR="$work/config"
 run() { xvfb-run -a -s "-screen 0 1280x900x24" "$@"; }
+export SCOREWELL_AUDIO_DRIVER=none
 run "$build/app/scorewell" --screenshot "$out/editor.png" "$work/twinkle.kar"
+run "$build/app/scorewell" --screenshot "$out/lyrics.png" --tab lyrics "$work/twinkle.kar"
+run "$build/app/scorewell" --screenshot "$out/karaoke.png" --tab karaoke --play-for 5500 "$work/twinkle.kar"
 if [ -x "$build/app/test_app" ]; then
   SCOREWELL_SCREENSHOT_DIR="$out" run "$build/app/test_app" >/dev/null
 fi

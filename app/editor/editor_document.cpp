@@ -13,6 +13,7 @@
 #include "smf/smf_image.h"
 #include "text/encoding_guess.h"
 #include "text/encoding_manager.h"
+#include "library/utf8_text_conversion.h"
 #include "text/lyrics_extractor.h"
 #include "text/string_encoding.h"
 #include "text/text_conversion.h"
@@ -211,6 +212,65 @@ sw::AttributeError EditorDocument::saveWindowState(const WindowFrame& frame, con
   struct stat info {};
   if (::stat(path_.c_str(), &info) != 0) return {};  // vanished: nothing to write on
   return WindowStateStore::write(path_, frame, columns);
+}
+
+void EditorDocument::setEncoding(sw::StringEncoding encoding) {
+  const sw::StringEncoding previous = list_->encoding();
+  if (encoding == previous) return;
+  sw::EncodingManager::sharedInstance().enableEncoding(encoding);
+  undo_.registerUndo([this, previous] { setEncoding(previous); });
+  undo_.setActionName("Text Encoding");
+  list_->setEncoding(encoding);
+  if (changed_) changed_();
+}
+
+void EditorDocument::setMetaData(int wholeIndex, const std::string& payload) {
+  if (wholeIndex < 0 || wholeIndex >= list_->count()) return;  // the list changed under the record
+  sw::MidiEvent* event = list_->eventAtIndex(wholeIndex);
+  const std::string previous(reinterpret_cast<const char*>(event->metaData()), event->metaDataSize());
+  undo_.registerUndo([this, wholeIndex, previous] { setMetaData(wholeIndex, previous); });
+  {
+    std::lock_guard guard(list_->lock());
+    event->setMetaData(reinterpret_cast<const uint8_t*>(payload.data()), uint32_t(payload.size()));
+  }
+}
+
+sw::Error EditorDocument::convertToUTF8() {
+  std::vector<sw::UTF8TextChange> changes;
+  if (sw::collectUTF8TextChanges(*list_, list_->encoding(), changes) != sw::noErr)
+    return sw::Error{sw::kTextUnsupportedEncodingErr, path_,
+                     std::string(kConvertFailed) + " " + kConvertFailedSuggestion};
+  undo_.beginUndoGrouping();
+  for (const sw::UTF8TextChange& change : changes) setMetaData(change.wholeIndex, change.utf8);
+  setEncoding(sw::kUTF8StringEncoding);
+  undo_.setActionName("Convert to UTF-8");
+  undo_.endUndoGrouping();
+  if (changed_) changed_();
+  return {};
+}
+
+EditorDocument::LyricsText EditorDocument::lyricsText() const {
+  std::string bytes;
+  {
+    std::lock_guard guard(list_->lock());
+    bytes = sw::lyrics(*list_);
+  }
+  if (bytes.empty()) return {};
+  std::optional<std::string> text = sw::decodeBytes(bytes, list_->encoding());
+  if (!text) return {kLyricsUnreadable, false};
+  // Lyric lines end with CR in the files.
+  std::string lines;
+  lines.reserve(text->size());
+  for (size_t i = 0; i < text->size(); ++i) {
+    const char c = (*text)[i];
+    if (c == '\r') {
+      lines += '\n';
+      if (i + 1 < text->size() && (*text)[i + 1] == '\n') ++i;
+    } else {
+      lines += c;
+    }
+  }
+  return {lines, true};
 }
 
 }  // namespace swapp

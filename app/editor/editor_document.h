@@ -14,6 +14,7 @@
 #include "editing/f_event_list.h"
 #include "editing/pasteboard.h"
 #include "editing/undo_manager.h"
+#include "text/string_encoding.h"
 #include "editor/window_state_store.h"
 
 namespace swapp {
@@ -61,6 +62,28 @@ class EditorDocument {
   // Tracks"). False when no track was empty.
   bool removeEmptyTracks();
 
+  // ---- Text encoding
+  sw::StringEncoding encoding() const { return list_->encoding(); }
+  // Enables the encoding in the encoding manager and decodes the texts with it; undoable.
+  void setEncoding(sw::StringEncoding encoding);
+  // In one undo group, every meta text (types 1 to 9) that is not UTF-8 is decoded in the
+  // document's encoding and stored as UTF-8; then UTF-8 becomes the encoding. A text that does
+  // not decode changes nothing and fails with the message to show.
+  sw::Error convertToUTF8();
+
+  // The lyrics decoded in the document's encoding; `decoded` is false (and `text` the message
+  // to show instead) when they do not decode.
+  struct LyricsText {
+    std::string text;
+    bool decoded = true;
+  };
+  LyricsText lyricsText() const;
+  static constexpr const char* kLyricsUnreadable =
+      "Lyrics could not be read using the selected encoding. Choose the right source encoding from the encodings "
+      "menu and retry.";
+  static constexpr const char* kConvertFailed = "Could not convert from selected source encoding.";
+  static constexpr const char* kConvertFailedSuggestion = "Please choose the appropriate source encoding and retry.";
+
   // The filter state survives a revert: the masks are copied onto the new list.
   void copyFiltersFrom(const sw::FEventList& other);
 
@@ -72,6 +95,7 @@ class EditorDocument {
   // inverse with the undo manager.
   void setEventsTrackNum(const std::vector<uint8_t>& tracks, uint16_t numTracks);
   std::vector<uint8_t> trackNumArray() const;
+  void setMetaData(int wholeIndex, const std::string& payload);
 
   sw::Pasteboard& pasteboard_;
   std::string path_;

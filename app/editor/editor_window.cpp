@@ -15,7 +15,9 @@
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QShortcut>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
 #include <QToolTip>
@@ -27,9 +29,14 @@
 #include "dialogs/edit_dialogs.h"
 #include "editing/f_midi_event_pointer.h"
 #include "editor/cell_delegate.h"
+#include "editor/encoding_combo_box.h"
+#include "editor/lyrics_tab.h"
 #include "editor/event_table_model.h"
 #include "editor/filters_bar.h"
+#include "playback/fluidsynth/music_device.h"
 #include "smf/flattened_event_list.h"
+#include "transport/karaoke_view.h"
+#include "transport/transport_bar.h"
 
 namespace swapp {
 
@@ -101,7 +108,7 @@ EditorWindow::EditorWindow(std::unique_ptr<EditorDocument> document)
   layout->addWidget(filtersBar_);
   buildTable();
   layout->addWidget(table_);
-  setCentralWidget(central);
+  buildTabs(central);
   countLabel_ = new QLabel(this);
   statusBar()->addPermanentWidget(countLabel_);
   buildMenus();
@@ -114,15 +121,123 @@ EditorWindow::EditorWindow(std::unique_ptr<EditorDocument> document)
   if (const auto& frame = document_->savedFrame()) setGeometry(frame->x, frame->y, frame->width, frame->height);
   if (const auto& columns = document_->savedColumns()) setColumnsState(*columns);
   applyFilters();
+  textsChanged();
   updateTitle();
 }
 
 EditorWindow::~EditorWindow() {
   // The document's handler points at this window, and the table and model at the document:
-  // both go before the document does.
+  // both go before the document does. The player plays the document's list: it stops first.
+  delete transport_;
+  transport_ = nullptr;
   document_->setChangeHandler({});
   delete table_;
   delete model_;
+}
+
+void EditorWindow::buildTabs(QWidget* events) {
+  auto* central = new QWidget(this);
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  tabs_ = new QTabWidget(central);
+  tabs_->setDocumentMode(true);
+  tabs_->addTab(events, tr("Events"));
+  lyricsTab_ = new LyricsTab(*document_, tabs_);
+  tabs_->addTab(lyricsTab_, tr("Lyrics"));
+  karaokeView_ = new KaraokeView(tabs_);
+  tabs_->addTab(karaokeView_, tr("Karaoke"));
+  encodingPopUp_ = new EncodingComboBox(tabs_);
+  tabs_->setCornerWidget(encodingPopUp_, Qt::TopRightCorner);
+  layout->addWidget(tabs_, 1);
+  transport_ = new TransportBar(central);
+  layout->addWidget(transport_);
+  setCentralWidget(central);
+
+  connect(tabs_, &QTabWidget::currentChanged, this, [this] {
+    loadShownTab();
+    if (printAction_) printAction_->setEnabled(tabs_->currentWidget() == lyricsTab_);
+  });
+  connect(encodingPopUp_, &EncodingComboBox::encodingChosen, this,
+          [this](sw::StringEncoding encoding) { document_->setEncoding(encoding); });
+  connect(encodingPopUp_, &EncodingComboBox::convertToUTF8Requested, this, &EditorWindow::convertToUTF8);
+  connect(transport_, &TransportBar::positionChanged, this,
+          [this] { karaokeView_->setTicks(transport_->controller().midiPlayer().ticks()); });
+  playedList_ = &document_->list();
+  transport_->setSequence(std::shared_ptr<sw::MidiSequence>(&document_->list(), [](sw::MidiSequence*) {}));
+}
+
+void EditorWindow::textsChanged() {
+  // The transport plays the document's list; a revert replaces it.
+  if (playedList_ != &document_->list()) {
+    playedList_ = &document_->list();
+    transport_->setSequence(std::shared_ptr<sw::MidiSequence>(&document_->list(), [](sw::MidiSequence*) {}));
+  }
+  shownEncoding_ = document_->encoding();
+  encodingPopUp_->setEncoding(shownEncoding_);
+  // The lyrics are read again when their tab is shown: an edit of a large file in the event
+  // table does not pay for them.
+  lyricsStale_ = karaokeStale_ = true;
+  loadShownTab();
+}
+
+void EditorWindow::loadShownTab() {
+  if (lyricsStale_ && tabs_->currentWidget() == lyricsTab_) {
+    lyricsStale_ = false;
+    lyricsTab_->loadLyrics();
+  }
+  if (karaokeStale_ && tabs_->currentWidget() == karaokeView_) {
+    karaokeStale_ = false;
+    karaokeView_->setSequence(document_->list(), shownEncoding_);
+    karaokeView_->setTicks(transport_->controller().midiPlayer().ticks());
+  }
+}
+
+void EditorWindow::convertToUTF8() {
+  if (sw::Error error = document_->convertToUTF8()) {
+    QMessageBox box(QMessageBox::Warning, tr("Scorewell"), tr(EditorDocument::kConvertFailed), QMessageBox::Ok, this);
+    box.setInformativeText(tr(EditorDocument::kConvertFailedSuggestion));
+    box.exec();
+    encodingPopUp_->setEncoding(document_->encoding());
+  }
+}
+
+void EditorWindow::printLyrics() {
+  if (tabs_->currentWidget() != lyricsTab_) return;
+  lyricsTab_->loadLyrics();
+  lyricsTab_->printWithDialog();
+}
+
+void EditorWindow::togglePlay() {
+  std::optional<uint32_t> from;
+  const sw::IndexSet& rows = document_->operations().selection();
+  sw::FEventList& list = document_->list();
+  if (!transport_->isPlaying() && !rows.empty() && *rows.begin() < list.filteredCount())
+    from = list.eventAtIndex(list.wholeIndexAtIndex(*rows.begin()))->ticks();
+  transport_->togglePlay(from);
+}
+
+void EditorWindow::previewSelectedEvent() {
+  const sw::IndexSet& rows = document_->operations().selection();
+  sw::FEventList& list = document_->list();
+  if (rows.empty() || *rows.begin() >= list.filteredCount()) return;
+  const sw::MidiEvent* event = list.eventAtIndex(list.wholeIndexAtIndex(*rows.begin()));
+  const uint8_t status = event->status();
+  if (status < 0x80 || status >= 0xD0) return;  // note-off to program change only
+  const std::vector<uint8_t> bytes(event->data(), event->data() + event->length());
+  std::shared_ptr<sw::MIDIFilter> output = TransportBar::sharedOutput();
+  sw::MusicDevice* device = output->musicDevice();
+  if (device) device->startAUGraph();
+  if (!transport_->isPlaying()) {
+    std::lock_guard guard(list.lock());
+    transport_->controller().midiPlayer().chaseEventsBeforeTicks(event->ticks());
+  }
+  output->sendBytes(bytes.data(), int32_t(bytes.size()));
+  if ((status & 0xF0) == 0x90 && bytes.size() >= 3 && bytes[2] > 0) {
+    const std::vector<uint8_t> off{uint8_t(0x80 | (status & 0x0F)), bytes[1], event->offVelocity()};
+    QTimer::singleShot(100, [output, off] { output->sendBytes(off.data(), int32_t(off.size())); });
+  }
+  if (device && sw::MidiPlayerController::playingCount() == 0) device->stopAUGraph(sw::MidiPlayerController::kSynthesizerIdleStop);
 }
 
 void EditorWindow::buildTable() {
@@ -202,6 +317,9 @@ void EditorWindow::buildMenus() {
   file->addAction(tr("Save &Lyrics As Text…"), this, [this] { saveDocumentAs(DocumentType::TextFile); });
   revertAction_ = file->addAction(tr("Re&vert to Saved"), this, &EditorWindow::revert);
   file->addSeparator();
+  printAction_ = file->addAction(tr("&Print Lyrics…"), QKeySequence::Print, this, &EditorWindow::printLyrics);
+  printAction_->setEnabled(tabs_->currentWidget() == lyricsTab_);
+  file->addSeparator();
   file->addAction(tr("&Quit"), QKeySequence::Quit, qApp, &QApplication::closeAllWindows);
 
   editMenu_ = menuBar()->addMenu(tr("&Edit"));
@@ -245,12 +363,25 @@ void EditorWindow::buildMenus() {
     applyFilters();
   });
   view->addSeparator();
+  view->addAction(tr("&Events"), QKeySequence(tr("Ctrl+1")), this, [this] { tabs_->setCurrentIndex(0); });
+  view->addAction(tr("&Lyrics"), QKeySequence(tr("Ctrl+2")), this, [this] { tabs_->setCurrentWidget(lyricsTab_); });
+  view->addAction(tr("&Karaoke"), QKeySequence(tr("Ctrl+3")), this, [this] { tabs_->setCurrentWidget(karaokeView_); });
+  view->addSeparator();
   view->addAction(tr("Load Filter Presets"), this, [this] {
     filters_.loadPresets(sw::SettingsStore::shared());
     filtersBar_->syncFromState();
     applyFilters();
   });
   view->addAction(tr("Save Filter Presets"), this, [this] { filters_.savePresets(sw::SettingsStore::shared()); });
+
+  QMenu* play = menuBar()->addMenu(tr("&Play"));
+  play->addAction(tr("Play / Stop"), QKeySequence(Qt::Key_Space), this, &EditorWindow::togglePlay);
+  play->addAction(tr("Play Selected Event"), QKeySequence(tr("Ctrl+Return")), this, &EditorWindow::previewSelectedEvent);
+  previewOnSelectAction_ = play->addAction(tr("Play Events When Selected"));
+  previewOnSelectAction_->setCheckable(true);
+  previewOnSelectAction_->setChecked(sw::SettingsStore::shared().boolForKey("previewSelectedEvent"));
+  connect(previewOnSelectAction_, &QAction::toggled, this,
+          [](bool on) { sw::SettingsStore::shared().setBool("previewSelectedEvent", on); });
 }
 
 // ---------------------------------------------------------------- state
@@ -261,6 +392,8 @@ void EditorWindow::applyFilters() {
   if (QWidget* editor = table_->indexWidget(table_->currentIndex())) editor->clearFocus();
   table_->setFocus();
   filters_.applyTo(document_->list(), showNotesOff());
+  // Solo: the player mutes the channels filtered out.
+  transport_->controller().setFilterChannelMask(filters_.mutedChannels());
   filtersBar_->setNotesOffAvailable(showNotesOff());
   document_->operations().setSelection({});
   model_->reload();
@@ -269,6 +402,7 @@ void EditorWindow::applyFilters() {
 }
 
 void EditorWindow::documentChanged() {
+  textsChanged();
   model_->reload();
   selectionToView();
   updateActions();
@@ -282,6 +416,7 @@ void EditorWindow::selectionFromView() {
     for (int row = range.top(); row <= range.bottom(); ++row) rows.insert(row);
   document_->operations().setSelection(rows);
   updateActions();
+  if (rows.size() == 1 && previewOnSelectAction_ && previewOnSelectAction_->isChecked()) previewSelectedEvent();
 }
 
 void EditorWindow::selectionToView() {
@@ -443,10 +578,12 @@ void EditorWindow::revert() {
           .arg(QString::fromStdString(document_->displayName())),
       QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel);
   if (answer != QMessageBox::Yes) return;
+  transport_->stop();  // the player plays the list the revert replaces
   if (sw::Error error = document_->revert()) {
     showError(error, tr("The document “%1” could not be reverted.").arg(QString::fromStdString(document_->displayName())));
     return;
   }
+  textsChanged();
   applyFilters();
   updateTitle();
 }
@@ -458,6 +595,7 @@ void EditorWindow::closeEvent(QCloseEvent* event) {
   }
   const QRect frame = geometry();
   document_->saveWindowState({frame.x(), frame.y(), frame.width(), frame.height()}, columnsState());
+  transport_->stop();
   event->accept();
 }
 

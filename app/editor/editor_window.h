@@ -14,11 +14,16 @@ class QLabel;
 class QMenu;
 class QProgressDialog;
 class QTableView;
+class QTabWidget;
 
 namespace swapp {
 
+class EncodingComboBox;
 class EventTableModel;
 class FiltersBar;
+class KaraokeView;
+class LyricsTab;
+class TransportBar;
 
 class EditorWindow : public QMainWindow {
   Q_OBJECT
@@ -43,8 +48,19 @@ class EditorWindow : public QMainWindow {
   static QStringList recentFiles();
   static void noteRecentFile(const QString& path);
 
+  QTabWidget* tabs() { return tabs_; }
+  LyricsTab* lyricsTab() { return lyricsTab_; }
+  KaraokeView* karaokeView() { return karaokeView_; }
+  TransportBar* transport() { return transport_; }
+  EncodingComboBox* encodingPopUp() { return encodingPopUp_; }
+
  public slots:
   void applyFilters();
+  // Play/stop (space bar): a stopped player starts at the first selected event.
+  void togglePlay();
+  // Sends the selected row's event (a channel message up to program change) to the output,
+  // with the state before it, and the note-off of a note-on 0.1 s later.
+  void previewSelectedEvent();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -53,6 +69,11 @@ class EditorWindow : public QMainWindow {
   void buildMenus();
   void buildTable();
   void documentChanged();
+  void buildTabs(QWidget* events);
+  void textsChanged();
+  void loadShownTab();
+  void convertToUTF8();
+  void printLyrics();
   void selectionFromView();
   void selectionToView();
   void updateActions();
@@ -93,6 +114,17 @@ class EditorWindow : public QMainWindow {
   QAction* duplicateAction_ = nullptr;
   QAction* shiftAction_ = nullptr;
   QAction* editAction_ = nullptr;
+  QAction* printAction_ = nullptr;
+  QAction* previewOnSelectAction_ = nullptr;
+  QTabWidget* tabs_ = nullptr;
+  LyricsTab* lyricsTab_ = nullptr;
+  KaraokeView* karaokeView_ = nullptr;
+  TransportBar* transport_ = nullptr;
+  EncodingComboBox* encodingPopUp_ = nullptr;
+  const sw::FEventList* playedList_ = nullptr;  // the list the transport was given
+  sw::StringEncoding shownEncoding_ = sw::kNoEncoding;
+  bool lyricsStale_ = true;
+  bool karaokeStale_ = true;
   bool syncingSelection_ = false;
   QProgressDialog* progress_ = nullptr;
   qint64 lastProgressUpdate_ = 0;

@@ -29,3 +29,31 @@ inline swtest::Bytes song() {
 }
 
 }  // namespace apptest
+
+namespace apptest {
+
+// Lyrics in ISO Latin 1 on a sung line and a second line: "Caf\xE9 " (tick 0), "au " and
+// "lait\r" together (tick 480), "Bonne" (960) and " nuit" (1440); a title in Latin 1 too; one note
+// per syllable on channel 1, a quarter each, 120 BPM.
+inline swtest::Bytes latinSong() {
+  swtest::MidiFileBuilder file(1, 480);
+  file.track().text(0, 0x03, "Chanson d'\xE9t\xE9").tempo(0, 500000).timeSignature(0, 4, 2).endOfTrack();
+  file.track()
+      .text(0, 0x05, "Caf\xE9 ")
+      .noteOn(0, 0, 60, 100)
+      .noteOff(480, 0, 60)
+      .text(0, 0x05, "au ")
+      .text(0, 0x05, "lait\r")
+      .noteOn(0, 0, 62, 100)
+      .noteOff(480, 0, 62)
+      .text(0, 0x05, "Bonne")
+      .noteOn(0, 0, 64, 100)
+      .noteOff(480, 0, 64)
+      .text(0, 0x05, " nuit")
+      .noteOn(0, 0, 65, 100)
+      .noteOff(480, 0, 65)
+      .endOfTrack();
+  return file.bytes();
+}
+
+}  // namespace apptest

@@ -11,6 +11,7 @@
 #include "base/plist_attribute.h"
 #include "base/settings_store.h"
 #include "library/midi_file_item.h"
+#include "library/utf8_text_conversion.h"
 #include "smf/midi_sequence.h"
 #include "text/lyrics_extractor.h"
 #include "text/lyrics_text_keeper.h"
@@ -257,22 +258,16 @@ Error MidiFileItem::doConvertToUTF8(const BatchRun& run) {
   const StringEncoding source = resolved.encoding;
   // Every text is converted before any changes, so a text that does not convert leaves the
   // sequence as it was.
-  std::vector<std::pair<MidiEvent*, std::string>> changes;
-  for (MidiEvent* event : sequence->events()) {
-    if (!event->isMeta() || event->second() < 0x01 || event->second() > 0x09) continue;
-    const std::string_view payload(reinterpret_cast<const char*>(event->metaData()), event->metaDataSize());
-    if (isValidUTF8(payload)) continue;
-    if (!resolved.trusted())
-      return error(kTextUnsupportedEncodingErr,
-                   "the encoding of its texts cannot be told with confidence; choose the source encoding and "
-                   "retry");
-    std::string utf8;
-    if (convertToUTF8(payload, source, utf8, ConversionMode::Strict) != noErr)
-      return error(kTextUnsupportedEncodingErr,
-                   "Could not convert from selected source encoding. Please choose the appropriate source "
-                   "encoding and retry.");
-    changes.emplace_back(event, std::move(utf8));
-  }
+  std::vector<UTF8TextChange> changes;
+  const OSStatus converted = collectUTF8TextChanges(*sequence, source, changes);
+  if ((converted != noErr || !changes.empty()) && !resolved.trusted())
+    return error(kTextUnsupportedEncodingErr,
+                 "the encoding of its texts cannot be told with confidence; choose the source encoding and "
+                 "retry");
+  if (converted != noErr)
+    return error(kTextUnsupportedEncodingErr,
+                 "Could not convert from selected source encoding. Please choose the appropriate source "
+                 "encoding and retry.");
   tellChange(run, std::to_string(changes.size()) + (changes.size() == 1 ? " text" : " texts"), "converted to UTF-8");
   if (changes.empty() && savedEncoding() == kUTF8StringEncoding) {
     run.tellUnchanged();
@@ -283,8 +278,9 @@ Error MidiFileItem::doConvertToUTF8(const BatchRun& run) {
     return {};
   }
   if (!changes.empty()) {
-    for (auto& [event, text] : changes)
-      event->setMetaData(reinterpret_cast<const uint8_t*>(text.data()), uint32_t(text.size()));
+    for (const UTF8TextChange& change : changes)
+      sequence->eventAtIndex(change.wholeIndex)
+          ->setMetaData(reinterpret_cast<const uint8_t*>(change.utf8.data()), uint32_t(change.utf8.size()));
     sequence->setEncoding(kUTF8StringEncoding);
     const OSStatus status = writeToFileByCompressing(false, run);
     if (status != noErr) return writeFailure(status);

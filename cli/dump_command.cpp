@@ -21,9 +21,10 @@ namespace {
 const char* kDumpHelp =
     "Usage: scorewell-cli dump [--encoding NAME|NUMBER] [FILTERS] FILE\n"
     "\n"
-    "Lists every event of FILE in the order it is held: ticks, measure:beat:tick,\n"
-    "time from the start, track, channel (1-16, '-' for meta and system events), kind\n"
-    "and the data in readable form. Sysex messages show their manufacturer, kind,\n"
+    "Lists every event of FILE in the order it is held: its index (the number 'edit'\n"
+    "scripts use, note-offs included), ticks, measure:beat:tick, time from the start,\n"
+    "track, channel (1-16, '-' for meta and system events), kind and the data in\n"
+    "readable form (middle C, key 60, is C3). Sysex messages show their manufacturer, kind,\n"
     "reset, checksum state and carried text before their bytes.\n"
     "\n"
     "  --encoding E   the encoding of meta and sysex texts: a number or a name such as\n"
@@ -218,7 +219,8 @@ int dumpCommand(int argc, char** argv) {
   std::printf("# %s: %d tracks, division %d, %d events", path.c_str(), sequence.numTracks(), sequence.division(),
               sequence.count());
   if (sequence.filteredCount() != sequence.count()) std::printf(", %d shown", sequence.filteredCount());
-  std::printf("\n%9s %-12s %-11s %5s %3s %-26s %s\n", "TICKS", "POSITION", "TIME", "TRACK", "CH", "KIND", "DATA");
+  // INDEX is the event's number in the whole list, note-offs included, as `edit` scripts count.
+  std::printf("\n%7s %9s %-12s %-11s %5s %3s %-26s %s\n", "INDEX", "TICKS", "POSITION", "TIME", "TRACK", "CH", "KIND", "DATA");
   // Rows come in ticks order: the cursor walks the maps once for all of them.
   sw::TickTimeCursor time(sequence);
   RowWriter line;
@@ -226,6 +228,8 @@ int dumpCommand(int argc, char** argv) {
     const sw::FMidiEventPointer pointer = sequence.objectAtFilteredIndex(row);
     const sw::MidiEvent* event = pointer.midiEvent();
     int32_t ticks = int32_t(event->ticks());
+    line.number(sequence.wholeIndexAtIndex(row), 7);
+    line.character(' ');
     line.number(event->ticks(), 9);
     line.character(' ');
     writePositionAndTime(line, time.measureAtTicks(ticks), time.microSecondsAtTicks(ticks) / 1e6);

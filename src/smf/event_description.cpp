@@ -36,7 +36,8 @@ const char* const kMinorKeys[15] = {"Ab", "Eb", "Bb", "F", "C", "G", "D", "A",
 
 std::string noteName(uint8_t key) {
   static const char* const names[12] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
-  return names[key % 12] + std::to_string(int(key / 12) - 1);
+  // Middle C (60) is C3, as the editor and typed values name it.
+  return names[key % 12] + std::to_string(int(key / 12) - 2);
 }
 
 std::string controllerName(uint8_t controller) {

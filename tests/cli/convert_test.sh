@@ -5,7 +5,7 @@ source "$(dirname "$0")/common.sh" "$@"
 
 # Ticks, channel, kind and data of every channel event, sorted: the track column left out.
 channel_events() {
-  "$cli" dump "$1" | awk 'NR > 2 && $5 != "-" { $2 = $3 = $4 = ""; print }' | sort
+  "$cli" dump "$1" | awk 'NR > 2 && $6 != "-" { $1 = $3 = $4 = $5 = ""; print }' | sort
 }
 format_of() { "$cli" info --json "$1" | sed -n 's/.*"format":\([0-9]\).*/\1/p'; }
 
@@ -43,7 +43,7 @@ matches "error names the file" "$work/err" "garbage.mid"
 
 check "transpose up a tone" 0 "$cli" transpose "$examples/scale.mid" -o "$work/up.mid" --semitones 2
 "$cli" dump "$work/up.mid" >"$work/dumpt"
-matches "C4 became D4" "$work/dumpt" "Note On  *D4 (62)"
+matches "C3 became D3" "$work/dumpt" "Note On  *D3 (62)"
 matches "the XF chords followed" "$work/dumpt" "XF chord A7th"
 check "and back down" 0 "$cli" transpose "$work/up.mid" -o "$work/down.mid" --semitones -2
 channel_events "$examples/scale.mid" >"$work/scale"

@@ -34,8 +34,16 @@ cmp -s "$work/original" "$work/same" || { fail "undo did not restore the file"; 
 printf 'insert 960 2 90 48 50 dur 120\nremove 0\nundo\nredo\n' >"$work/in.txt"
 check "script on stdin" 0 "$cli" edit "$src" -o "$work/edited.mid" <"$work/in.txt"
 events "$work/edited.mid" >"$work/edited"
-matches "inserted note" "$work/edited" 'C5 (72) velocity 80 duration 120'
+matches "inserted note" "$work/edited" 'C4 (72) velocity 80 duration 120'
 [ "$(wc -l <"$work/edited")" -eq "$(($(wc -l <"$work/original") + 1))" ] || fail "expected one event more (two in, one out)"
+
+# dump's INDEX column numbers the events as scripts do: the row it names is the one removed.
+row=$(awk '$7 == "Program" { print; exit }' "$work/original")
+index=$(echo "$row" | awk '{ print $1 }')
+printf 'remove %s\n' "$index" >"$work/by_index.txt"
+check "remove by dump index" 0 "$cli" edit "$src" -o "$work/by_index.mid" "$work/by_index.txt"
+"$cli" dump "$work/by_index.mid" | awk '$7 == "Program" { $1 = ""; print; exit }' >"$work/first_program"
+[ "$(echo "$row" | awk '{ $1 = ""; print }')" != "$(cat "$work/first_program")" ] || fail "dump index $index did not name the removed event"
 
 # A clip of one file pasted into another at a measure, on a chosen track.
 printf 'copy 9-11 %s/clip.swc\n' "$work" >"$work/copy.txt"
@@ -43,7 +51,7 @@ check "copy to a clip" 0 "$cli" edit "$src" -o "$work/unused.mid" "$work/copy.tx
 [ -s "$work/clip.swc" ] || fail "no clip written"
 printf 'paste %s/clip.swc 003:01:000 track 1 together\n' "$work" >"$work/paste.txt"
 check "paste a clip" 0 "$cli" edit "$examples/scale.mid" -o "$work/pasted.mid" "$work/paste.txt"
-"$cli" dump "$work/pasted.mid" | awk '$1 == 3840' >"$work/at3"
+"$cli" dump "$work/pasted.mid" | awk '$2 == 3840' >"$work/at3"
 [ "$(wc -l <"$work/at3")" -ge 3 ] || { fail "pasted events not at 3840"; cat "$work/at3"; }
 
 # Errors name the script line, and nothing is written.

@@ -86,6 +86,7 @@ std::vector<BatchCommandSpec> makeCommands() {
       "A damaged file (D in 'info') is rewritten from what could be read of it, which is told.\n"
       "Only --tempo-signature counts as rewriting for the confirmation.\n";
   fix.destructive = [] { return sw::SettingsStore::shared().boolForKey("fixSignature"); };
+  fix.rewritesDamagedFiles = true;
   fix.options = {
       boolOption("extension", "fixExtension", "set the type to 'Midi' and correct the name extension"),
       boolOption("set-creator", "setCreator", "with --extension, also set the creator code"),

@@ -452,6 +452,7 @@ int runBatchCommand(const BatchCommandSpec& spec, int argc, char** argv) {
   TerminalConfirmation confirmation(yes);
   sw::BatchEngine engine(log, &progress, &confirmation);
   engine.setReleasesSequences(true);
+  engine.setWarnsBeforeRewritingDamaged(spec.rewritesDamagedFiles);
   sw::BatchResult result;
   {
     InterruptGuard guard;

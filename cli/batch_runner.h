@@ -51,6 +51,9 @@ struct BatchCommandSpec {
   // Asked after the options took effect: whether the run rewrites files (and so asks first
   // when "warnBeforeDestructiveProcessing" is set). Empty: never destructive.
   std::function<bool()> destructive;
+  // The command rewrites damaged files from what could be read of them (fix): a run over a
+  // damaged file then asks first as a destructive one does.
+  bool rewritesDamagedFiles = false;
   std::vector<BatchOption> options;
   std::function<sw::Error(sw::MidiFileItem& item, const sw::BatchRun& run)> method;
   // Checks the parameters as the options left them: a message makes the run a usage error

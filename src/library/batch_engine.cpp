@@ -37,6 +37,14 @@ size_t BatchEngine::countFiles(FileSystemItem& item) {
   return count;
 }
 
+bool BatchEngine::holdsDamagedFile(FileSystemItem& item) {
+  if (item.isDirectory())
+    return std::any_of(item.children().begin(), item.children().end(),
+                       [](const auto& child) { return holdsDamagedFile(*child); });
+  const auto* file = dynamic_cast<const MidiFileItem*>(&item);
+  return file && !file->damage().empty();
+}
+
 void BatchEngine::freeLoaded(FileSystemItem& item) {
   if (!item.isDirectory() || !item.childrenLoaded()) return;
   for (const auto& child : item.children()) freeLoaded(*child);
@@ -112,15 +120,6 @@ BatchResult BatchEngine::run(const std::vector<MidiFileItem*>& items, const PerF
   result_ = {};
   stopRequested_.store(false);
   loadedForRun_.clear();
-  if (destructive && SettingsStore::shared().boolForKey("warnBeforeDestructiveProcessing")) {
-    const bool confirmed = confirmation_ && confirmation_->confirmDestructive(
-                                                libraryString("WARN_BEFORE_PROCESSING_TITLE"),
-                                                libraryString("WARN_BEFORE_PROCESSING_MESSAGE"));
-    if (!confirmed) {
-      result_.cancelled = true;
-      return result_;
-    }
-  }
   // An item below another selected one is processed with its ancestor only.
   std::set<const FileSystemItem*> selected(items.begin(), items.end());
   std::vector<MidiFileItem*> roots;
@@ -133,6 +132,19 @@ BatchResult BatchEngine::run(const std::vector<MidiFileItem*>& items, const PerF
   method_ = &method;
   batchRun_ = &batchRun;
   for (MidiFileItem* root : roots) result_.total += countFiles(*root);
+  if (!destructive && warnsBeforeRewritingDamaged_ && !batchRun.dryRun)
+    destructive = std::any_of(roots.begin(), roots.end(), [](MidiFileItem* root) { return holdsDamagedFile(*root); });
+  if (destructive && SettingsStore::shared().boolForKey("warnBeforeDestructiveProcessing")) {
+    const bool confirmed = confirmation_ && confirmation_->confirmDestructive(
+                                                libraryString("WARN_BEFORE_PROCESSING_TITLE"),
+                                                libraryString("WARN_BEFORE_PROCESSING_MESSAGE"));
+    if (!confirmed) {
+      for (MidiFileItem* root : roots) freeLoaded(*root);
+      result_ = {};
+      result_.cancelled = true;
+      return result_;
+    }
+  }
   if (progress_) progress_->begin(result_.total);
   for (MidiFileItem* root : roots) {
     process(*root);

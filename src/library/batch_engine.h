@@ -56,6 +56,9 @@ class BatchEngine {
   // Drops each file's cached sequence after its method ran (the command line keeps none;
   // the browser keeps them for later commands).
   void setReleasesSequences(bool release) { releasesSequences_ = release; }
+  // The method rewrites damaged files from what could be read (fix): when a damaged file is
+  // among those listed, the run asks first as a destructive run does.
+  void setWarnsBeforeRewritingDamaged(bool warns) { warnsBeforeRewritingDamaged_ = warns; }
   // Stops before the next file; safe to call from a signal handler or another thread.
   void requestStop() { stopRequested_.store(true); }
 
@@ -75,6 +78,7 @@ class BatchEngine {
 
  private:
   size_t countFiles(FileSystemItem& item);
+  static bool holdsDamagedFile(FileSystemItem& item);
   void process(FileSystemItem& item);
   void freeLoaded(FileSystemItem& item);
   void removeStaleTemporaries(const std::string& folder, const std::string& name);
@@ -84,6 +88,7 @@ class BatchEngine {
   BatchProgress* progress_;
   BatchConfirmation* confirmation_;
   bool releasesSequences_ = false;
+  bool warnsBeforeRewritingDamaged_ = false;
   std::atomic<bool> stopRequested_{false};
 
   // State of one run.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "batch_test_support.h"
+#include "library/batch_engine.h"
 #include "library/batch_log.h"
 #include "library/library_strings.h"
 
@@ -159,6 +160,35 @@ TEST_F(DamagedFile, FixRewritesWhatCouldBeReadAndSaysSo) {
   EXPECT_FALSE(item->doFix(recording()));
   EXPECT_EQ(onDisk(item->fullPath()), fixed);
   EXPECT_FALSE(item->doCompand(recording()));
+}
+
+TEST_F(DamagedFile, FixAsksFirstWhenADamagedFileIsAmongThoseListed) {
+  // Fix warns only for its tempo repair, but rewriting a damaged file loses what could not be
+  // read: a run over a folder holding one asks first, and a refusal leaves it as it was.
+  struct Asked : sw::BatchConfirmation {
+    int times = 0;
+    bool confirmDestructive(const std::string&, const std::string&) override { return ++times, false; }
+  } asked;
+  set("warnBeforeDestructiveProcessing", true);
+  auto damaged = this->item("song.mid", song.file);
+  const batchtest::OnDisk before = onDisk(damaged->fullPath());
+  MidiFileItem folder(dir.path(), nullptr);
+  sw::BatchLog log;
+  sw::BatchEngine engine(log, nullptr, &asked);
+  engine.setWarnsBeforeRewritingDamaged(true);
+  const sw::PerFileMethod fix = [](MidiFileItem& file, const sw::BatchRun& run) { return file.doFix(run); };
+  EXPECT_TRUE(engine.run({&folder}, fix, false).cancelled);
+  EXPECT_EQ(asked.times, 1);
+  EXPECT_EQ(onDisk(damaged->fullPath()), before);
+
+  // Without a damaged file among them nothing is asked.
+  swtest::TempDir soundDir;
+  swtest::MidiFileBuilder sound(0, 96);
+  sound.track().noteOn(0, 0, 60, 90).noteOff(96, 0, 60).endOfTrack();
+  soundDir.write("sound.mid", sound.bytes());
+  MidiFileItem soundFolder(soundDir.path(), nullptr);
+  EXPECT_FALSE(engine.run({&soundFolder}, fix, false).cancelled);
+  EXPECT_EQ(asked.times, 1);
 }
 
 }  // namespace

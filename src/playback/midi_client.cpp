@@ -15,7 +15,7 @@ MIDIClient& MIDIClient::sharedMIDIClient() {
     std::unique_ptr<MidiTransport> transport = AlsaSequencer::open(&error);
     auto* made = new MIDIClient(std::move(transport), nullptr);
     if (!made->transport_) {
-      made->transportError_ = error.message;
+      made->transportError_ = error;
       logMessage("No MIDI sequencer (" + error.message + "): no MIDI destinations; playing through the synthesizer");
     }
     made->makeSynthesizer_ = true;  // made with the output, on first use

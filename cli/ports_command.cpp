@@ -36,7 +36,7 @@ int portsCommand(int argc, char** argv) {
     std::printf("%-10u %-8s %s\n", endpoint.uniqueID, endpoint.address.c_str(), endpoint.name.c_str());
   if (!client.hasTransport())
     std::fprintf(stderr, "scorewell-cli: no MIDI sequencer (%s): no destinations; play uses the synthesizer\n",
-                 client.transportError().c_str());
+                 client.transportError().message.c_str());
   return kExitOK;
 }
 

@@ -85,10 +85,9 @@ int renderCommand(int argc, char** argv) {
 
   const auto began = std::chrono::steady_clock::now();
   sw::RenderResult result;
-  status = sw::renderSequenceToWav(sequence, output, options, &result);
-  if (status != sw::noErr) {
-    const bool bankFault = result.message.find("SoundFont") != std::string::npos;
-    reportError(bankFault ? (options.bankPath.empty() ? path : options.bankPath) : output, status, result.message);
+  if (const sw::Error error = sw::renderSequenceToWav(sequence, output, options, &result)) {
+    const bool bankFault = error.message.find("SoundFont") != std::string::npos;
+    reportError(bankFault ? (options.bankPath.empty() ? path : options.bankPath) : output, error.status, error.message);
     return kExitFailed;
   }
   const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();

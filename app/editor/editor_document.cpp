@@ -207,7 +207,7 @@ bool EditorDocument::removeEmptyTracks() {
   return true;
 }
 
-sw::AttributeError EditorDocument::saveWindowState(const WindowFrame& frame, const std::vector<ColumnState>& columns) {
+sw::Error EditorDocument::saveWindowState(const WindowFrame& frame, const std::vector<ColumnState>& columns) {
   if (path_.empty()) return {};
   struct stat info {};
   if (::stat(path_.c_str(), &info) != 0) return {};  // vanished: nothing to write on

@@ -56,7 +56,7 @@ class EditorDocument {
   const std::optional<WindowFrame>& savedFrame() const { return savedFrame_; }
   const std::optional<std::vector<ColumnState>>& savedColumns() const { return savedColumns_; }
   // Writes the window state to the file's attributes (on close); nothing for an untitled one.
-  sw::AttributeError saveWindowState(const WindowFrame& frame, const std::vector<ColumnState>& columns);
+  sw::Error saveWindowState(const WindowFrame& frame, const std::vector<ColumnState>& columns);
 
   // Removes the tracks without events and renumbers the others, undoably ("Remove Empty
   // Tracks"). False when no track was empty.

@@ -44,7 +44,7 @@ std::optional<std::vector<ColumnState>> WindowStateStore::readColumns(const std:
   return columns;
 }
 
-sw::AttributeError WindowStateStore::write(const std::string& path, const WindowFrame& frame,
+sw::Error WindowStateStore::write(const std::string& path, const WindowFrame& frame,
                                            const std::vector<ColumnState>& columns) {
   sw::SettingValue::Array array;
   for (const ColumnState& column : columns) {

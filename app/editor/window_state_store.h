@@ -40,7 +40,7 @@ class WindowStateStore {
   static std::optional<std::vector<ColumnState>> readColumns(const std::string& path);
   // Both attributes at once; failures (a vanished file, a file system without attributes)
   // come back and change nothing else.
-  static sw::AttributeError write(const std::string& path, const WindowFrame& frame,
+  static sw::Error write(const std::string& path, const WindowFrame& frame,
                                   const std::vector<ColumnState>& columns);
 };
 

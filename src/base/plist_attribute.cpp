@@ -25,12 +25,13 @@ struct PlistDeleter {
 };
 using PlistPtr = std::unique_ptr<void, PlistDeleter>;
 
-AttributeError systemError(int error, const std::string& name) {
-  AttributeError result;
+Error systemError(int error, const std::string& path, const std::string& name) {
+  Error result;
+  result.path = path;
   result.status = statusFromErrno(error);
   if (result.status == noErr) result.status = ioErr;
   result.code = error;
-  result.name = name;
+  result.subject = name;
   if (error == E2BIG)
     result.message = "Attribute too big";
   else if (error == ENAMETOOLONG)
@@ -42,21 +43,21 @@ AttributeError systemError(int error, const std::string& name) {
   return result;
 }
 
-AttributeError plistError(int code, const std::string& name, std::string message) {
-  AttributeError result;
+Error plistError(int code, const std::string& name, std::string message) {
+  Error result;
   result.status = paramErr;
   result.code = code;
-  result.name = name;
+  result.subject = name;
   result.message = std::move(message);
   return result;
 }
 
-void setError(AttributeError* out, AttributeError error) {
+void setError(Error* out, Error error) {
   if (out) *out = std::move(error);
 }
 
 // An attribute name is stored as one C string after the "user." prefix.
-bool validName(const std::string& name, AttributeError* error) {
+bool validName(const std::string& name, Error* error) {
   if (name.empty() || name.find('\0') != std::string::npos) {
     setError(error, plistError(EINVAL, name, "extended attribute name cannot be empty"));
     return false;
@@ -343,7 +344,7 @@ plist_t fromSetting(const SettingValue& value, int depth, std::string& why) {
 
 }  // namespace
 
-std::optional<Bytes> encodePlist(const SettingValue& value, AttributeError* error) {
+std::optional<Bytes> encodePlist(const SettingValue& value, Error* error) {
   std::string why;
   PlistPtr root(fromSetting(value, 0, why));
   if (!root) {
@@ -363,7 +364,7 @@ std::optional<Bytes> encodePlist(const SettingValue& value, AttributeError* erro
   return bytes;
 }
 
-std::optional<SettingValue> decodePlist(const unsigned char* bytes, size_t size, AttributeError* error) {
+std::optional<SettingValue> decodePlist(const unsigned char* bytes, size_t size, Error* error) {
   auto fail = [&](std::string message) {
     setError(error, plistError(EINVAL, "", std::move(message)));
     return std::nullopt;
@@ -384,63 +385,66 @@ std::optional<SettingValue> decodePlist(const unsigned char* bytes, size_t size,
   return value;
 }
 
-std::optional<std::vector<std::string>> attributeNames(const std::string& path, AttributeError* error) {
+std::optional<std::vector<std::string>> attributeNames(const std::string& path, Error* error) {
   int code = 0;
   std::vector<std::string> names = xattr::list(path, &code);
   if (code != 0) {
-    setError(error, systemError(code, ""));
+    setError(error, systemError(code, path, ""));
     return std::nullopt;
   }
   return names;
 }
 
-std::optional<Bytes> attributeData(const std::string& path, const std::string& name, AttributeError* error) {
+std::optional<Bytes> attributeData(const std::string& path, const std::string& name, Error* error) {
   if (!validName(name, error)) return std::nullopt;
   int code = 0;
   std::optional<Bytes> bytes = xattr::get(path, name, &code);
-  if (!bytes) setError(error, systemError(code ? code : EIO, name));
+  if (!bytes) setError(error, systemError(code ? code : EIO, path, name));
   return bytes;
 }
 
-AttributeError setAttributeData(const std::string& path, const std::string& name, const Bytes& bytes) {
-  AttributeError error;
+Error setAttributeData(const std::string& path, const std::string& name, const Bytes& bytes) {
+  Error error;
   if (!validName(name, &error)) return error;
   int code = 0;
-  if (xattr::set(path, name, bytes, &code) != noErr) return systemError(code ? code : EIO, name);
+  if (xattr::set(path, name, bytes, &code) != noErr) return systemError(code ? code : EIO, path, name);
   return {};
 }
 
-std::optional<SettingValue> attributeValue(const std::string& path, const std::string& name, AttributeError* error) {
+std::optional<SettingValue> attributeValue(const std::string& path, const std::string& name, Error* error) {
   std::optional<Bytes> bytes = attributeData(path, name, error);
   if (!bytes) return std::nullopt;
-  AttributeError decodeError;
+  Error decodeError;
   std::optional<SettingValue> value = decodePlist(bytes->data(), bytes->size(), &decodeError);
   if (!value) {
-    decodeError.name = name;
+    decodeError.subject = name;
+    decodeError.path = path;
     setError(error, std::move(decodeError));
   }
   return value;
 }
 
-AttributeError setAttributeValue(const std::string& path, const std::string& name, const SettingValue* value) {
-  AttributeError error;
+Error setAttributeValue(const std::string& path, const std::string& name, const SettingValue* value) {
+  Error error;
   if (!validName(name, &error)) return error;
   if (!value) return removeAttribute(path, name);
   std::optional<Bytes> bytes = encodePlist(*value, &error);
   if (!bytes) {
-    error.name = name;
+    error.subject = name;
+    error.path = path;
     return error;
   }
   return setAttributeData(path, name, *bytes);
 }
 
-std::optional<SettingValue::Dictionary> attributeValues(const std::string& path, AttributeError* error) {
+std::optional<SettingValue::Dictionary> attributeValues(const std::string& path, Error* error) {
   std::optional<std::vector<std::string>> names = attributeNames(path, error);
   if (!names) return std::nullopt;
   SettingValue::Dictionary values;
-  AttributeError gathered = plistError(kPlistGetAttributesFailed, "", "Failed to get one or more extended attribute values");
+  Error gathered = plistError(kPlistGetAttributesFailed, "", "Failed to get one or more extended attribute values");
+  gathered.path = path;
   for (const std::string& name : *names) {
-    AttributeError one;
+    Error one;
     std::optional<SettingValue> value = attributeValue(path, name, &one);
     if (value)
       values[name] = std::move(*value);
@@ -454,17 +458,18 @@ std::optional<SettingValue::Dictionary> attributeValues(const std::string& path,
   return values;
 }
 
-AttributeError setAttributeValues(const std::string& path, const SettingValue::Dictionary& values) {
-  AttributeError gathered = plistError(kPlistSetAttributesFailed, "", "Failed to set one or more extended attributes.");
+Error setAttributeValues(const std::string& path, const SettingValue::Dictionary& values) {
+  Error gathered = plistError(kPlistSetAttributesFailed, "", "Failed to set one or more extended attributes.");
+  gathered.path = path;
   for (const auto& [name, value] : values)
-    if (AttributeError one = setAttributeValue(path, name, &value)) gathered.underlying.push_back(std::move(one));
+    if (Error one = setAttributeValue(path, name, &value)) gathered.underlying.push_back(std::move(one));
   if (gathered.underlying.empty()) return {};
   return gathered;
 }
 
 bool hasAttribute(const std::string& path, const std::string& name) {
   if (name.empty()) return false;
-  AttributeError error;
+  Error error;
   std::optional<std::vector<std::string>> names = attributeNames(path, &error);
   if (!names) {
     logMessage("ERROR: Could not get list of attributes names: " + path + "; " + error.message);
@@ -475,11 +480,11 @@ bool hasAttribute(const std::string& path, const std::string& name) {
   return false;
 }
 
-AttributeError removeAttribute(const std::string& path, const std::string& name) {
-  AttributeError error;
+Error removeAttribute(const std::string& path, const std::string& name) {
+  Error error;
   if (!validName(name, &error)) return error;
   int code = 0;
-  if (xattr::remove(path, name, &code) != noErr) return systemError(code ? code : EIO, name);
+  if (xattr::remove(path, name, &code) != noErr) return systemError(code ? code : EIO, path, name);
   return {};
 }
 

@@ -26,43 +26,37 @@ enum PlistAttributeCode : int32_t {
   kPlistGetAttributesFailed = 1970,   // "Failed to get one or more extended attribute values"
 };
 
-// What went wrong with one attribute operation.
-struct AttributeError {
-  OSStatus status = noErr;
-  int code = 0;          // the errno value, or a PlistAttributeCode
-  std::string name;      // the attribute concerned, when one is
-  std::string message;   // "Attribute too big", "Attribute name too long", the system's text...
-  std::vector<AttributeError> underlying;  // one per attribute for the operations on several
-
-  explicit operator bool() const { return status != noErr; }
-};
+// A failed attribute operation is an Error: the path of the file, the attribute's name as its
+// subject, the errno value or a PlistAttributeCode as its code, the message ("Attribute too big",
+// "Attribute name too long", the system's text...), and for the operations on several
+// attributes, one underlying error per attribute.
 
 // The names of the file's attributes; nothing and the error when they cannot be listed.
-std::optional<std::vector<std::string>> attributeNames(const std::string& path, AttributeError* error = nullptr);
+std::optional<std::vector<std::string>> attributeNames(const std::string& path, Error* error = nullptr);
 // The raw bytes of one attribute.
 std::optional<std::vector<unsigned char>> attributeData(const std::string& path, const std::string& name,
-                                                        AttributeError* error = nullptr);
-AttributeError setAttributeData(const std::string& path, const std::string& name,
+                                                        Error* error = nullptr);
+Error setAttributeData(const std::string& path, const std::string& name,
                                 const std::vector<unsigned char>& bytes);
 // The value decoded from the attribute's property list; nothing (and the error) when the file
 // has no such attribute or it does not decode.
 std::optional<SettingValue> attributeValue(const std::string& path, const std::string& name,
-                                           AttributeError* error = nullptr);
+                                           Error* error = nullptr);
 // Stores the value as a binary property list; a null value removes the attribute.
-AttributeError setAttributeValue(const std::string& path, const std::string& name, const SettingValue* value);
+Error setAttributeValue(const std::string& path, const std::string& name, const SettingValue* value);
 // Every attribute that decodes; the others are gathered in the error (code 1970), and the
 // result is then nothing.
-std::optional<SettingValue::Dictionary> attributeValues(const std::string& path, AttributeError* error = nullptr);
+std::optional<SettingValue::Dictionary> attributeValues(const std::string& path, Error* error = nullptr);
 // Sets each one; failures are gathered (code 1969) and the others are still set.
-AttributeError setAttributeValues(const std::string& path, const SettingValue::Dictionary& values);
+Error setAttributeValues(const std::string& path, const SettingValue::Dictionary& values);
 // False for an empty name, and when the names cannot be listed (logged).
 bool hasAttribute(const std::string& path, const std::string& name);
 // Removing an attribute that does not exist succeeds.
-AttributeError removeAttribute(const std::string& path, const std::string& name);
+Error removeAttribute(const std::string& path, const std::string& name);
 
 // The property-list bytes of a value (binary) and back; used by the functions above.
-std::optional<std::vector<unsigned char>> encodePlist(const SettingValue& value, AttributeError* error = nullptr);
-std::optional<SettingValue> decodePlist(const unsigned char* bytes, size_t size, AttributeError* error = nullptr);
+std::optional<std::vector<unsigned char>> encodePlist(const SettingValue& value, Error* error = nullptr);
+std::optional<SettingValue> decodePlist(const unsigned char* bytes, size_t size, Error* error = nullptr);
 
 // The number the attribute holds; nothing when the file has no such attribute or its value
 // is not a property-list number.

@@ -68,6 +68,7 @@ std::string Error::toString() const {
   std::string text = path;
   if (!text.empty()) text += ": ";
   text += where();
+  if (!subject.empty()) text += subject + ": ";
   text += message.empty() ? statusDescription(status) : message;
   text += " [" + std::to_string(status) + "]";
   return text;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace sw {
 
@@ -41,19 +42,22 @@ std::string statusDescription(OSStatus status);
 OSStatus statusFromErrno(int error);
 
 // An error as a value: the status, the file it concerns and a short message, and for a fault
-// inside a file, where it lies.
+// inside a file, where it lies. Every runtime failure of the engine is one of these.
 struct Error {
   OSStatus status = noErr;
   std::string path;
   std::string message;
   int track = -1;       // the track it concerns, counted from 0 as everywhere in the engine; -1: none
   int64_t offset = -1;  // byte offset in the file; -1: none
+  std::string subject{};  // the named thing inside the file it concerns (an attribute, a key); empty: none
+  int code = 0;         // the errno value or a module's own code behind the status; 0: none
+  std::vector<Error> underlying{};  // one per item for an operation on several that failed for some
 
   explicit operator bool() const { return status != noErr; }
   // "track 3, byte 1,204: " (the track counted from 1, as users see it), or what of it is set;
   // empty when neither is.
   std::string where() const;
-  // "path: track 3, byte 1,204: message [status]"
+  // "path: track 3, byte 1,204: subject: message [status]"
   std::string toString() const;
 };
 

@@ -250,10 +250,10 @@ Error MidiFileItem::doSetMetaEventText(const BatchRun& run) {
   std::string text;
   std::string shown;  // the text as UTF-8, for the report
   if (settings.integerForKey("targetMetaEventSource") == 1) {
-    std::string problem;
+    Error problem;
     text = shown = RegExTransformer::fromSettings(settings).transformedValue(name(), &problem);
     // A pattern that does not compile would leave a half-made text: the file is not touched.
-    if (!problem.empty()) return Error{paramErr, fullPath(), problem + "; the file is left as it was"};
+    if (problem) return Error{problem.status, fullPath(), problem.message + "; the file is left as it was"};
   }
 
   BatchEdit edit(*this, run);

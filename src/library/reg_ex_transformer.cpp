@@ -85,8 +85,8 @@ std::string_view RegExTransformer::removingExtension(std::string_view fileName) 
   return fileName.substr(0, dot);
 }
 
-std::string RegExTransformer::transformedValue(std::string_view fileName, std::string* problem) const {
-  if (problem) problem->clear();
+std::string RegExTransformer::transformedValue(std::string_view fileName, Error* error) const {
+  if (error) *error = {};
   const std::string_view base = removingExtension(fileName);
   bool applied = false;
   icu::UnicodeString text;
@@ -96,7 +96,7 @@ std::string RegExTransformer::transformedValue(std::string_view fileName, std::s
     applied = true;
     std::string why;
     if (!replaceAll(text, pair.pattern, pair.replacement, why)) {
-      if (problem) *problem = why;
+      if (error) *error = Error{paramErr, "", why};
       break;
     }
   }

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "base/settings_store.h"
+#include "base/status.h"
 
 namespace sw {
 
@@ -30,7 +31,9 @@ class RegExTransformer {
   static RegExTransformer fromSettings(const SettingsStore& store = SettingsStore::shared());
 
   // UTF-8 in, UTF-8 out; ill-formed UTF-8 in the name becomes U+FFFD once a pattern applies.
-  std::string transformedValue(std::string_view fileName, std::string* problem = nullptr) const;
+  // A pattern that fails (does not compile, takes too long, grows too much) stops the work
+  // there and sets `error` (paramErr).
+  std::string transformedValue(std::string_view fileName, Error* error = nullptr) const;
 
   // "name.ext" gives "name"; a name whose only dot is its first character keeps it.
   static std::string_view removingExtension(std::string_view fileName);

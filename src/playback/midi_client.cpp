@@ -11,12 +11,12 @@ namespace sw {
 
 MIDIClient& MIDIClient::sharedMIDIClient() {
   static MIDIClient* client = [] {
-    std::string error;
+    Error error;
     std::unique_ptr<MidiTransport> transport = AlsaSequencer::open(&error);
     auto* made = new MIDIClient(std::move(transport), nullptr);
     if (!made->transport_) {
       made->transportError_ = error;
-      logMessage("No MIDI sequencer (" + error + "): no MIDI destinations; playing through the synthesizer");
+      logMessage("No MIDI sequencer (" + error.message + "): no MIDI destinations; playing through the synthesizer");
     }
     made->makeSynthesizer_ = true;  // made with the output, on first use
     return made;

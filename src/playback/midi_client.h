@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/status.h"
 #include "playback/midi_filter.h"
 #include "playback/midi_transport.h"
 
@@ -30,7 +31,7 @@ class MIDIClient {
 
   bool hasTransport() const { return transport_ != nullptr; }
   // Why there is no transport, when there is none.
-  const std::string& transportError() const { return transportError_; }
+  const Error& transportError() const { return transportError_; }
   std::vector<MidiEndpoint> destinations() const;
   // A destination named by its unique ID (decimal or 0x hex), its "client:port" address or
   // its exact name.
@@ -48,7 +49,7 @@ class MIDIClient {
 
  private:
   std::unique_ptr<MidiTransport> transport_;
-  std::string transportError_;
+  Error transportError_;
   std::shared_ptr<MidiOutput> synthesizer_;
   bool makeSynthesizer_ = false;
   std::shared_ptr<MIDIFilter> output_;  // after transport_: destroyed first, it points into it

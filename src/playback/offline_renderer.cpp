@@ -26,18 +26,16 @@ class SteppedSync : public SyncSource {
 
 }  // namespace
 
-OSStatus renderSequenceToWav(std::shared_ptr<MidiSequence> sequence, const std::string& outputPath,
-                             const RenderOptions& options, RenderResult* result) {
+Error renderSequenceToWav(std::shared_ptr<MidiSequence> sequence, const std::string& outputPath,
+                          const RenderOptions& options, RenderResult* result) {
   RenderResult local;
   RenderResult& out = result ? *result : local;
   if (!sequence || options.sampleRate < 8000 || options.sampleRate > 192000) {
-    out.message = "bad render parameters";
-    return paramErr;
+    return Error{paramErr, "", "bad render parameters"};
   }
   const std::string bank = options.bankPath.empty() ? defaultSoundBankPath() : options.bankPath;
   if (bank.empty()) {
-    out.message = "no SoundFont found: install timgm6mb-soundfont or give --bank";
-    return fnfErr;
+    return Error{fnfErr, "", "no SoundFont found: install timgm6mb-soundfont or give --bank"};
   }
 
   ManualClock clock;
@@ -47,14 +45,11 @@ OSStatus renderSequenceToWav(std::shared_ptr<MidiSequence> sequence, const std::
   deviceOptions.clock = &clock;
   std::shared_ptr<DLSMusicDevice> device = DLSMusicDevice::createWithSettings(nullptr, deviceOptions);
   if (!device) {
-    out.message = "the synthesizer could not be created";
-    return memFullErr;
+    return Error{memFullErr, "", "the synthesizer could not be created"};
   }
   if (device->bankPath() != bank) {
-    if (OSStatus status = device->setBankPath(bank); status != noErr) {
-      out.message = "not a usable SoundFont";
-      return status;
-    }
+    if (OSStatus status = device->setBankPath(bank); status != noErr)
+      return Error{status, bank, "not a usable SoundFont"};
   }
   out.bankPath = bank;
 
@@ -70,10 +65,8 @@ OSStatus renderSequenceToWav(std::shared_ptr<MidiSequence> sequence, const std::
   player.preroll();
 
   WavWriter writer;
-  if (OSStatus status = writer.open(outputPath, options.sampleRate, 2, options.format); status != noErr) {
-    out.message = "cannot create the file";
-    return status;
-  }
+  if (OSStatus status = writer.open(outputPath, options.sampleRate, 2, options.format); status != noErr)
+    return Error{status, outputPath, "cannot create the file"};
 
   const double window = MidiPlayer::kWindowMicroseconds;
   double songPosition;
@@ -119,14 +112,13 @@ OSStatus renderSequenceToWav(std::shared_ptr<MidiSequence> sequence, const std::
   player.setSyncSource(nullptr, false);
   player.stop();
   if (status != noErr) {
-    out.message = "cannot write the file";
     writer.abandon();
-    return status;
+    return Error{status, outputPath, "cannot write the file"};
   }
   out.frames = writer.framesWritten();
   out.seconds = double(out.frames) / options.sampleRate;
-  if ((status = writer.finish()) != noErr) out.message = "cannot write the file";
-  return status;
+  if ((status = writer.finish()) != noErr) return Error{status, outputPath, "cannot write the file"};
+  return {};
 }
 
 }  // namespace sw

@@ -30,10 +30,10 @@ struct RenderResult {
   uint64_t frames = 0;
   double seconds = 0;
   std::string bankPath;
-  std::string message;  // what went wrong, when something did
 };
 
-OSStatus renderSequenceToWav(std::shared_ptr<MidiSequence> sequence, const std::string& outputPath,
-                             const RenderOptions& options, RenderResult* result = nullptr);
+// The error names the SoundFont or the output file when the fault lies with one of them.
+Error renderSequenceToWav(std::shared_ptr<MidiSequence> sequence, const std::string& outputPath,
+                          const RenderOptions& options, RenderResult* result = nullptr);
 
 }  // namespace sw

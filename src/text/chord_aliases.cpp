@@ -139,15 +139,16 @@ ChordAliasReadResult parseChordAliasDefinitions(const std::string& bytes) {
     result.definitions.push_back(std::move(aliases));
   }
   result.definitions.resize(kDefinitionCount);
+  std::string& warning = result.warning.message;
   if (count != kDefinitionCount) {
-    result.warning = "the list has " + std::to_string(count) + " entries instead of " +
-                     std::to_string(kDefinitionCount) +
-                     (count < kDefinitionCount ? "; the missing types have no aliases" : "; the extra ones are ignored");
+    warning = "the list has " + std::to_string(count) + " entries instead of " + std::to_string(kDefinitionCount) +
+              (count < kDefinitionCount ? "; the missing types have no aliases" : "; the extra ones are ignored");
   }
   if (notText) {
-    if (!result.warning.empty()) result.warning += "; ";
-    result.warning += std::to_string(notText) + " entries are not valid text and were read as empty";
+    if (!warning.empty()) warning += "; ";
+    warning += std::to_string(notText) + " entries are not valid text and were read as empty";
   }
+  if (!warning.empty()) result.warning.status = paramErr;
   return result;
 }
 
@@ -158,6 +159,7 @@ ChordAliasReadResult readChordAliasDefinitions(const std::string& path) {
                                                 : failure(status, status == fnfErr ? "the file does not exist"
                                                                                    : statusDescription(status));
   result.error.path = path;
+  if (result.warning) result.warning.path = path;
   return result;
 }
 

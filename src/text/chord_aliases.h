@@ -23,7 +23,7 @@ const ChordAliasDefinitions& defaultChordAliasDefinitions();
 struct ChordAliasReadResult {
   Error error;                          // noErr when the bytes were read as a definitions list
   ChordAliasDefinitions definitions;    // always 34 entries; all empty when error is set
-  std::string warning;                  // set when the list was usable but not as expected
+  Error warning;                        // paramErr when the list was usable but not as expected
 };
 
 // Reads definitions from property-list bytes or from a file. Errors: eofErr for an empty

@@ -42,7 +42,7 @@ void XFChordManager::loadDefinitions() {
                "); using the default aliases");
     definitions_ = defaultChordAliasDefinitions();
   } else {
-    if (!result.warning.empty()) logMessage("Chord aliases " + userFile_ + ": " + result.warning);
+    if (result.warning) logMessage("Chord aliases " + userFile_ + ": " + result.warning.message);
     definitions_ = std::move(result.definitions);
   }
   setupList();
@@ -51,7 +51,7 @@ void XFChordManager::loadDefinitions() {
 Error XFChordManager::loadDefinitionsFile(const std::string& path) {
   ChordAliasReadResult result = readChordAliasDefinitions(path);
   if (result.error) return result.error;
-  if (!result.warning.empty()) logMessage("Chord aliases " + path + ": " + result.warning);
+  if (result.warning) logMessage("Chord aliases " + path + ": " + result.warning.message);
   definitions_ = std::move(result.definitions);
   setupList();
   return {};

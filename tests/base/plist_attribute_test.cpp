@@ -67,10 +67,12 @@ TEST(PlistAttribute, RoundTripsEveryKindOfValue) {
   // A null value removes; removing what is not there succeeds; a missing one reads as ENODATA.
   EXPECT_FALSE(sw::setAttributeValue(path, "com.tessary.encoding", nullptr));
   EXPECT_FALSE(sw::removeAttribute(path, "com.tessary.encoding"));
-  sw::AttributeError error;
+  sw::Error error;
   EXPECT_FALSE(sw::attributeValue(path, "com.tessary.encoding", &error));
   EXPECT_EQ(error.code, ENODATA);
-  EXPECT_EQ(error.name, "com.tessary.encoding");
+  EXPECT_EQ(error.subject, "com.tessary.encoding");
+  EXPECT_EQ(error.path, path);
+  EXPECT_EQ(error.toString(), path + ": com.tessary.encoding: No such attribute [" + std::to_string(error.status) + "]");
   EXPECT_FALSE(sw::hasAttribute(path, "com.tessary.encoding"));
 
   // The text form is read as well.
@@ -84,7 +86,7 @@ TEST(PlistAttribute, RoundTripsEveryKindOfValue) {
 TEST(PlistAttribute, Errors) {
   swtest::TempDir dir;
   const std::string path = dir.write("song.mid", {'x'});
-  sw::AttributeError error = sw::setAttributeValue(path, "", nullptr);
+  sw::Error error = sw::setAttributeValue(path, "", nullptr);
   EXPECT_TRUE(error);
   EXPECT_EQ(error.message, "extended attribute name cannot be empty");
   EXPECT_FALSE(sw::hasAttribute(path, ""));
@@ -104,11 +106,14 @@ TEST(PlistAttribute, Errors) {
   error = sw::setAttributeValues(path, {{"good", 1}, {"bad", badText}});
   EXPECT_EQ(error.code, sw::kPlistSetAttributesFailed);
   ASSERT_EQ(error.underlying.size(), 1u);
-  EXPECT_EQ(error.underlying[0].name, "bad");
+  EXPECT_EQ(error.underlying[0].subject, "bad");
   EXPECT_EQ(sw::attributeValue(path, "good"), SettingValue(1));
   ASSERT_FALSE(sw::setAttributeData(path, "junk", Bytes{'n', 'o', 'p', 'e'}));
   EXPECT_FALSE(sw::attributeValues(path, &error));
   EXPECT_EQ(error.code, sw::kPlistGetAttributesFailed);
+  EXPECT_EQ(error.path, path);
+  ASSERT_EQ(error.underlying.size(), 1u);
+  EXPECT_EQ(error.underlying[0].subject, "junk");
 
   EXPECT_FALSE(sw::attributeValue(dir.file("none.mid"), "good", &error));
   EXPECT_EQ(error.status, sw::fnfErr);

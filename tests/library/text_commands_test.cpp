@@ -213,22 +213,22 @@ TEST(RegExTransformer, WorkStaysBounded) {
   using sw::RegExTransformer;
   EXPECT_EQ(RegExTransformer::removingExtension("a.b.mid"), "a.b");
   EXPECT_EQ(RegExTransformer::removingExtension(".hidden"), ".hidden");
-  std::string problem;
+  sw::Error problem;
   // Catastrophic backtracking runs out of time instead of hanging.
   RegExTransformer runaway({{{"(a+)+$", "x"}, {}, {}, {}}});
   EXPECT_EQ(runaway.transformedValue(std::string(40, 'a') + "b.mid", &problem), std::string(40, 'a') + "b");
-  EXPECT_NE(problem.find("takes too long"), std::string::npos) << problem;
+  EXPECT_NE(problem.message.find("takes too long"), std::string::npos) << problem.message;
   // A result that grows without limit is refused.
   RegExTransformer growing({{{".", std::string(1000, 'x')}, {}, {}, {}}});
   EXPECT_EQ(growing.transformedValue(std::string(100, 'n'), &problem), std::string(100, 'n'));
-  EXPECT_NE(problem.find("too long"), std::string::npos);
+  EXPECT_NE(problem.message.find("too long"), std::string::npos);
   // A template naming a missing group, and ill-formed UTF-8 in the name.
   RegExTransformer missing({{{"(a)", "$2"}, {}, {}, {}}});
   EXPECT_EQ(missing.transformedValue("abc", &problem), "abc");
-  EXPECT_FALSE(problem.empty());
+  EXPECT_TRUE(problem);
   RegExTransformer broken({{{"b", "B"}, {}, {}, {}}});
   EXPECT_EQ(broken.transformedValue("a\xFF" "b", &problem), "a\xEF\xBF\xBD" "B");
-  EXPECT_TRUE(problem.empty());
+  EXPECT_FALSE(problem);
 }
 
 }  // namespace

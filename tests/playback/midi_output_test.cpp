@@ -165,9 +165,10 @@ TEST(Client, FindsDestinationsByIdAddressOrName) {
 
 TEST(Client, WithoutASequencerListsNothingAndPlaysThroughTheSynthesizer) {
   if (std::filesystem::exists("/dev/snd/seq")) GTEST_SKIP() << "this machine has an ALSA sequencer";
-  std::string error;
+  sw::Error error;
   EXPECT_EQ(sw::AlsaSequencer::open(&error), nullptr);
-  EXPECT_FALSE(error.empty());
+  EXPECT_TRUE(error);
+  EXPECT_FALSE(error.message.empty());
 
   auto synth = std::make_shared<RecordingOutput>();
   sw::MIDIClient client(sw::AlsaSequencer::open(), synth);

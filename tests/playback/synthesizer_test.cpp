@@ -187,7 +187,8 @@ TEST(OfflineRender, WritesAWavFileThatIsNotSilentAndReplacesOnlyOnSuccess) {
   auto sequence = swtest::sequenceFrom(file);
   swtest::TempDir dir;
   sw::RenderResult result;
-  ASSERT_EQ(sw::renderSequenceToWav(sequence, dir.file("out.wav"), {}, &result), sw::noErr) << result.message;
+  const sw::Error rendered = sw::renderSequenceToWav(sequence, dir.file("out.wav"), {}, &result);
+  ASSERT_EQ(rendered.status, sw::noErr) << rendered.message;
   Bytes wav = swtest::TempDir::read(dir.file("out.wav"));
   ASSERT_GT(wav.size(), 44u);
   EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
@@ -202,7 +203,9 @@ TEST(OfflineRender, WritesAWavFileThatIsNotSilentAndReplacesOnlyOnSuccess) {
   sw::RenderOptions bad;
   bad.bankPath = dir.file("notes.sf2");
   dir.write("notes.sf2", {'n', 'o'});
-  EXPECT_NE(sw::renderSequenceToWav(sequence, dir.file("keep.wav"), bad, &result), sw::noErr);
+  const sw::Error refused = sw::renderSequenceToWav(sequence, dir.file("keep.wav"), bad, &result);
+  EXPECT_NE(refused.status, sw::noErr);
+  EXPECT_EQ(refused.path, bad.bankPath);
   EXPECT_EQ(swtest::TempDir::read(dir.file("keep.wav")), (Bytes{1, 2, 3}));
 }
 

@@ -57,7 +57,7 @@ TEST_F(ChordAliasesTest, XMLAndBinaryRoundTrip) {
     EXPECT_EQ(head, format == PlistFormat::XML ? "<?xml ve" : "bplist00");
     ChordAliasReadResult result = readChordAliasDefinitions(path);
     EXPECT_FALSE(result.error) << result.error.toString();
-    EXPECT_EQ(result.warning, "");
+    EXPECT_FALSE(result.warning) << result.warning.toString();
     EXPECT_EQ(result.definitions, definitions);
   }
 }
@@ -123,15 +123,21 @@ TEST_F(ChordAliasesTest, OversizedAndDeeplyNestedFiles) {
 TEST_F(ChordAliasesTest, WrongEntryCountsAndTypes) {
   ChordAliasReadResult fewer = parseChordAliasDefinitions(xmlArray({"a", "b", "c"}));
   ASSERT_FALSE(fewer.error);
-  EXPECT_NE(fewer.warning.find("3 entries"), std::string::npos);
+  EXPECT_NE(fewer.warning.message.find("3 entries"), std::string::npos);
   ASSERT_EQ(fewer.definitions.size(), 34u);
   EXPECT_EQ(fewer.definitions[2], "c");
   EXPECT_EQ(fewer.definitions[3], "");
 
   ChordAliasReadResult more = parseChordAliasDefinitions(xmlArray(numbered(40)));
   ASSERT_FALSE(more.error);
-  EXPECT_NE(more.warning.find("40 entries"), std::string::npos);
+  EXPECT_NE(more.warning.message.find("40 entries"), std::string::npos);
   EXPECT_EQ(more.definitions, numbered(34));
+  const std::string fewerText = xmlArray({"a"});
+  const std::string fewerPath = dir_.write("fewer.xgdef", std::vector<uint8_t>(fewerText.begin(), fewerText.end()));
+  ChordAliasReadResult fromFile = readChordAliasDefinitions(fewerPath);
+  ASSERT_FALSE(fromFile.error);
+  EXPECT_EQ(fromFile.warning.status, paramErr);
+  EXPECT_EQ(fromFile.warning.path, fewerPath);
 
   std::string mixed = xmlArray(numbered(34));
   mixed.replace(mixed.find("<string>alias2</string>"), 23, "<integer>7</integer>");
@@ -139,7 +145,7 @@ TEST_F(ChordAliasesTest, WrongEntryCountsAndTypes) {
   ASSERT_FALSE(result.error);
   EXPECT_EQ(result.definitions[2], "");
   EXPECT_EQ(result.definitions[3], "alias3");
-  EXPECT_NE(result.warning.find("1 entries"), std::string::npos);
+  EXPECT_NE(result.warning.message.find("1 entries"), std::string::npos);
 }
 
 TEST_F(ChordAliasesTest, RefusesTextAPropertyListCannotHold) {

@@ -18,41 +18,50 @@ void installErrorHandler() {
 
 constexpr size_t kOutputBuffer = 65536 + 1024;
 
+// ALSA reports a failure as a negative errno value.
+Error alsaError(const std::string& what, int result) {
+  Error error;
+  error.status = result < 0 ? statusFromErrno(-result) : noErr;
+  if (error.status == noErr) error.status = ioErr;
+  error.code = result;
+  error.message = what + ": " + snd_strerror(result);
+  return error;
+}
+
 }  // namespace
 
-std::unique_ptr<AlsaSequencer> AlsaSequencer::open(std::string* error, HostClock& clock) {
+std::unique_ptr<AlsaSequencer> AlsaSequencer::open(Error* error, HostClock& clock) {
   installErrorHandler();
   snd_seq_t* seq = nullptr;
   int result = snd_seq_open(&seq, "default", SND_SEQ_OPEN_OUTPUT, 0);
   if (result < 0 || !seq) {
-    if (error) *error = std::string("cannot open the ALSA sequencer: ") + snd_strerror(result);
+    if (error) *error = alsaError("cannot open the ALSA sequencer", result);
     return nullptr;
   }
   std::unique_ptr<AlsaSequencer> sequencer(new AlsaSequencer(seq, clock));
-  if (!sequencer->setUp(error)) return nullptr;
+  if (Error failure = sequencer->setUp()) {
+    if (error) *error = std::move(failure);
+    return nullptr;
+  }
   return sequencer;
 }
 
-bool AlsaSequencer::setUp(std::string* error) {
-  auto fail = [&](const char* what, int result) {
-    if (error) *error = std::string(what) + ": " + snd_strerror(result);
-    return false;
-  };
+Error AlsaSequencer::setUp() {
   snd_seq_set_client_name(seq_, "Scorewell");
   clientId_ = snd_seq_client_id(seq_);
   port_ = snd_seq_create_simple_port(seq_, "Output port", SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
                                      SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
-  if (port_ < 0) return fail("cannot create the output port", port_);
+  if (port_ < 0) return alsaError("cannot create the output port", port_);
   queue_ = snd_seq_alloc_named_queue(seq_, "Scorewell");
-  if (queue_ < 0) return fail("cannot allocate a queue", queue_);
+  if (queue_ < 0) return alsaError("cannot allocate a queue", queue_);
   snd_seq_set_output_buffer_size(seq_, kOutputBuffer);
   int result = snd_seq_start_queue(seq_, queue_, nullptr);
-  if (result < 0) return fail("cannot start the queue", result);
+  if (result < 0) return alsaError("cannot start the queue", result);
   snd_seq_drain_output(seq_);
   queueStart_ = clock_.now();
   if (snd_midi_event_new(256, &encoder_) < 0) encoder_ = nullptr;
   if (encoder_) snd_midi_event_no_status(encoder_, 1);
-  return true;
+  return {};
 }
 
 AlsaSequencer::~AlsaSequencer() {

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 
+#include "base/status.h"
 #include "playback/host_clock.h"
 #include "playback/midi_transport.h"
 
@@ -18,7 +19,7 @@ namespace sw {
 class AlsaSequencer : public MidiTransport {
  public:
   // Nothing when the sequencer cannot be opened (no /dev/snd/seq); `error` then says why.
-  static std::unique_ptr<AlsaSequencer> open(std::string* error = nullptr, HostClock& clock = HostClock::system());
+  static std::unique_ptr<AlsaSequencer> open(Error* error = nullptr, HostClock& clock = HostClock::system());
   ~AlsaSequencer() override;
 
   std::vector<MidiEndpoint> destinations() override;
@@ -31,7 +32,7 @@ class AlsaSequencer : public MidiTransport {
 
  private:
   AlsaSequencer(snd_seq_t* seq, HostClock& clock) : seq_(seq), clock_(clock) {}
-  bool setUp(std::string* error);
+  Error setUp();
 
   std::mutex mutex_;  // the handle is not thread-safe
   snd_seq_t* seq_;

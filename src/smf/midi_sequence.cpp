@@ -228,6 +228,7 @@ void MidiSequence::removeEventsAtExactIndexes(const IndexSet& indexes) {
   if (indexes.empty()) return;
   EventVector kept, removed;
   kept.reserve(wholeList_.size());
+  removed.reserve(std::min(indexes.size(), wholeList_.size()));
   auto next = indexes.begin();
   for (int i = 0; i < count(); ++i) {
     MidiEvent* event = wholeList_[size_t(i)];

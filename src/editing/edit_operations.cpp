@@ -471,7 +471,13 @@ bool EditOperations::recordChange(const IndexSet& targets, const ListState& befo
       patch->added.push_back(PlacedEvent{i, *event});
   }
   closePatch(*patch);
-  const bool changed = !sameEvents(patch->removed, patch->added) || patch->before.numTracks != patch->after.numTracks;
+  // A change may leave the events as they were and still move the maps (a tempo set again
+  // to its own value puts its map entry back): that is a change to undo too.
+  const bool mapsChanged = patch->before.tempoMap && patch->after.tempoMap &&
+                           (*patch->before.tempoMap != *patch->after.tempoMap ||
+                            *patch->before.signatureMap != *patch->after.signatureMap);
+  const bool changed = !sameEvents(patch->removed, patch->added) ||
+                       patch->before.numTracks != patch->after.numTracks || mapsChanged;
   if (changed) {
     registerPatch(patch, true);
     undo_.setActionName(name);

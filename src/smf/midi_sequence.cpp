@@ -184,8 +184,8 @@ int MidiSequence::insertEvent(MidiEvent* event, int suggestedIndex) {
     throw std::out_of_range("fatal error while inserting object: track out of range");
   }
   int index = bestIndexForEvent(event, suggestedIndex);
-  insertedTempoSignature(event);
   wholeList_.insert(wholeList_.begin() + index, event);
+  settleMapsAt({event});
   return index;
 }
 
@@ -198,8 +198,8 @@ void MidiSequence::removeObjectAtIndex(int index) {
   std::lock_guard guard(lock_);
   if (index < 0 || index >= count()) throw std::out_of_range("index out of range");
   MidiEvent* event = wholeList_[size_t(index)];
-  removedTempoSignature(event);
   wholeList_.erase(wholeList_.begin() + index);
+  settleMapsAt({event});
   delete event;
 }
 
@@ -226,20 +226,20 @@ void MidiSequence::removeObjectsAtIndexes(const IndexSet& indexes) {
 void MidiSequence::removeEventsAtExactIndexes(const IndexSet& indexes) {
   std::lock_guard guard(lock_);
   if (indexes.empty()) return;
-  EventVector kept;
+  EventVector kept, removed;
   kept.reserve(wholeList_.size());
+  removed.reserve(std::min(indexes.size(), wholeList_.size()));
   auto next = indexes.begin();
   for (int i = 0; i < count(); ++i) {
     MidiEvent* event = wholeList_[size_t(i)];
     while (next != indexes.end() && *next < i) ++next;
-    if (next != indexes.end() && *next == i) {
-      removedTempoSignature(event);
-      delete event;
-    } else {
-      kept.push_back(event);
-    }
+    (next != indexes.end() && *next == i ? removed : kept).push_back(event);
   }
   wholeList_.swap(kept);
+  // The maps are settled once the events are out: another event of the same kind and ticks
+  // may still be there.
+  settleMapsAt(std::vector<const MidiEvent*>(removed.begin(), removed.end()));
+  for (MidiEvent* event : removed) delete event;
 }
 
 std::vector<PlacedEvent> MidiSequence::eventsAtIndexes(const IndexSet& indexes) const {
@@ -257,13 +257,15 @@ void MidiSequence::insertEventsAtExactIndexes(const std::vector<PlacedEvent>& ev
       throw std::out_of_range("fatal error while inserting object: track out of range");
   bool ascending = true;
   for (size_t k = 1; k < events.size() && ascending; ++k) ascending = events[k - 1].index < events[k].index;
+  std::vector<const MidiEvent*> added;  // the tempo and signature events among them
   if (!ascending) {
     wholeList_.reserve(wholeList_.size() + events.size());
     for (const PlacedEvent& placed : events) {
       auto* event = new MidiEvent(placed.event);
-      insertedTempoSignature(event);
       wholeList_.insert(wholeList_.begin() + std::clamp(placed.index, 0, count()), event);
+      if (event->isMeta()) added.push_back(event);
     }
+    settleMapsAt(std::move(added));
     return;
   }
   // Ascending positions (the form undo records have): one merge with the existing events
@@ -275,11 +277,37 @@ void MidiSequence::insertEventsAtExactIndexes(const std::vector<PlacedEvent>& ev
     const size_t position = size_t(std::max(placed.index, 0));
     while (combined.size() < position && old < wholeList_.size()) combined.push_back(wholeList_[old++]);
     auto* event = new MidiEvent(placed.event);
-    insertedTempoSignature(event);
     combined.push_back(event);
+    if (event->isMeta()) added.push_back(event);
   }
   while (old < wholeList_.size()) combined.push_back(wholeList_[old++]);
   wholeList_.swap(combined);
+  settleMapsAt(std::move(added));
+}
+
+void MidiSequence::settleMapsAt(std::vector<const MidiEvent*> changed) {
+  // Only the kind and ticks of each event are read, so events already out of the list do.
+  std::vector<std::pair<uint32_t, uint8_t>> places;  // ticks, meta type
+  for (const MidiEvent* e : changed)
+    if (e->isMeta(meta::kTempo) || e->isMeta(meta::kTimeSignature)) places.emplace_back(e->ticks(), e->second());
+  if (places.empty()) return;
+  std::sort(places.begin(), places.end());
+  places.erase(std::unique(places.begin(), places.end()), places.end());
+  for (const auto& [ticks, type] : places) {
+    const MidiEvent* last = nullptr;
+    const IndexRange run = indexRangeAtTicks(ticks);
+    for (int i = run.location; i < run.location + run.length; ++i)
+      if (wholeList_[size_t(i)]->isMeta(type)) last = wholeList_[size_t(i)];
+    if (last) {
+      insertedTempoSignature(last);
+    } else if (type == meta::kTempo) {
+      tempoMap_.erase(int32_t(ticks));
+      if (ticks == 0) setDefaultTempo(120);
+    } else {
+      signatureMap_.erase(int32_t(ticks));
+      if (ticks == 0) setDefaultTimeSignature();
+    }
+  }
 }
 
 void MidiSequence::restoreMaps(const TempoMap& tempoMap, const SignatureMap& signatureMap) {
@@ -344,6 +372,7 @@ IndexSet MidiSequence::insertFlattenedEventList(const FlattenedEventList& list) 
   IndexSet inserted;
   EventVector combined;
   combined.reserve(wholeList_.size() + records.size());
+  std::vector<const MidiEvent*> added;  // the tempo and signature events among the records
   size_t j = 0;
   // The walk only moves forward: records are taken by ticks, then track (a list from bytes
   // need not be sorted, and note-offs of one track may meet records of another), then
@@ -387,12 +416,13 @@ IndexSet MidiSequence::insertFlattenedEventList(const FlattenedEventList& list) 
       combined.push_back(wholeList_[j++]);
     }
     auto* event = new MidiEvent(r.data.data(), uint32_t(r.data.size()), r.track, r.ticks, r.duration, r.offVelocity);
-    insertedTempoSignature(event);
     if (event->status() != 0x80) inserted.insert(inserted.end(), int(combined.size()));
     combined.push_back(event);
+    if (event->isMeta()) added.push_back(event);
   }
   while (j < wholeList_.size()) combined.push_back(wholeList_[j++]);
   wholeList_.swap(combined);
+  settleMapsAt(std::move(added));
   return inserted;
 }
 

@@ -127,6 +127,10 @@ class MidiSequence {
   bool removedTempoSignature(const MidiEvent* event);
   // Puts back maps saved earlier (undo of edits that touched tempo or signature events).
   void restoreMaps(const TempoMap& tempoMap, const SignatureMap& signatureMap);
+  // After tempo or signature events at these ticks came or went: each map entry there is set
+  // by the last event of its kind at its ticks, as when the file is read, or is dropped (the
+  // default at tick 0) when none is left. Takes the ticks of the events that came or went.
+  void settleMapsAt(std::vector<const MidiEvent*> changed);
 
   // ---- Time conversions (time_map.cpp)
   double tickDurationAtTicks(int32_t ticks) const;

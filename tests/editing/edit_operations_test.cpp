@@ -601,8 +601,8 @@ TEST(EditOperations, EditsOfEveryEventAreUndoneExactly) {
 }
 
 TEST(EditOperations, UndoRestoresTheTempoMapWhenTempoEventsShareATick) {
-  // Two tempo events at one tick: moving one away drops the map's entry there, which the
-  // events left cannot rebuild; undo and redo still give the maps back exactly.
+  // Two tempo events at one tick: moving one away leaves the other's entry in the map; undo
+  // and redo give the maps back exactly.
   MidiFileBuilder file(1, 480);
   file.track().tempo(0, 500000).tempo(960, 400000).endOfTrack();
   file.track().tempo(960, 300000).noteOn(0, 0, 60, 90).noteOff(480, 0, 60).endOfTrack();
@@ -618,4 +618,107 @@ TEST(EditOperations, UndoRestoresTheTempoMapWhenTempoEventsShareATick) {
   expectExactUndo(doc, [&] {
     EXPECT_TRUE(doc.ops.setValue(doc.list->wholeIndexAtIndex(row), FieldKey::TrackPlusOne, int64_t(1)));
   });
+}
+
+namespace {
+
+// Track 0: a tempo at 0 and two at 960 (400000 then 300000 microseconds), a 3/4 and a 6/8 at
+// 1920; track 1: a note.
+MidiFileBuilder twoTemposAtOneTick() {
+  MidiFileBuilder file(1, 480);
+  file.track()
+      .tempo(0, 500000)
+      .tempo(960, 400000)
+      .tempo(0, 300000)
+      .timeSignature(960, 3, 2)
+      .timeSignature(0, 6, 3)
+      .endOfTrack();
+  file.track().noteOn(0, 0, 60, 90).noteOff(480, 0, 60).endOfTrack();
+  return file;
+}
+
+int rowOfMeta(const Document& doc, uint8_t type, int nth) {
+  for (int row = 0; row < doc.list->filteredCount(); ++row)
+    if (doc.atRow(row)->isMeta(type) && nth-- == 0) return row;
+  return -1;
+}
+
+}  // namespace
+
+TEST(EditOperations, MapsFollowTheEventsLeftAtATick) {
+  // The last tempo or signature event of a tick sets the map there, as when the file is read;
+  // taking one of two away leaves the other's value, not a hole.
+  Document doc(twoTemposAtOneTick());
+  ASSERT_DOUBLE_EQ(doc.list->tempoMap().at(960), 300000.0 / 480);
+  // A copy of the first lands next to it, before the last.
+  doc.ops.setSelection({rowOfMeta(doc, meta::kTempo, 1)});
+  ASSERT_TRUE(doc.ops.duplicate());
+  std::vector<uint32_t> tempos;
+  for (const MidiEvent* e : doc.list->events())
+    if (e->isMeta(meta::kTempo) && e->ticks() == 960) tempos.push_back(e->data()[3] << 16 | e->data()[4] << 8 | e->data()[5]);
+  ASSERT_EQ(tempos, (std::vector<uint32_t>{400000, 400000, 300000}));
+  EXPECT_DOUBLE_EQ(doc.list->tempoMap().at(960), 300000.0 / 480);
+  doc.undo.undo();
+  doc.ops.setSelection({rowOfMeta(doc, meta::kTempo, 2)});  // 300000
+  doc.ops.clear();
+  ASSERT_EQ(doc.list->tempoMap().count(960), 1u);
+  EXPECT_DOUBLE_EQ(doc.list->tempoMap().at(960), 400000.0 / 480);
+  doc.ops.setSelection({rowOfMeta(doc, meta::kTimeSignature, 0)});  // 3/4
+  doc.ops.clear();
+  ASSERT_EQ(doc.list->signatureMap().count(1920), 1u);
+  EXPECT_EQ(doc.list->signatureMap().at(1920).num, 6);
+  doc.ops.setSelection({rowOfMeta(doc, meta::kTempo, 1), rowOfMeta(doc, meta::kTimeSignature, 0)});
+  doc.ops.clear();
+  EXPECT_EQ(doc.list->tempoMap().count(960), 0u);
+  EXPECT_EQ(doc.list->signatureMap().count(1920), 0u);
+  doc.undo.undo();
+  doc.undo.undo();
+  doc.undo.undo();
+  EXPECT_EQ(snapshot(*doc.list), snapshot(*Document(twoTemposAtOneTick()).list));
+}
+
+TEST(EditOperations, RedoAfterUndoingEverythingGivesTheEditedListBack) {
+  // A shift moves one of two tempo events of a tick away; setting the other to its own value
+  // then must leave the maps as they were or be an undo step of its own, so that redoing
+  // every step ends on the edited list, maps included.
+  Document doc(twoTemposAtOneTick());
+  const auto original = snapshot(*doc.list);
+  doc.ops.setSelection({rowOfMeta(doc, meta::kTempo, 1)});
+  ASSERT_TRUE(doc.ops.shift(1440, ShiftRange::Selection));
+  const int kept = rowOfMeta(doc, meta::kTempo, 1);
+  ASSERT_EQ(doc.atRow(kept)->ticks(), 960u);
+  doc.ops.setSelection({kept});
+  FMidiEventCopy model = doc.list->objectAtFilteredIndex(kept).copy();
+  BulkChange change;
+  change.third = true;
+  doc.ops.applyChanges(model, change);
+  const auto edited = snapshot(*doc.list);
+  int undone = 0;
+  for (; doc.undo.canUndo(); ++undone) doc.undo.undo();
+  EXPECT_EQ(snapshot(*doc.list), original);
+  for (int k = 0; k < undone; ++k) doc.undo.redo();
+  EXPECT_EQ(snapshot(*doc.list), edited);
+}
+
+TEST(EditOperations, AChangeThatMovesOnlyTheMapsIsUndoable) {
+  // Maps out of step with the events (as restored by an older undo record): re-setting the
+  // tempo to its own value puts the entry back, and that is one undo step.
+  Document doc(twoTemposAtOneTick());
+  TempoMap withoutEntry = doc.list->tempoMap();
+  withoutEntry.erase(960);
+  doc.list->restoreMaps(withoutEntry, doc.list->signatureMap());
+  const auto before = snapshot(*doc.list);
+  const int row = rowOfMeta(doc, meta::kTempo, 2);
+  doc.ops.setSelection({row});
+  FMidiEventCopy model = doc.list->objectAtFilteredIndex(row).copy();
+  BulkChange change;
+  change.third = true;
+  EXPECT_TRUE(doc.ops.applyChanges(model, change));
+  const auto after = snapshot(*doc.list);
+  ASSERT_NE(after, before);
+  ASSERT_TRUE(doc.undo.canUndo());
+  doc.undo.undo();
+  EXPECT_EQ(snapshot(*doc.list), before);
+  doc.undo.redo();
+  EXPECT_EQ(snapshot(*doc.list), after);
 }

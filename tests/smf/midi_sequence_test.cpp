@@ -102,9 +102,12 @@ TEST(MidiSequence, RemovalKeepsPairsAndMaps) {
   EXPECT_EQ(seq.count(), before - 1);
   EXPECT_THROW(seq.removeObjectAtIndex(seq.count()), std::out_of_range);
 
-  // The tempo at tick 0 falls back to 120 BPM; one at 960 is erased from the map.
+  // The tempo at tick 0 falls back to 120 BPM; one at 960 is erased from the map once no
+  // tempo event is left there.
   seq.insertEvent(event({0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40}, 0, 960));
   seq.insertEvent(event({0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40}, 0, 960));
+  EXPECT_DOUBLE_EQ(seq.tempoMap().at(960), 1000000.0 / 480);
+  seq.removeObjectAtIndex(seq.indexRangeAtTicks(960).location);
   EXPECT_DOUBLE_EQ(seq.tempoMap().at(960), 1000000.0 / 480);
   seq.removeObjectAtIndex(seq.indexRangeAtTicks(960).location);
   EXPECT_EQ(seq.tempoMap().count(960), 0u);

@@ -174,8 +174,8 @@ bool EditOperations::insertEvents(const FlattenedEventList& events) {
         const FlattenedRecord r = events.record(at);
         if (r.track >= list_.numTracks())
           throw std::out_of_range("fatal error while inserting object: track out of range");
-        auto* event = new MidiEvent(r.data.data(), uint32_t(r.data.size()), r.track, r.ticks, r.duration, r.offVelocity);
-        const auto result = list_.insertEventAtSuggestedWholeIndex(event, r.proposedIndex);
+        auto event = std::make_unique<MidiEvent>(r.data.data(), uint32_t(r.data.size()), r.track, r.ticks, r.duration, r.offVelocity);
+        const auto result = list_.insertEventAtSuggestedWholeIndex(std::move(event), r.proposedIndex);
         if (!result.isVisible()) continue;
         IndexSet shifted;
         for (int row : rows) shifted.insert(row >= result.filteredIndex ? row + 1 : row);
@@ -344,9 +344,9 @@ bool EditOperations::paste(const PastePlan& plan) {
       const uint32_t duration = clampTicks(std::llround(double(r.duration) * plan.scale));
       if (plan.track >= list_.numTracks())
         throw std::out_of_range("fatal error while inserting object: track out of range");
-      auto* event = new MidiEvent(r.data.data(), uint32_t(r.data.size()), plan.track, clampTicks(ticks), duration,
+      auto event = std::make_unique<MidiEvent>(r.data.data(), uint32_t(r.data.size()), plan.track, clampTicks(ticks), duration,
                                   r.offVelocity);
-      const auto result = list_.insertEventAtSuggestedWholeIndex(event, suggestion);
+      const auto result = list_.insertEventAtSuggestedWholeIndex(std::move(event), suggestion);
       suggestion = result.wholeIndex + 1;
       if (!result.isVisible()) continue;
       IndexSet shifted;

@@ -88,28 +88,18 @@ void MidiEventPointer::removePartner(int partnerWholeIndex) { parent_->removeObj
 void MidiEventPointer::insertPartner() {
   const int w = wholeIndex();
   const uint8_t bytes[3] = {uint8_t(0x80 | event_->channel()), event_->second(), event_->offVelocity()};
-  auto* off = new MidiEvent(bytes, 3, event_->track(), event_->ticks() + event_->duration());
-  try {
-    // A note-off at the note-on's own ticks belongs right after it.
-    parent_->insertEvent(off, event_->duration() ? -1 : w + 1);
-  } catch (...) {
-    delete off;
-    throw;
-  }
+  // A note-off at the note-on's own ticks belongs right after it.
+  parent_->insertEvent(std::make_unique<MidiEvent>(bytes, 3, event_->track(), event_->ticks() + event_->duration()),
+                       event_->duration() ? -1 : w + 1);
 }
 
-void MidiEventPointer::moveEvent(int wholeIndex, MidiEvent* moved) {
+void MidiEventPointer::moveEvent(int wholeIndex, std::unique_ptr<MidiEvent> moved) {
   const int partner = partnerIndex();
   // The partner lies after the note-on: removing it first leaves wholeIndex valid.
   if (partner >= 0) removePartner(partner);
   parent_->removeObjectAtIndex(wholeIndex);
-  event_ = moved;
-  try {
-    parent_->insertEvent(moved, preferredWholeIndex_);
-  } catch (...) {
-    delete moved;
-    throw;
-  }
+  event_ = moved.get();
+  parent_->insertEvent(std::move(moved), preferredWholeIndex_);
   if (partner >= 0) insertPartner();
 }
 
@@ -168,9 +158,9 @@ void MidiEventPointer::setTrack(int track) {
   if (track == event_->track()) return;
   // Events are ordered by track within equal ticks: the event is placed again, its partner
   // with it.
-  auto* moved = new MidiEvent(*event_);
+  auto moved = std::make_unique<MidiEvent>(*event_);
   moved->setTrack(uint8_t(track));
-  moveEvent(wholeIndex(), moved);
+  moveEvent(wholeIndex(), std::move(moved));
   postReloadData();
 }
 
@@ -199,9 +189,9 @@ void MidiEventPointer::setTicks(uint32_t ticks) {
   if (ticks > uint32_t(INT32_MAX) || (event_->isNoteOn() && uint64_t(ticks) + event_->duration() > INT32_MAX))
     throw std::out_of_range("invalid ticks");
   std::lock_guard guard(parent_->lock());
-  auto* moved = new MidiEvent(*event_);
+  auto moved = std::make_unique<MidiEvent>(*event_);
   moved->setTicks(ticks);
-  moveEvent(wholeIndex(), moved);
+  moveEvent(wholeIndex(), std::move(moved));
 }
 
 void MidiEventPointer::setMeasure(const std::string& text) {

@@ -216,27 +216,24 @@ int FEventList::insertIndex(int wholeIndex) {
 
 // ---------------------------------------------------------------- editing
 
-int FEventList::insertEvent(MidiEvent* event, int suggestedIndex) {
-  const int w = MidiSequence::insertEvent(event, suggestedIndex);
-  if (event->isNoteOff() && isMasked(0x80)) incrementIndexesGreaterOrEqualThan(w, 0);
+int FEventList::insertEvent(std::unique_ptr<MidiEvent> event, int suggestedIndex) {
+  const bool hiddenNoteOff = event->isNoteOff() && isMasked(0x80);
+  const int w = MidiSequence::insertEvent(std::move(event), suggestedIndex);
+  if (hiddenNoteOff) incrementIndexesGreaterOrEqualThan(w, 0);
   else insertIndex(w);
   return w;
 }
 
-FEventList::InsertResult FEventList::insertEventAtSuggestedWholeIndex(MidiEvent* event, int suggestedWholeIndex) {
+FEventList::InsertResult FEventList::insertEventAtSuggestedWholeIndex(std::unique_ptr<MidiEvent> owned,
+                                                                      int suggestedWholeIndex) {
   InsertResult result;
-  result.wholeIndex = insertEvent(event, suggestedWholeIndex);
+  const MidiEvent* event = owned.get();
+  result.wholeIndex = insertEvent(std::move(owned), suggestedWholeIndex);
   if (event->isNoteOn()) {
     const uint8_t bytes[3] = {uint8_t(0x80 | event->channel()), event->second(), event->offVelocity()};
-    auto* off = new MidiEvent(bytes, 3, event->track(), event->ticks() + event->duration());
-    int at;
-    try {
-      // A note-off at the note-on's own ticks belongs right after it.
-      at = insertEvent(off, event->duration() ? -1 : result.wholeIndex + 1);
-    } catch (...) {
-      delete off;
-      throw;
-    }
+    // A note-off at the note-on's own ticks belongs right after it.
+    const int at = insertEvent(std::make_unique<MidiEvent>(bytes, 3, event->track(), event->ticks() + event->duration()),
+                               event->duration() ? -1 : result.wholeIndex + 1);
     if (at <= result.wholeIndex) ++result.wholeIndex;
   }
   result.filteredIndex = indexForWholeIndex(result.wholeIndex);

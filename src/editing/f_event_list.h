@@ -114,7 +114,7 @@ class FEventList : public MidiSequence {
 
   // ---- Editing with upkeep
   // Takes ownership (see MidiSequence::insertEvent). A note-on gets its partner note-off.
-  InsertResult insertEventAtSuggestedWholeIndex(MidiEvent* event, int suggestedWholeIndex);
+  InsertResult insertEventAtSuggestedWholeIndex(std::unique_ptr<MidiEvent> event, int suggestedWholeIndex);
   // Removes the event and, for a note-on, its partner note-off.
   void removeObjectAtWholeIndex(int wholeIndex);
   void removeObjectsAtWholeIndexes(const IndexSet& wholeIndexes) { removeObjectsAtIndexes(wholeIndexes); }
@@ -128,7 +128,7 @@ class FEventList : public MidiSequence {
   const std::string& uuidStr() const { return uuidStr_; }
 
   // ---- MidiSequence operations, with upkeep
-  int insertEvent(MidiEvent* event, int suggestedIndex = -1) override;
+  int insertEvent(std::unique_ptr<MidiEvent> event, int suggestedIndex = -1) override;
   void removeObjectAtIndex(int index) override;
   void removeObjectsAtIndexes(const IndexSet& indexes) override;
   IndexSet insertFlattenedEventList(const FlattenedEventList& list) override;

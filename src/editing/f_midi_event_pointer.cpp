@@ -17,11 +17,11 @@ std::unique_ptr<MidiEventPointer> FMidiEventPointer::newPointerAt(int wholeIndex
   return std::make_unique<FMidiEventPointer>(list_->eventAtIndex(wholeIndex), list_);
 }
 
-void FMidiEventPointer::moveEvent(int wholeIndex, MidiEvent* moved) {
+void FMidiEventPointer::moveEvent(int wholeIndex, std::unique_ptr<MidiEvent> moved) {
   // The list's own insertion and removal keep the view right; the table is told when a
   // visible row moved.
   const bool wasVisible = list_->indexForWholeIndex(wholeIndex) >= 0;
-  MidiEventPointer::moveEvent(wholeIndex, moved);
+  MidiEventPointer::moveEvent(wholeIndex, std::move(moved));
   if (wasVisible) postReloadData();
 }
 
@@ -48,14 +48,10 @@ std::shared_ptr<FEventList> privateListFor(const FMidiEventPointer& source) {
 }
 
 MidiEvent* insertedCopy(FEventList& list, const MidiEvent& event) {
-  auto* copy = new MidiEvent(event);
-  try {
-    list.insertEventAtSuggestedWholeIndex(copy, -1);
-  } catch (...) {
-    delete copy;
-    throw;
-  }
-  return copy;
+  auto copy = std::make_unique<MidiEvent>(event);
+  MidiEvent* inserted = copy.get();
+  list.insertEventAtSuggestedWholeIndex(std::move(copy), -1);
+  return inserted;
 }
 
 }  // namespace

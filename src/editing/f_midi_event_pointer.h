@@ -25,7 +25,7 @@ class FMidiEventPointer : public MidiEventPointer {
 
  protected:
   std::unique_ptr<MidiEventPointer> newPointerAt(int wholeIndex) const override;
-  void moveEvent(int wholeIndex, MidiEvent* moved) override;
+  void moveEvent(int wholeIndex, std::unique_ptr<MidiEvent> moved) override;
   void removePartner(int partnerWholeIndex) override;
   bool areNoteOffsHidden() const override { return list_->isMasked(0x80); }
   std::string listIdentifier() const override { return list_->uuidStr(); }

@@ -119,7 +119,7 @@ class MidiEventPointer {
   virtual std::unique_ptr<MidiEventPointer> newPointerAt(int wholeIndex) const;
   // Removes and re-inserts the event as `moved` (a re-made copy of it), partner included,
   // and points at it afterwards.
-  virtual void moveEvent(int wholeIndex, MidiEvent* moved);
+  virtual void moveEvent(int wholeIndex, std::unique_ptr<MidiEvent> moved);
   // Removes the partner note-off of this note-on.
   virtual void removePartner(int partnerWholeIndex);
   virtual void insertPartner();

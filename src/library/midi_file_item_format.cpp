@@ -38,7 +38,7 @@ void tellChange(const BatchRun& run, const std::string& subject, const std::stri
 }
 
 void insertAtStart(MidiSequence& sequence, const std::vector<uint8_t>& bytes) {
-  sequence.insertEvent(new MidiEvent(bytes.data(), uint32_t(bytes.size()), 0, 0), -1);
+  sequence.insertEvent(std::make_unique<MidiEvent>(bytes.data(), uint32_t(bytes.size()), 0, 0), -1);
 }
 
 std::string seconds(double microseconds) {
@@ -78,15 +78,16 @@ bool fixTempoAndSignature(MidiSequence& sequence, const BatchRun& run) {
     }
   }
   // The track is part of the order: each one leaves its place and goes in again on track 0.
-  std::vector<MidiEvent*> moved;
+  MidiSequence::EventVector moved;
   for (auto it = misplaced.rbegin(); it != misplaced.rend(); ++it) {
     const MidiEvent& event = *sequence.eventAtIndex(*it);
-    moved.push_back(new MidiEvent(event.data(), event.length(), 0, event.ticks()));
+    moved.push_back(std::make_unique<MidiEvent>(event.data(), event.length(), 0, event.ticks()));
     sequence.removeObjectAtIndex(*it);
   }
-  for (MidiEvent* event : moved) sequence.insertEvent(event, -1);
-  if (!moved.empty()) {
-    tellChange(run, std::to_string(moved.size()) + (moved.size() == 1 ? " tempo event" : " tempo events"),
+  const size_t movedCount = moved.size();
+  for (auto& event : moved) sequence.insertEvent(std::move(event), -1);
+  if (movedCount > 0) {
+    tellChange(run, std::to_string(movedCount) + (movedCount == 1 ? " tempo event" : " tempo events"),
                "moved to track 1");
     changed = true;
   }

@@ -99,7 +99,7 @@ Error MidiFileItem::doRemoveTrack(const BatchRun& run) {
       // constant time; the others keep their order.
       std::lock_guard guard(sequence->lock());
       std::stable_partition(sequence->eventIterator(0), sequence->eventIterator(sequence->count()),
-                            [&](const MidiEvent* event) { return !inTrack(event); });
+                            [&](const auto& event) { return !inTrack(event.get()); });
       for (size_t i = 0; i < removed; ++i) sequence->removeObjectAtIndex(sequence->count() - 1);
     }
     run.tell("track " + std::to_string(track + 1) + " \"" + wanted + "\" removed (" +

@@ -295,9 +295,10 @@ Error MidiFileItem::doSetMetaEventText(const BatchRun& run) {
     }
   } else {
     if (sequence->numTracks() == 0) sequence->setNumTracks(1);
-    event = new MidiEvent();
-    setMeta(*event, type, "");
-    sequence->insertEvent(event, -1);
+    auto owned = std::make_unique<MidiEvent>();
+    setMeta(*owned, type, "");
+    event = owned.get();
+    sequence->insertEvent(std::move(owned), -1);
   }
   {
     std::lock_guard guard(sequence->lock());

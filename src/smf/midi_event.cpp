@@ -68,7 +68,19 @@ AssertionFailure::AssertionFailure(const std::string& condition, const std::stri
     if (!(condition)) throw AssertionFailure(#condition, function, "smf/midi_event"); \
   } while (0)
 
+namespace {
+thread_local long tAllocationsLeft = -1;  // no limit
+}  // namespace
+
+EventAllocationLimit::EventAllocationLimit(long allocations) { tAllocationsLeft = allocations; }
+
+EventAllocationLimit::~EventAllocationLimit() { tAllocationsLeft = -1; }
+
 void* MidiEvent::operator new(size_t size) {
+  if (tAllocationsLeft >= 0) [[unlikely]] {
+    if (tAllocationsLeft == 0) throw std::bad_alloc();
+    --tAllocationsLeft;
+  }
 #ifdef SCOREWELL_NO_EVENT_POOL
   return ::operator new(size);
 #else

@@ -42,6 +42,16 @@ class AssertionFailure : public std::logic_error {
   std::string file_;
 };
 
+// For tests of failure paths: while one lives, the calling thread's next `allocations` events
+// are made and every one after fails with std::bad_alloc.
+class EventAllocationLimit {
+ public:
+  explicit EventAllocationLimit(long allocations);
+  ~EventAllocationLimit();
+  EventAllocationLimit(const EventAllocationLimit&) = delete;
+  EventAllocationLimit& operator=(const EventAllocationLimit&) = delete;
+};
+
 class MidiEvent {
  public:
   MidiEvent();

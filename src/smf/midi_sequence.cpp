@@ -48,15 +48,12 @@ MidiSequence::MidiSequence(const MidiSequence& other)
       drumChannelMask_(other.drumChannelMask_),
       damage_(other.damage_) {
   wholeList_.reserve(other.wholeList_.size());
-  for (const MidiEvent* event : other.wholeList_) wholeList_.push_back(new MidiEvent(*event));
+  for (const auto& event : other.wholeList_) wholeList_.push_back(std::make_unique<MidiEvent>(*event));
 }
 
 MidiSequence::~MidiSequence() { freeEvents(); }
 
-void MidiSequence::freeEvents() {
-  for (MidiEvent* event : wholeList_) delete event;
-  wholeList_.clear();
-}
+void MidiSequence::freeEvents() { wholeList_.clear(); }
 
 OSStatus MidiSequence::buildWithPath(const std::string& path, uint32_t flags) {
   SMFImage image;
@@ -71,7 +68,7 @@ OSStatus MidiSequence::buildWithPath(const std::string& path, uint32_t flags) {
 
 int MidiSequence::indexAtTicks(uint32_t ticks) const {
   auto it = std::lower_bound(wholeList_.begin(), wholeList_.end(), ticks,
-                             [](const MidiEvent* e, uint32_t t) { return e->ticks() < t; });
+                             [](const std::unique_ptr<MidiEvent>& e, uint32_t t) { return e->ticks() < t; });
   return int(it - wholeList_.begin());
 }
 
@@ -88,7 +85,7 @@ int MidiSequence::indexOfEvent(const MidiEvent* event) const {
   if (!event) return count();
   uint32_t id = event->eventID();
   for (int i = indexAtTicks(event->ticks()); i < count(); ++i) {
-    const MidiEvent* e = wholeList_[size_t(i)];
+    const MidiEvent* e = wholeList_[size_t(i)].get();
     if (e->eventID() == id) return i;
   }
   return count();
@@ -159,7 +156,7 @@ int MidiSequence::bestIndexForEvent(const MidiEvent* event, int proposed) const 
   int priority = priorityOf(*event);
   if (len == 0) return loc;
   for (int i = loc; i < loc + len; ++i) {
-    const MidiEvent* other = wholeList_[size_t(i)];
+    const MidiEvent* other = wholeList_[size_t(i)].get();
     if (other->track() > event->track()) return i;
     if (other->track() < event->track()) continue;
     // A proposal is taken only inside the run of this track's events at these ticks, so that
@@ -177,30 +174,30 @@ int MidiSequence::bestIndexForEvent(const MidiEvent* event, int proposed) const 
 
 // ---------------------------------------------------------------- insertion and removal
 
-int MidiSequence::insertEvent(MidiEvent* event, int suggestedIndex) {
+int MidiSequence::insertEvent(std::unique_ptr<MidiEvent> event, int suggestedIndex) {
   std::lock_guard guard(lock_);
   if (event->track() >= numTracks_) {
-    // Not inserted: the caller still owns the event.
+    // Not inserted: the event goes with the unique_ptr.
     throw std::out_of_range("fatal error while inserting object: track out of range");
   }
-  int index = bestIndexForEvent(event, suggestedIndex);
-  wholeList_.insert(wholeList_.begin() + index, event);
-  settleMapsAt({event});
+  int index = bestIndexForEvent(event.get(), suggestedIndex);
+  // Made room first, so that a failed allocation leaves the maps as they were.
+  wholeList_.insert(wholeList_.begin() + index, std::move(event));
+  settleMapsAt({wholeList_[size_t(index)].get()});
   return index;
 }
 
 int MidiSequence::insertNoteOffForNoteOn(const MidiEvent* noteOn) {
   uint8_t bytes[3] = {uint8_t(0x80 | noteOn->channel()), noteOn->second(), noteOn->offVelocity()};
-  return insertEvent(new MidiEvent(bytes, 3, noteOn->track(), noteOn->ticks() + noteOn->duration()), -1);
+  return insertEvent(std::make_unique<MidiEvent>(bytes, 3, noteOn->track(), noteOn->ticks() + noteOn->duration()), -1);
 }
 
 void MidiSequence::removeObjectAtIndex(int index) {
   std::lock_guard guard(lock_);
   if (index < 0 || index >= count()) throw std::out_of_range("index out of range");
-  MidiEvent* event = wholeList_[size_t(index)];
+  const std::unique_ptr<MidiEvent> event = std::move(wholeList_[size_t(index)]);
   wholeList_.erase(wholeList_.begin() + index);
-  settleMapsAt({event});
-  delete event;
+  settleMapsAt({event.get()});
 }
 
 IndexSet MidiSequence::removalSetForIndexes(const IndexSet& indexes) const {
@@ -208,7 +205,7 @@ IndexSet MidiSequence::removalSetForIndexes(const IndexSet& indexes) const {
   for (int i : indexes) {
     if (i < 0 || i >= count() || gone[size_t(i)]) continue;  // a partner already taken
     gone[size_t(i)] = true;
-    int partner = noteOffIndexForNoteOn(wholeList_[size_t(i)], i + 1, &gone);
+    int partner = noteOffIndexForNoteOn(wholeList_[size_t(i)].get(), i + 1, &gone);
     if (partner >= 0) gone[size_t(partner)] = true;
   }
   IndexSet result;
@@ -231,15 +228,17 @@ void MidiSequence::removeEventsAtExactIndexes(const IndexSet& indexes) {
   removed.reserve(std::min(indexes.size(), wholeList_.size()));
   auto next = indexes.begin();
   for (int i = 0; i < count(); ++i) {
-    MidiEvent* event = wholeList_[size_t(i)];
     while (next != indexes.end() && *next < i) ++next;
-    (next != indexes.end() && *next == i ? removed : kept).push_back(event);
+    if (next != indexes.end() && *next == i) removed.push_back(std::move(wholeList_[size_t(i)]));
+    else kept.push_back(std::move(wholeList_[size_t(i)]));
   }
   wholeList_.swap(kept);
   // The maps are settled once the events are out: another event of the same kind and ticks
-  // may still be there.
-  settleMapsAt(std::vector<const MidiEvent*>(removed.begin(), removed.end()));
-  for (MidiEvent* event : removed) delete event;
+  // may still be there. The removed events go when this returns.
+  std::vector<const MidiEvent*> gone;
+  for (const auto& event : removed)
+    if (event->isMeta()) gone.push_back(event.get());
+  settleMapsAt(std::move(gone));
 }
 
 std::vector<PlacedEvent> MidiSequence::eventsAtIndexes(const IndexSet& indexes) const {
@@ -261,26 +260,30 @@ void MidiSequence::insertEventsAtExactIndexes(const std::vector<PlacedEvent>& ev
   if (!ascending) {
     wholeList_.reserve(wholeList_.size() + events.size());
     for (const PlacedEvent& placed : events) {
-      auto* event = new MidiEvent(placed.event);
-      wholeList_.insert(wholeList_.begin() + std::clamp(placed.index, 0, count()), event);
-      if (event->isMeta()) added.push_back(event);
+      const int at = std::clamp(placed.index, 0, count());
+      wholeList_.insert(wholeList_.begin() + at, std::make_unique<MidiEvent>(placed.event));
+      if (wholeList_[size_t(at)]->isMeta()) added.push_back(wholeList_[size_t(at)].get());
     }
     settleMapsAt(std::move(added));
     return;
   }
   // Ascending positions (the form undo records have): one merge with the existing events
   // gives what inserting them one by one gives, each at its position or at the end.
+  // Everything is allocated before the first event moves, so that a failure leaves the
+  // sequence as it was.
+  EventVector made;
+  made.reserve(events.size());
+  for (const PlacedEvent& placed : events) made.push_back(std::make_unique<MidiEvent>(placed.event));
   EventVector combined;
   combined.reserve(wholeList_.size() + events.size());
   size_t old = 0;
-  for (const PlacedEvent& placed : events) {
-    const size_t position = size_t(std::max(placed.index, 0));
-    while (combined.size() < position && old < wholeList_.size()) combined.push_back(wholeList_[old++]);
-    auto* event = new MidiEvent(placed.event);
-    combined.push_back(event);
-    if (event->isMeta()) added.push_back(event);
+  for (size_t k = 0; k < events.size(); ++k) {
+    const size_t position = size_t(std::max(events[k].index, 0));
+    while (combined.size() < position && old < wholeList_.size()) combined.push_back(std::move(wholeList_[old++]));
+    if (made[k]->isMeta()) added.push_back(made[k].get());
+    combined.push_back(std::move(made[k]));
   }
-  while (old < wholeList_.size()) combined.push_back(wholeList_[old++]);
+  while (old < wholeList_.size()) combined.push_back(std::move(wholeList_[old++]));
   wholeList_.swap(combined);
   settleMapsAt(std::move(added));
 }
@@ -297,7 +300,7 @@ void MidiSequence::settleMapsAt(std::vector<const MidiEvent*> changed) {
     const MidiEvent* last = nullptr;
     const IndexRange run = indexRangeAtTicks(ticks);
     for (int i = run.location; i < run.location + run.length; ++i)
-      if (wholeList_[size_t(i)]->isMeta(type)) last = wholeList_[size_t(i)];
+      if (wholeList_[size_t(i)]->isMeta(type)) last = wholeList_[size_t(i)].get();
     if (last) {
       insertedTempoSignature(last);
     } else if (type == meta::kTempo) {
@@ -369,10 +372,11 @@ IndexSet MidiSequence::insertFlattenedEventList(const FlattenedEventList& list) 
   // k is the position of the cursor in the combined list. Among events of equal ticks the
   // tracks keep their order; within a track a record goes to its proposed index when that
   // lies in the run of the track's events there, otherwise after the events of its priority.
-  IndexSet inserted;
+  std::vector<int> positions;
   EventVector combined;
   combined.reserve(wholeList_.size() + records.size());
-  std::vector<const MidiEvent*> added;  // the tempo and signature events among the records
+  EventVector made;
+  std::vector<const MidiEvent*> fresh;  // the meta events among the records, for the maps
   size_t j = 0;
   // The walk only moves forward: records are taken by ticks, then track (a list from bytes
   // need not be sorted, and note-offs of one track may meet records of another), then
@@ -392,11 +396,23 @@ IndexSet MidiSequence::insertFlattenedEventList(const FlattenedEventList& list) 
   } else {
     std::stable_sort(records.begin(), records.end(), byTicksTrackAndPriority);
   }
+  // Every new event is made before the first existing one moves, so that a failed
+  // allocation leaves the sequence as it was.
+  made.reserve(records.size());
+  fresh.reserve(records.size());
+  positions.reserve(records.size());
+  for (const auto& placed : records) {
+    const auto& r = placed.record;
+    made.push_back(std::make_unique<MidiEvent>(r.data.data(), uint32_t(r.data.size()), r.track, r.ticks, r.duration,
+                                               r.offVelocity));
+    if (made.back()->isMeta()) fresh.push_back(made.back().get());
+  }
+  size_t k = 0;
   for (const auto& [r, priority] : records) {
     auto before = [&](const MidiEvent* e) {
       return e->ticks() < r.ticks || (e->ticks() == r.ticks && e->track() < r.track);
     };
-    while (j < wholeList_.size() && before(wholeList_[j])) combined.push_back(wholeList_[j++]);
+    while (j < wholeList_.size() && before(wholeList_[j].get())) combined.push_back(std::move(wholeList_[j++]));
     // The run of existing events with the record's ticks and track starts at the cursor.
     size_t runEnd = j;
     while (runEnd < wholeList_.size() && wholeList_[runEnd]->ticks() == r.ticks &&
@@ -407,22 +423,22 @@ IndexSet MidiSequence::insertFlattenedEventList(const FlattenedEventList& list) 
                         r.proposedIndex <= runStart + int(runEnd - j);
     // Events of lower priority stay before the record whatever it proposes; a usable proposal
     // then places it among those of its own priority.
-    while (j < runEnd && priorityOf(*wholeList_[j]) < priority) combined.push_back(wholeList_[j++]);
+    while (j < runEnd && priorityOf(*wholeList_[j]) < priority) combined.push_back(std::move(wholeList_[j++]));
     while (j < runEnd) {
       const bool samePriority = priorityOf(*wholeList_[j]) == priority;
       bool advance = usable ? samePriority && int(combined.size()) < r.proposedIndex
                             : priorityOf(*wholeList_[j]) <= priority;
       if (!advance) break;
-      combined.push_back(wholeList_[j++]);
+      combined.push_back(std::move(wholeList_[j++]));
     }
-    auto* event = new MidiEvent(r.data.data(), uint32_t(r.data.size()), r.track, r.ticks, r.duration, r.offVelocity);
-    if (event->status() != 0x80) inserted.insert(inserted.end(), int(combined.size()));
-    combined.push_back(event);
-    if (event->isMeta()) added.push_back(event);
+    if (made[k]->status() != 0x80) positions.push_back(int(combined.size()));
+    combined.push_back(std::move(made[k++]));
   }
-  while (j < wholeList_.size()) combined.push_back(wholeList_[j++]);
+  while (j < wholeList_.size()) combined.push_back(std::move(wholeList_[j++]));
   wholeList_.swap(combined);
-  settleMapsAt(std::move(added));
+  settleMapsAt(std::move(fresh));
+  IndexSet inserted;
+  for (int position : positions) inserted.insert(inserted.end(), position);
   return inserted;
 }
 
@@ -437,7 +453,7 @@ int MidiSequence::noteOffIndexForNoteOn(const MidiEvent* noteOn, int start, cons
   // removing a note never takes the note-off of another track's note.
   int otherTrack = -1;
   for (int i = std::max(start, 0); i < count(); ++i) {
-    const MidiEvent* e = wholeList_[size_t(i)];
+    const MidiEvent* e = wholeList_[size_t(i)].get();
     if (!e || (skip && size_t(i) < skip->size() && (*skip)[size_t(i)])) continue;
     // Events are ordered by ticks: nothing later can match.
     if (e->ticks() > offTicks) break;

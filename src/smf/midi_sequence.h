@@ -2,7 +2,11 @@
 // priority per event kind, with the tempo and time-signature maps kept in step.
 #pragma once
 
+#include <compare>
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -29,6 +33,54 @@ struct PlacedEvent {
   MidiEvent event;
 };
 
+// The events of a sequence as non-owning pointers, in order; valid until the sequence changes.
+class EventView {
+ public:
+  using Owned = std::unique_ptr<MidiEvent>;
+  class iterator {
+   public:
+    using iterator_category = std::random_access_iterator_tag;
+    using value_type = MidiEvent*;
+    using difference_type = std::ptrdiff_t;
+    using reference = MidiEvent*;
+    using pointer = void;
+    iterator() = default;
+    explicit iterator(const Owned* at) : at_(at) {}
+    MidiEvent* operator*() const { return at_->get(); }
+    MidiEvent* operator[](difference_type n) const { return at_[n].get(); }
+    iterator& operator++() { ++at_; return *this; }
+    iterator operator++(int) { iterator old = *this; ++at_; return old; }
+    iterator& operator--() { --at_; return *this; }
+    iterator operator--(int) { iterator old = *this; --at_; return old; }
+    iterator& operator+=(difference_type n) { at_ += n; return *this; }
+    iterator& operator-=(difference_type n) { at_ -= n; return *this; }
+    friend iterator operator+(iterator it, difference_type n) { return it += n; }
+    friend iterator operator+(difference_type n, iterator it) { return it += n; }
+    friend iterator operator-(iterator it, difference_type n) { return it -= n; }
+    friend difference_type operator-(iterator a, iterator b) { return a.at_ - b.at_; }
+    friend bool operator==(iterator a, iterator b) { return a.at_ == b.at_; }
+    friend auto operator<=>(iterator a, iterator b) { return a.at_ <=> b.at_; }
+
+   private:
+    const Owned* at_ = nullptr;
+  };
+  using const_iterator = iterator;
+
+  EventView() = default;
+  explicit EventView(const std::vector<Owned>& events) : first_(events.data()), size_(events.size()) {}
+  iterator begin() const { return iterator(first_); }
+  iterator end() const { return iterator(first_ + size_); }
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  MidiEvent* operator[](size_t i) const { return first_[i].get(); }
+  MidiEvent* front() const { return first_[0].get(); }
+  MidiEvent* back() const { return first_[size_ - 1].get(); }
+
+ private:
+  const Owned* first_ = nullptr;
+  size_t size_ = 0;
+};
+
 struct IndexRange {
   int location = 0;
   int length = 0;
@@ -36,7 +88,8 @@ struct IndexRange {
 
 class MidiSequence {
  public:
-  using EventVector = std::vector<MidiEvent*>;
+  // The sequence owns its events; readers get non-owning pointers (events(), eventAtIndex).
+  using EventVector = std::vector<std::unique_ptr<MidiEvent>>;
 
   // The built-in empty file: one track, division 480, 4/4 and 120 BPM at tick 0.
   MidiSequence();
@@ -64,7 +117,7 @@ class MidiSequence {
   uint16_t divisionWord() const;
   const TempoMap& tempoMap() const { return tempoMap_; }
   const SignatureMap& signatureMap() const { return signatureMap_; }
-  const EventVector& events() const { return wholeList_; }
+  EventView events() const { return EventView(wholeList_); }
   // What the load could not read, one fault per damaged track or chunk (its track, its byte
   // offset in the file, status and message), in file order; empty for a sound file. The
   // events before each fault are in the sequence.
@@ -78,7 +131,7 @@ class MidiSequence {
   OSStatus buildWithPath(const std::string& path, uint32_t flags);
 
   // ---- Lookup
-  MidiEvent* eventAtIndex(int index) const { return wholeList_[size_t(index)]; }
+  MidiEvent* eventAtIndex(int index) const { return wholeList_[size_t(index)].get(); }
   EventVector::iterator eventIterator(int index) { return wholeList_.begin() + index; }
   int indexAtTicks(uint32_t ticks) const;
   IndexRange indexRangeAtTicks(uint32_t ticks) const;
@@ -94,8 +147,8 @@ class MidiSequence {
   // and track without breaking the priority order.
   bool proposalKeepsOrder(const MidiEvent* event, int proposed, int runStart, int runEnd) const;
   // Takes ownership. Throws std::out_of_range when the track is not below numTracks; the
-  // event is then not inserted and stays the caller's.
-  virtual int insertEvent(MidiEvent* event, int suggestedIndex = -1);
+  // event is then not inserted and is destroyed with the unique_ptr.
+  virtual int insertEvent(std::unique_ptr<MidiEvent> event, int suggestedIndex = -1);
   int insertNoteOffForNoteOn(const MidiEvent* noteOn);
   virtual void removeObjectAtIndex(int index);
   virtual void removeObjectsAtIndexes(const IndexSet& indexes);
@@ -186,7 +239,7 @@ class MidiSequence {
   void setSMPTEFormat(int16_t format) { SMPTEFormat_ = format; }
   void setDrumChannelMask(uint16_t mask) { drumChannelMask_ = mask; }
   // Appends without placing: the caller keeps the canonical order.
-  void appendEventUnordered(MidiEvent* event) { wholeList_.push_back(event); }
+  void appendEventUnordered(std::unique_ptr<MidiEvent> event) { wholeList_.push_back(std::move(event)); }
 
  protected:
   void setupMidiSequence();

@@ -20,7 +20,7 @@ class SequenceBuilder {
  private:
   void add(const SMFParsedEvent& e);
   void store(const uint8_t* bytes, uint32_t length, const SMFParsedEvent& e) {
-    seq_.wholeList_.push_back(new MidiEvent(bytes, length, e.track, e.ticks));
+    seq_.wholeList_.push_back(std::make_unique<MidiEvent>(bytes, length, e.track, e.ticks));
   }
   // A stored channel message other than a note-off becomes its channel's last one, which
   // repeats are compared with.
@@ -105,7 +105,7 @@ bool SequenceBuilder::dropAsRepeat(const SMFParsedEvent& e) {
   if (status == 0x80 || status == 0x90 || status == 0xC0) return false;
   int32_t last = lastChannelMessage_[channel];
   if (last >= 0) {
-    const MidiEvent* previous = seq_.wholeList_[size_t(last)];
+    const MidiEvent* previous = seq_.wholeList_[size_t(last)].get();
     if (previous->status() == status) {
       bool same = status == 0xD0 ? previous->second() == e.bytes[1]
                                  : previous->second() == e.bytes[1] && previous->third() == e.bytes[2];
@@ -128,7 +128,7 @@ void SequenceBuilder::add(const SMFParsedEvent& e) {
       return;
     }
     store(b, e.length, e);
-    const MidiEvent* stored = seq_.wholeList_.back();
+    const MidiEvent* stored = seq_.wholeList_.back().get();
     if (type == meta::kTempo || type == meta::kTimeSignature) {
       seq_.insertedTempoSignature(stored);
     } else if (type == meta::kSMPTEOffset && stored->metaDataSize() >= 5) {
@@ -139,7 +139,7 @@ void SequenceBuilder::add(const SMFParsedEvent& e) {
   }
   if (e.eventClass == kClassSystem) {
     store(b, e.length, e);
-    const MidiEvent* stored = seq_.wholeList_.back();
+    const MidiEvent* stored = seq_.wholeList_.back().get();
     if (stored->status() == SYSEX && stored->sysexDataSize() == 9) {
       const uint8_t* d = stored->sysexData();
       if (d[0] == 0x41 && d[1] == 0x10 && d[2] == 0x42 && d[3] == 0x12 && d[4] == 0x40 && (d[5] & 0xF0) == 0x10 &&
@@ -183,7 +183,7 @@ void SequenceBuilder::add(const SMFParsedEvent& e) {
       ++orphanNoteOffs_;
       return;
     }
-    MidiEvent* noteOn = seq_.wholeList_[queue.positions[queue.head++]];
+    MidiEvent* noteOn = seq_.wholeList_[queue.positions[queue.head++]].get();
     if (queue.empty()) {
       queue.positions.clear();
       queue.head = 0;
@@ -201,40 +201,40 @@ void SequenceBuilder::add(const SMFParsedEvent& e) {
 // in one pass: each goes after the events of its tick and track that sort before a
 // note-off and before the first note-on there, after the note-offs added before it.
 void SequenceBuilder::terminateOpenNotes() {
-  std::vector<MidiEvent*> added;
+  MidiSequence::EventVector added;
   for (size_t q = 0; q < queues_.size(); ++q) {
     NoteQueue& queue = queues_[q];
     for (size_t i = queue.head; i < queue.positions.size(); ++i) {
-      MidiEvent* noteOn = seq_.wholeList_[queue.positions[i]];
+      MidiEvent* noteOn = seq_.wholeList_[queue.positions[i]].get();
       noteOn->setDuration(1);
       noteOn->setOffVelocity(64);
       const uint8_t off[3] = {uint8_t(0x80 | (q / 128)), uint8_t(q % 128), 64};
-      added.push_back(new MidiEvent(off, 3, noteOn->track(), noteOn->ticks() + 1));
+      added.push_back(std::make_unique<MidiEvent>(off, 3, noteOn->track(), noteOn->ticks() + 1));
       ++addedNoteOffs_;
     }
   }
   if (added.empty()) return;
-  std::stable_sort(added.begin(), added.end(), [](const MidiEvent* a, const MidiEvent* b) {
+  std::stable_sort(added.begin(), added.end(), [](const auto& a, const auto& b) {
     return a->ticks() != b->ticks() ? a->ticks() < b->ticks() : a->track() < b->track();
   });
   auto& list = seq_.wholeList_;
-  std::vector<MidiEvent*> merged;
+  MidiSequence::EventVector merged;
   merged.reserve(list.size() + added.size());
   size_t j = 0;
   const int offPriority = MidiSequence::priorityForStatus(0x80, 0);
-  for (MidiEvent* off : added) {
+  for (auto& off : added) {
     while (j < list.size()) {
-      const MidiEvent* e = list[j];
+      const MidiEvent* e = list[j].get();
       bool before = e->ticks() < off->ticks() ||
                     (e->ticks() == off->ticks() &&
                      (e->track() < off->track() ||
                       (e->track() == off->track() && MidiSequence::priorityOf(*e) <= offPriority)));
       if (!before) break;
-      merged.push_back(list[j++]);
+      merged.push_back(std::move(list[j++]));
     }
-    merged.push_back(off);
+    merged.push_back(std::move(off));
   }
-  while (j < list.size()) merged.push_back(list[j++]);
+  while (j < list.size()) merged.push_back(std::move(list[j++]));
   list.swap(merged);
 }
 

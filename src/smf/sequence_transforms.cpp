@@ -5,6 +5,7 @@
 #include <array>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <tuple>
 
 #include "smf/gm_names.h"
@@ -25,8 +26,8 @@ bool startsWith(const MidiEvent& e, char first, char second) {
 // System exclusive and system common, everything from F0 up to the meta status.
 bool isSystemMessage(const MidiEvent& e) { return e.length() > 0 && e.data()[0] >= 0xF0 && e.data()[0] != 0xFF; }
 
-MidiEvent* metaEvent(uint8_t type, const std::string& text, uint8_t track, uint32_t ticks) {
-  auto* event = new MidiEvent();
+std::unique_ptr<MidiEvent> metaEvent(uint8_t type, const std::string& text, uint8_t track, uint32_t ticks) {
+  auto event = std::make_unique<MidiEvent>();
   uint8_t head[2] = {META_EVENT, type};
   event->setData(head, 2);
   event->setMetaData(reinterpret_cast<const uint8_t*>(text.data()), uint32_t(text.size()));
@@ -94,7 +95,7 @@ std::string decodeName(const uint8_t* bytes, uint32_t length) {
 // Events of equal ticks ordered by track again after their tracks were reassigned; the order
 // within each track is kept.
 void sortTicksRunsByTrack(MidiSequence::EventVector& events) {
-  auto byTrack = [](const MidiEvent* a, const MidiEvent* b) { return a->track() < b->track(); };
+  auto byTrack = [](const auto& a, const auto& b) { return a->track() < b->track(); };
   size_t i = 0;
   while (i < events.size()) {
     size_t j = i + 1;
@@ -167,7 +168,7 @@ void MidiSequence::convertToZero(SequenceTextKeeper* keeper) {
   std::array<int, 256> messageChannel, prefixChannel;
   messageChannel.fill(kNoChannel);
   prefixChannel.fill(kNoChannel);
-  for (const MidiEvent* e : wholeList_) {
+  for (const auto& e : wholeList_) {
     uint8_t t = e->track();
     if (messageChannel[t] != kNoChannel) continue;
     if (e->isChannelMessage()) {
@@ -182,26 +183,36 @@ void MidiSequence::convertToZero(SequenceTextKeeper* keeper) {
   keeper->keep(*this);
   keeper->removeLyricsAndChords(*this);
 
+  // First what can fail: the new prefixes go into the result, each kept event leaves an empty
+  // place there and its position in `sources`. Only then do the kept events move, so that a
+  // failure leaves the sequence as it was.
   EventVector result;
   result.reserve(wholeList_.size() + wholeList_.size() / 16 + 16);
+  std::vector<uint32_t> sources;
+  sources.reserve(wholeList_.size());
   int lastPrefix = kNoChannel;
-  for (MidiEvent* e : wholeList_) {
-    int channel = trackChannel[e->track()];
-    e->setTrack(0);
+  for (size_t i = 0; i < wholeList_.size(); ++i) {
+    const MidiEvent* e = wholeList_[i].get();
     if (e->isMeta(meta::kTrackName) || e->isMeta(meta::kChannelPrefix) ||
-        (keeper->rewritesLyrics() && e->isMeta(meta::kText) && startsWith(*e, '@', 'K'))) {
-      delete e;
+        (keeper->rewritesLyrics() && e->isMeta(meta::kText) && startsWith(*e, '@', 'K')))
       continue;
-    }
+    const int channel = trackChannel[e->track()];
     const bool sysex = e->status() == 0xF0 || e->status() == 0xF7;
     if ((e->isMeta() || sysex) && channel != kNoChannel && channel != lastPrefix) {
       const uint8_t prefix[4] = {META_EVENT, meta::kChannelPrefix, 1, uint8_t(channel)};
-      result.push_back(new MidiEvent(prefix, 4, 0, e->ticks()));
+      result.push_back(std::make_unique<MidiEvent>(prefix, 4, 0, e->ticks()));
       lastPrefix = channel;
     }
-    result.push_back(e);
+    result.emplace_back();
+    sources.push_back(uint32_t(i));
   }
-  wholeList_.swap(result);
+  auto source = sources.begin();
+  for (auto& slot : result) {
+    if (slot) continue;
+    slot = std::move(wholeList_[*source++]);
+    slot->setTrack(0);
+  }
+  wholeList_.swap(result);  // the dropped events go with `result`
   numTracks_ = 1;
 
   keeper->writeLyricsAndChords(*this, 0);
@@ -234,9 +245,13 @@ bool MidiSequence::convertToOne(bool nameChannelTracks, SequenceTextKeeper* keep
   int lyricCounter = 0, lineCounter = 0;
   char pending = 0;
 
-  EventVector result, deferred;
-  result.reserve(wholeList_.size());
-  for (MidiEvent* e : wholeList_) {
+  // Each event's fate is settled first and the events move only afterwards, so that a failure
+  // on the way leaves every event in the sequence (some perhaps already moved to their track).
+  enum Fate : uint8_t { kKeep, kDefer, kDrop };
+  std::vector<Fate> fates(wholeList_.size(), kKeep);
+  size_t keptCount = 0, deferredCount = 0;
+  for (size_t i = 0; i < wholeList_.size(); ++i) {
+    MidiEvent* e = wholeList_[i].get();
     bool keepEvent = true;
     bool deferredEvent = false;
     if (e->isChannelMessage()) {
@@ -323,7 +338,6 @@ bool MidiSequence::convertToOne(bool nameChannelTracks, SequenceTextKeeper* keep
           // rather than being lost.
           if (atZero) {
             e->setTicks(1);
-            deferred.push_back(e);
             keepEvent = false;
             deferredEvent = true;
           }
@@ -336,17 +350,22 @@ bool MidiSequence::convertToOne(bool nameChannelTracks, SequenceTextKeeper* keep
     } else {
       e->setTrack(layout::kConductor);
     }
-    if (keepEvent) {
-      result.push_back(e);
-    } else if (!deferredEvent) {
-      removedTempoSignature(e);
-      delete e;
-    }
+    fates[i] = keepEvent ? kKeep : deferredEvent ? kDefer : kDrop;
+    keptCount += keepEvent;
+    deferredCount += deferredEvent;
+  }
+  EventVector result, deferred;
+  result.reserve(keptCount);
+  deferred.reserve(deferredCount);
+  for (size_t i = 0; i < wholeList_.size(); ++i) {
+    if (fates[i] == kKeep) result.push_back(std::move(wholeList_[i]));
+    else if (fates[i] == kDefer) deferred.push_back(std::move(wholeList_[i]));
+    else removedTempoSignature(wholeList_[i].get());
   }
   sortTicksRunsByTrack(result);
-  wholeList_.swap(result);
+  wholeList_.swap(result);  // the dropped events go with `result`
   numTracks_ = layout::kTrackCount;
-  for (MidiEvent* e : deferred) insertEvent(e);
+  for (auto& e : deferred) insertEvent(std::move(e));
 
   if (lyricItems > 0) {
     insertEvent(metaEvent(meta::kTrackName, "Words", layout::kWords, 0));
@@ -375,28 +394,25 @@ bool MidiSequence::convertToOne(bool nameChannelTracks, SequenceTextKeeper* keep
 
 void MidiSequence::allToTrack0() {
   EventVector result;
-  result.reserve(wholeList_.size());
+  result.reserve(wholeList_.size());  // nothing fails after this
   bool nameSeen = false;
-  for (MidiEvent* e : wholeList_) {
+  for (auto& e : wholeList_) {
     bool drop = e->isMeta(meta::kChannelPrefix) || e->isMeta(meta::kInstrumentName);
     if (e->isMeta(meta::kTrackName)) {
       drop = nameSeen;
       nameSeen = true;
     }
-    if (drop) {
-      delete e;
-      continue;
-    }
+    if (drop) continue;
     e->setTrack(0);
-    result.push_back(e);
+    result.push_back(std::move(e));
   }
-  wholeList_.swap(result);
+  wholeList_.swap(result);  // the dropped events go with `result`
   numTracks_ = 1;
 }
 
 void MidiSequence::removeEmptyTracks() {
   std::array<uint32_t, 256> counts{};
-  for (const MidiEvent* e : wholeList_) ++counts[e->track()];
+  for (const auto& e : wholeList_) ++counts[e->track()];
   std::array<uint8_t, 256> renumbered{};
   int empty = 0, highest = -1;
   for (int t = 0; t < 256; ++t) {
@@ -408,7 +424,7 @@ void MidiSequence::removeEmptyTracks() {
     highest = t - empty;
   }
   if (empty > 0)
-    for (MidiEvent* e : wholeList_) e->setTrack(renumbered[e->track()]);
+    for (const auto& e : wholeList_) e->setTrack(renumbered[e->track()]);
   numTracks_ = uint16_t(highest + 1);
 }
 
@@ -417,7 +433,7 @@ void MidiSequence::removeEmptyTracks() {
 bool MidiSequence::changePitch(int semitones, uint16_t channelMask, const ChordTransposeHook& chords) {
   if (semitones < -127 || semitones > 127) return false;
   if (semitones == 0) return true;
-  for (MidiEvent* e : wholeList_) {
+  for (const auto& e : wholeList_) {
     if (!(channelMask & (1u << e->channel()))) continue;
     if ((e->isNoteOn() || e->isNoteOff()) && e->length() >= 2) {
       // Keys that would leave 0..127 come back by whole octaves.
@@ -443,18 +459,18 @@ bool MidiSequence::changePitch(int semitones, const ChordTransposeHook& chords) 
 bool MidiSequence::changeRate(double factor) {
   if (!std::isfinite(factor) || factor <= 0) return false;
   if (factor == 1.0) return true;
-  auto quarter = [](const MidiEvent* e) {
+  auto quarter = [](const auto& e) {
     const uint8_t* d = e->metaData();
     return (uint32_t(d[0]) << 16) | (uint32_t(d[1]) << 8) | d[2];
   };
-  auto isTempo = [](const MidiEvent* e) { return e->isMeta(meta::kTempo) && e->metaDataSize() == 3; };
+  auto isTempo = [](const auto& e) { return e->isMeta(meta::kTempo) && e->metaDataSize() == 3; };
   // Every new value is checked before the first one is written. A tempo of 0 stays 0.
-  for (const MidiEvent* e : wholeList_) {
+  for (const auto& e : wholeList_) {
     if (!isTempo(e) || quarter(e) == 0) continue;
     double q = std::trunc(quarter(e) / factor);
     if (q < 1 || q > 0xFFFFFF) return false;
   }
-  for (MidiEvent* e : wholeList_) {
+  for (const auto& e : wholeList_) {
     if (!isTempo(e)) continue;
     uint32_t q = uint32_t(std::trunc(quarter(e) / factor));
     const uint8_t payload[3] = {uint8_t(q >> 16), uint8_t(q >> 8), uint8_t(q)};
@@ -468,33 +484,24 @@ bool MidiSequence::changeRate(double factor) {
 
 bool MidiSequence::truncateAtIndex(int index) {
   if (index < 0 || index > count()) return false;
-  // Note-offs that fall at or after the cut, by what identifies the note-on they end.
+  const size_t cut = size_t(index);
+  // Everything that can fail comes before the first change, so that a failure leaves the
+  // sequence as it was. Note-offs that fall at or after the cut, by what identifies the
+  // note-on they end:
   using NoteKey = std::tuple<uint32_t, uint8_t, uint8_t, uint8_t>;  // ticks, channel, key, velocity
   std::map<NoteKey, int> cutNoteOffs;
-  bool mapsChanged = false;
-  const uint32_t cutTicks = size_t(index) < wholeList_.size() ? wholeList_[size_t(index)]->ticks() : 0;
-  for (size_t i = size_t(index); i < wholeList_.size(); ++i) {
-    MidiEvent* e = wholeList_[i];
+  for (size_t i = cut; i < wholeList_.size(); ++i) {
+    const MidiEvent* e = wholeList_[i].get();
     if (e->isNoteOff()) ++cutNoteOffs[{e->ticks(), e->channel(), e->second(), e->third()}];
-    mapsChanged |= removedTempoSignature(e);
-    delete e;
   }
-  wholeList_.resize(size_t(index));
-  // A cut tempo or signature took the map entry of its tick with it; a kept event at that
-  // tick puts its own back.
-  if (mapsChanged) {
-    int first = index;
-    while (first > 0 && wholeList_[size_t(first - 1)]->ticks() == cutTicks) --first;
-    for (int i = first; i < index; ++i) insertedTempoSignature(wholeList_[size_t(i)]);
-  }
-  if (numTracks_ == 0) numTracks_ = 1;
 
   // A kept note whose note-off was cut would sound on without end: its note-off comes with
   // the resets. Kept note-offs serve the kept note-ons first.
   std::vector<MidiEvent*> openNotes;
   if (!cutNoteOffs.empty()) {
     std::map<NoteKey, std::vector<MidiEvent*>> waiting;
-    for (MidiEvent* e : wholeList_) {
+    for (size_t i = 0; i < cut; ++i) {
+      MidiEvent* e = wholeList_[i].get();
       if (e->isNoteOn()) {
         waiting[{e->ticks() + e->duration(), e->channel(), e->second(), e->offVelocity()}].push_back(e);
       } else if (e->isNoteOff()) {
@@ -503,25 +510,43 @@ bool MidiSequence::truncateAtIndex(int index) {
       }
     }
     for (auto& [key, notes] : waiting) {
-      auto cut = cutNoteOffs.find(key);
-      if (cut == cutNoteOffs.end()) continue;
-      for (size_t n = 0; n < notes.size() && cut->second > 0; ++n, --cut->second) openNotes.push_back(notes[n]);
+      auto found = cutNoteOffs.find(key);
+      if (found == cutNoteOffs.end()) continue;
+      for (size_t n = 0; n < notes.size() && found->second > 0; ++n, --found->second) openNotes.push_back(notes[n]);
     }
   }
 
-  const uint32_t end = duration();
-  for (MidiEvent* note : openNotes) {
-    note->setDuration(end - note->ticks());
+  const MidiEvent* lastKept = cut > 0 ? wholeList_[cut - 1].get() : nullptr;
+  const uint32_t end = lastKept ? lastKept->ticks() + lastKept->duration() : 0;
+  EventVector added;
+  added.reserve(openNotes.size() + 48);
+  for (const MidiEvent* note : openNotes) {
     const uint8_t off[3] = {uint8_t(0x80 | note->channel()), note->second(), note->offVelocity()};
-    wholeList_.push_back(new MidiEvent(off, 3, note->track(), end));
+    added.push_back(std::make_unique<MidiEvent>(off, 3, note->track(), end));
   }
-  wholeList_.reserve(wholeList_.size() + 48);
   for (uint8_t c = 0; c < 16; ++c) {
     for (uint8_t controller : {0x7B, 0x42, 0x40}) {
       const uint8_t reset[3] = {uint8_t(0xB0 | c), controller, 0};
-      wholeList_.push_back(new MidiEvent(reset, 3, 0, end));
+      added.push_back(std::make_unique<MidiEvent>(reset, 3, 0, end));
     }
   }
+  if (wholeList_.capacity() < cut + added.size()) wholeList_.reserve(cut + added.size());
+
+  // From here on the events only move.
+  bool mapsChanged = false;
+  const uint32_t cutTicks = cut < wholeList_.size() ? wholeList_[cut]->ticks() : 0;
+  for (size_t i = cut; i < wholeList_.size(); ++i) mapsChanged |= removedTempoSignature(wholeList_[i].get());
+  wholeList_.resize(cut);
+  // A cut tempo or signature took the map entry of its tick with it; a kept event at that
+  // tick puts its own back.
+  if (mapsChanged) {
+    size_t first = cut;
+    while (first > 0 && wholeList_[first - 1]->ticks() == cutTicks) --first;
+    for (size_t i = first; i < cut; ++i) insertedTempoSignature(wholeList_[i].get());
+  }
+  if (numTracks_ == 0) numTracks_ = 1;
+  for (MidiEvent* note : openNotes) note->setDuration(end - note->ticks());
+  for (auto& event : added) wholeList_.push_back(std::move(event));
   return true;
 }
 
@@ -530,7 +555,7 @@ bool MidiSequence::truncateAtIndex(int index) {
 std::vector<std::string> MidiSequence::trackNames() const {
   std::vector<std::string> names(numTracks_);
   std::vector<bool> settled(numTracks_, false);
-  for (const MidiEvent* e : wholeList_) {
+  for (const auto& e : wholeList_) {
     if (e->ticks() > 0) break;
     bool name = e->isMeta(meta::kTrackName), text = e->isMeta(meta::kText);
     if (!(name || text) || e->metaDataSize() == 0 || e->track() >= numTracks_ || settled[e->track()]) continue;

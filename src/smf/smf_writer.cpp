@@ -82,7 +82,7 @@ std::vector<uint8_t> MidiSequence::dataRepresentation(bool compress) {
   std::vector<TrackState> tracks(std::max<size_t>(trackCount, 1));
 
   // Pass 1: bring every event into a track that exists, and size the chunks.
-  for (MidiEvent* event : wholeList_) {
+  for (const auto& event : wholeList_) {
     uint32_t length = event->length();
     // Without tracks there is nowhere to put an event; an empty message has nothing to write
     // and would leave a bare delta time that breaks the chunk.
@@ -118,7 +118,7 @@ std::vector<uint8_t> MidiSequence::dataRepresentation(bool compress) {
   }
 
   // Pass 2: the events, each straight into its chunk.
-  for (const MidiEvent* event : wholeList_) {
+  for (const auto& event : wholeList_) {
     uint32_t length = event->length();
     if (trackCount == 0 || length == 0) continue;
     TrackState& track = tracks[event->track()];

@@ -44,7 +44,7 @@ SMPTERec MidiSequence::SMPTEatTicks(int32_t ticks) const { return tm::SMPTEatTic
 
 uint32_t MidiSequence::duration() const {
   if (wholeList_.empty()) return 0;
-  const MidiEvent* last = wholeList_.back();
+  const MidiEvent* last = wholeList_.back().get();
   return last->ticks() + last->duration();
 }
 

@@ -131,7 +131,7 @@ bool canRepresent(std::u16string_view text, StringEncoding encoding) {
   }
 }
 
-std::string metaTextBuffer(const MidiSequence::EventVector& events) {
+std::string metaTextBuffer(EventView events) {
   std::string buffer;
   buffer.reserve(1000);
   for (const MidiEvent* event : events) {
@@ -147,7 +147,7 @@ std::string metaTextBuffer(const MidiSequence::EventVector& events) {
 namespace {
 
 // The same test as on metaTextBuffer(), without building it.
-bool metaTextsAreUTF8(const MidiSequence::EventVector& events) {
+bool metaTextsAreUTF8(EventView events) {
   UTF8Validator validator;
   for (const MidiEvent* event : events) {
     if (!event->isMeta()) continue;
@@ -189,13 +189,13 @@ StringEncoding guessNotUTF8(std::string_view buffer, std::string_view lyrics, St
 
 }  // namespace
 
-StringEncoding guessEncoding(const MidiSequence::EventVector& events, std::string_view lyrics,
+StringEncoding guessEncoding(EventView events, std::string_view lyrics,
                              StringEncoding defaultEncoding) {
   if (metaTextsAreUTF8(events)) return kUTF8StringEncoding;
   return guessNotUTF8(lyrics.empty() ? metaTextBuffer(events) : std::string(), lyrics, defaultEncoding);
 }
 
-StringEncoding guessEncoding(const MidiSequence::EventVector& events, const DSyncArray& lyrics,
+StringEncoding guessEncoding(EventView events, const DSyncArray& lyrics,
                              StringEncoding defaultEncoding) {
   if (metaTextsAreUTF8(events)) return kUTF8StringEncoding;
   return guessNotUTF8(lyrics.empty() ? metaTextBuffer(events) : std::string(), joinedLyrics(lyrics), defaultEncoding);

@@ -30,7 +30,7 @@ inline constexpr size_t kDetectionWindow = 512;
 EncodingDetection detectEncoding(std::string_view sample);
 
 // The texts of every meta event of types 1 to 9, each followed by LF.
-std::string metaTextBuffer(const MidiSequence::EventVector& events);
+std::string metaTextBuffer(EventView events);
 // The bytes of all lyric items joined in order.
 std::string joinedLyrics(const DSyncArray& lyrics);
 
@@ -38,10 +38,10 @@ std::string joinedLyrics(const DSyncArray& lyrics);
 // lyric bytes (empty when it has none). A detection counts when it decoded the sample without
 // loss and the text does not fit the encoding the document would use without a guess (see
 // encodingForGuess).
-StringEncoding guessEncoding(const MidiSequence::EventVector& events, std::string_view lyrics,
+StringEncoding guessEncoding(EventView events, std::string_view lyrics,
                              StringEncoding defaultEncoding = kISOLatin1StringEncoding);
 // The same with the lyric items, joined only when the meta texts are not UTF-8.
-StringEncoding guessEncoding(const MidiSequence::EventVector& events, const DSyncArray& lyrics,
+StringEncoding guessEncoding(EventView events, const DSyncArray& lyrics,
                              StringEncoding defaultEncoding = kISOLatin1StringEncoding);
 // The same, with the lyrics read from the sequence.
 StringEncoding guessEncoding(const MidiSequence& sequence, StringEncoding defaultEncoding = kISOLatin1StringEncoding);

@@ -45,11 +45,7 @@ class PendingEvents {
     }
     // An event too long for the flattened form: placed one by one, which keeps the order of
     // events at one tick as well.
-    for (const MidiEvent& event : events_) {
-      auto copy = std::make_unique<MidiEvent>(event);
-      sequence.insertEvent(copy.get());
-      copy.release();
-    }
+    for (const MidiEvent& event : events_) sequence.insertEvent(std::make_unique<MidiEvent>(event));
   }
 
  private:

@@ -193,8 +193,9 @@ void setText(MidiEvent* event, std::string_view bytes) {
 
 MidiEvent* insertMeta(MidiSequence& sequence, uint8_t type, uint8_t track, uint32_t ticks, int suggestedIndex = -1) {
   const uint8_t bytes[3] = {META_EVENT, type, 0};
-  auto* event = new MidiEvent(bytes, 3, track, ticks);
-  sequence.insertEvent(event, suggestedIndex);
+  auto owned = std::make_unique<MidiEvent>(bytes, 3, track, ticks);
+  MidiEvent* event = owned.get();
+  sequence.insertEvent(std::move(owned), suggestedIndex);
   return event;
 }
 

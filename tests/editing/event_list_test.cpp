@@ -180,7 +180,7 @@ TEST(FEventListUpkeep, HiddenNoteOffsStayHiddenOnInsertAndRemove) {
   const uint32_t lastID = list->eventAtIndex(list->filteredIndex().back())->eventID();
 
   const uint8_t on[3] = {0x90, 64, 80};
-  auto result = list->insertEventAtSuggestedWholeIndex(new MidiEvent(on, 3, 1, 100, 50, 40), -1);
+  auto result = list->insertEventAtSuggestedWholeIndex(std::make_unique<MidiEvent>(on, 3, 1, 100, 50, 40), -1);
   EXPECT_TRUE(result.isVisible());
   EXPECT_EQ(list->count(), wholeBefore + 2);
   EXPECT_EQ(list->filteredCount(), rowsBefore + 1);
@@ -208,7 +208,7 @@ TEST(FEventListUpkeep, InsertedEventsShowUntilTheNextFilter) {
   list->filter();
   const int rows = list->filteredCount();
   const uint8_t text[7] = {0xFF, 0x01, 0x04, 'n', 'o', 't', 'e'};
-  auto result = list->insertEventAtSuggestedWholeIndex(new MidiEvent(text, 7, 0, 10), -1);
+  auto result = list->insertEventAtSuggestedWholeIndex(std::make_unique<MidiEvent>(text, 7, 0, 10), -1);
   EXPECT_TRUE(result.isVisible());
   EXPECT_EQ(list->filteredCount(), rows + 1);
   list->filter();
@@ -221,7 +221,7 @@ TEST(FEventListUpkeep, ZeroLengthNotesKeepTheirNoteOffBehind) {
   list.showEverything();
   list.filter();
   const uint8_t on[3] = {0x90, 60, 100};
-  auto result = list.insertEventAtSuggestedWholeIndex(new MidiEvent(on, 3, 0, 0, 0, 64), -1);
+  auto result = list.insertEventAtSuggestedWholeIndex(std::make_unique<MidiEvent>(on, 3, 0, 0, 0, 64), -1);
   EXPECT_TRUE(list.eventAtIndex(result.wholeIndex)->isNoteOn());
   EXPECT_TRUE(list.eventAtIndex(result.wholeIndex + 1)->isNoteOff());
   EXPECT_EQ(list.wholeIndexAtIndex(result.filteredIndex), result.wholeIndex);
@@ -244,11 +244,11 @@ TEST(FEventListUpkeep, RandomEditsKeepTheViewExact) {
       const uint8_t track = uint8_t(random() % 2);
       if (choice == 0) {
         const uint8_t on[3] = {uint8_t(0x90 | (random() % 2)), uint8_t(random() % 128), 90};
-        list->insertEventAtSuggestedWholeIndex(new MidiEvent(on, 3, track, ticks, random() % 500, 64),
+        list->insertEventAtSuggestedWholeIndex(std::make_unique<MidiEvent>(on, 3, track, ticks, random() % 500, 64),
                                                int(random() % uint32_t(list->count() + 1)));
       } else {
         const uint8_t cc[3] = {uint8_t(0xB0 | (random() % 2)), 7, 100};
-        list->insertEventAtSuggestedWholeIndex(new MidiEvent(cc, 3, track, ticks), -1);
+        list->insertEventAtSuggestedWholeIndex(std::make_unique<MidiEvent>(cc, 3, track, ticks), -1);
       }
     } else if (choice == 2) {
       const int w = int(random() % uint32_t(list->count()));
@@ -272,10 +272,10 @@ TEST(FEventListUpkeep, SequenceInterfaceKeepsTheViewToo) {
   list->filter();
   MidiSequence& seq = *list;
   const uint8_t cc[3] = {0xB0, 10, 64};
-  seq.insertEvent(new MidiEvent(cc, 3, 1, 5));
+  seq.insertEvent(std::make_unique<MidiEvent>(cc, 3, 1, 5));
   EXPECT_TRUE(viewIsExact(*list));
   const uint8_t off[3] = {0x80, 10, 64};
-  seq.insertEvent(new MidiEvent(off, 3, 1, 7));
+  seq.insertEvent(std::make_unique<MidiEvent>(off, 3, 1, 7));
   EXPECT_TRUE(viewIsExact(*list));
   seq.removeObjectAtIndex(find(*list, 0xB0));
   EXPECT_TRUE(viewIsExact(*list));

@@ -142,9 +142,9 @@ TEST(FieldText, MalformedMetaDataStaysInBounds) {
   const uint8_t cut[2] = {0xFF, 0x51};
   const uint8_t shortTempo[4] = {0xFF, 0x51, 0x01, 0x07};
   const uint8_t shortSignature[4] = {0xFF, 0x58, 0x01, 0x04};
-  list.insertEvent(new MidiEvent(cut, 2, 0, 10));
-  list.insertEvent(new MidiEvent(shortTempo, 4, 0, 20));
-  list.insertEvent(new MidiEvent(shortSignature, 4, 0, 30));
+  list.insertEvent(std::make_unique<MidiEvent>(cut, 2, 0, 10));
+  list.insertEvent(std::make_unique<MidiEvent>(shortTempo, 4, 0, 20));
+  list.insertEvent(std::make_unique<MidiEvent>(shortSignature, 4, 0, 30));
   for (int i = 0; i < list.count(); ++i) {
     auto p = *list.objectAtWholeIndex(i);
     for (int k = 0; k <= int(FieldKey::Description); ++k) (void)p.valueForKey(FieldKey(k));
@@ -183,7 +183,7 @@ TEST(FieldText, EditableKeysFollowTheKind) {
   // An End of Track event has no editable cell.
   FEventList empty;
   const uint8_t eot[3] = {0xFF, 0x2F, 0x00};
-  empty.insertEvent(new MidiEvent(eot, 3, 0, 100));
+  empty.insertEvent(std::make_unique<MidiEvent>(eot, 3, 0, 100));
   for (int k = 0; k <= int(FieldKey::Description); ++k)
     EXPECT_FALSE(empty.objectAtWholeIndex(find(empty, 0xFF, 0x2F))->isEditableKey(FieldKey(k)));
 }

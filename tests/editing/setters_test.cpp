@@ -106,7 +106,7 @@ TEST(NoteSetters, DurationWithoutPartnerChangesNothing) {
   list.showEverything();
   list.filter();
   const uint8_t on[3] = {0x90, 60, 100};
-  list.MidiSequence::insertEvent(new MidiEvent(on, 3, 0, 10, 100, 64));  // no note-off
+  list.MidiSequence::insertEvent(std::make_unique<MidiEvent>(on, 3, 0, 10, 100, 64));  // no note-off
   auto p = pointerTo(list, 0x90);
   p.setNoteOnDuration(50);
   EXPECT_EQ(p.midiEvent()->duration(), 100u);
@@ -160,7 +160,7 @@ TEST(TimeSetters, MovingATempoMovesItsMapEntry) {
 TEST(TimeSetters, PlainSequencePointersKeepPairsToo) {
   MidiSequence seq;
   const uint8_t on[3] = {0x90, 60, 100};
-  seq.insertEvent(new MidiEvent(on, 3, 0, 0, 240, 64));
+  seq.insertEvent(std::make_unique<MidiEvent>(on, 3, 0, 0, 240, 64));
   seq.insertNoteOffForNoteOn(seq.eventAtIndex(find(seq, 0x90)));
   MidiEventPointer p(seq.eventAtIndex(find(seq, 0x90)), &seq);
   p.setTicks(100);

@@ -269,7 +269,7 @@ TEST(MidiPlayerThread, EditsUnderTheSequenceLockDuringPlaybackAreSafe) {
   for (int round = 0; round < 300; ++round) {
     const uint8_t bytes[3] = {0x91, uint8_t(30 + round % 50), 80};
     const uint32_t tick = uint32_t(std::max(0, p.player.ticks())) + uint32_t(round % 7);
-    sequence->insertEvent(new sw::MidiEvent(bytes, 3, 0, tick));
+    sequence->insertEvent(std::make_unique<sw::MidiEvent>(bytes, 3, 0, tick));
     sequence->removeObjectAtIndex(sequence->indexAtTicks(tick));
     if (round % 3 == 0) sequence->removeObjectAtIndex(sequence->count() / 2);
     std::this_thread::yield();

@@ -66,8 +66,9 @@ TEST(MidiSequence, InsertionFollowsTicksTrackAndPriority) {
   EXPECT_EQ(seq.eventAtIndex(placed)->second(), 8);
   EXPECT_GT(placed, range.location);
 
-  std::unique_ptr<sw::MidiEvent> refused(event({0x90, 1, 1}, 3, 0));  // stays ours
-  EXPECT_THROW(seq.insertEvent(refused.get()), std::out_of_range);
+  const int counted = seq.count();
+  EXPECT_THROW(seq.insertEvent(event({0x90, 1, 1}, 3, 0)), std::out_of_range);  // destroyed with its unique_ptr
+  EXPECT_EQ(seq.count(), counted);
   EXPECT_EQ(seq.indexRangeAtTicks(999).location, seq.count());
   EXPECT_EQ(seq.indexRangeAtTicks(999).length, 0);
   EXPECT_EQ(seq.indexBefore(seq.count(), 2), range.location + 9);
@@ -79,8 +80,7 @@ TEST(MidiSequence, RemovalKeepsPairsAndMaps) {
   QuietLog quiet;
   MidiSequence seq;
   seq.setNumTracks(2);
-  MidiEvent* on = event({0x90, 60, 100}, 1, 0, 480, 40);
-  seq.insertEvent(on);
+  MidiEvent* on = placed(seq, event({0x90, 60, 100}, 1, 0, 480, 40));
   seq.insertNoteOffForNoteOn(on);
   int onIndex = seq.indexOfEvent(on);
   int offIndex = seq.noteOffIndexForNoteOn(on);
@@ -94,8 +94,7 @@ TEST(MidiSequence, RemovalKeepsPairsAndMaps) {
   EXPECT_EQ(seq.count(), before - 2);
 
   // Removing the note-on alone leaves its note-off.
-  on = event({0x90, 62, 100}, 1, 0, 480, 40);
-  seq.insertEvent(on);
+  on = placed(seq, event({0x90, 62, 100}, 1, 0, 480, 40));
   seq.insertNoteOffForNoteOn(on);
   before = seq.count();
   seq.removeObjectAtIndex(seq.indexOfEvent(on));
@@ -121,8 +120,7 @@ TEST(MidiSequence, RemovalKeepsPairsAndMaps) {
   EXPECT_EQ(seq.signatureMap().at(0), (TimeSignatureRec{4, 4, 24, 8}));
 
   // A note-on whose note-off is missing answers -1 and logs it.
-  MidiEvent* lonely = event({0x90, 64, 1}, 0, 10, 5, 0);
-  seq.insertEvent(lonely);
+  MidiEvent* lonely = placed(seq, event({0x90, 64, 1}, 0, 10, 5, 0));
   EXPECT_EQ(seq.noteOffIndexForNoteOn(lonely), -1);
   ASSERT_FALSE(quiet.lines.empty());
   EXPECT_EQ(quiet.lines.back(), "Note off missing for note on at ticks: 10");
@@ -230,8 +228,7 @@ TEST(MidiSequence, ARepeatedNoteEndsBeforeItSoundsAgain) {
   };
   // One event at a time, the note-on proposed where it was copied from (before the note-off).
   MidiSequence single;
-  MidiEvent* first = event({0x90, 60, 100}, 0, 0, 480, 64);
-  single.insertEvent(first);
+  MidiEvent* first = placed(single, event({0x90, 60, 100}, 0, 0, 480, 64));
   const int off = single.insertNoteOffForNoteOn(first);
   single.insertEvent(event({0x90, 60, 100}, 0, 480, 480, 64), off);
   EXPECT_TRUE(placedInOrder(single));

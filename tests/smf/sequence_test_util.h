@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,10 +13,17 @@
 
 namespace swtest {
 
-inline sw::MidiEvent* event(std::initializer_list<uint8_t> bytes, uint8_t track, uint32_t ticks,
-                            uint32_t duration = 0, uint8_t offVelocity = 0) {
+inline std::unique_ptr<sw::MidiEvent> event(std::initializer_list<uint8_t> bytes, uint8_t track, uint32_t ticks,
+                                            uint32_t duration = 0, uint8_t offVelocity = 0) {
   std::vector<uint8_t> b(bytes);
-  return new sw::MidiEvent(b.data(), uint32_t(b.size()), track, ticks, duration, offVelocity);
+  return std::make_unique<sw::MidiEvent>(b.data(), uint32_t(b.size()), track, ticks, duration, offVelocity);
+}
+
+// Inserts the event and answers it, now the sequence's.
+inline sw::MidiEvent* placed(sw::MidiSequence& seq, std::unique_ptr<sw::MidiEvent> e, int suggestedIndex = -1) {
+  sw::MidiEvent* at = e.get();
+  seq.insertEvent(std::move(e), suggestedIndex);
+  return at;
 }
 
 inline std::vector<uint8_t> bytesOf(const sw::MidiEvent* e) { return {e->data(), e->data() + e->length()}; }

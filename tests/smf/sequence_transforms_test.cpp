@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -505,8 +507,8 @@ TEST(Transformations, SurviveTruncatedAndMalformedEvents) {
     uint32_t ticks = 0;
     for (const auto& bytes : odd) {
       for (uint8_t track = 0; track < 3; ++track) {
-        seq.insertEvent(new MidiEvent(bytes.data(), uint32_t(bytes.size()), track, ticks));
-        seq.insertEvent(new MidiEvent(bytes.data(), uint32_t(bytes.size()), track, 0));
+        seq.insertEvent(std::make_unique<MidiEvent>(bytes.data(), uint32_t(bytes.size()), track, ticks));
+        seq.insertEvent(std::make_unique<MidiEvent>(bytes.data(), uint32_t(bytes.size()), track, 0));
       }
       ticks += 10;
     }
@@ -524,4 +526,84 @@ TEST(Transformations, SurviveTruncatedAndMalformedEvents) {
     EXPECT_TRUE(seq.truncateAtIndex(seq.count() / 2));
     for (const MidiEvent* e : seq.events()) EXPECT_LT(e->track(), seq.numTracks());
   }
+}
+
+// ---------------------------------------------------------------- failed allocations
+
+namespace {
+
+// Everything a failed operation must leave as it was.
+struct Snapshot {
+  uint16_t tracks = 0;
+  std::vector<std::tuple<uint32_t, int, uint32_t, std::vector<uint8_t>>> events;  // ticks, track, duration, bytes
+  TempoMap tempo;
+  SignatureMap signatures;
+  bool operator==(const Snapshot&) const = default;
+};
+
+Snapshot snapshotOf(const MidiSequence& seq) {
+  Snapshot s{seq.numTracks(), {}, seq.tempoMap(), seq.signatureMap()};
+  for (const MidiEvent* e : seq.events()) s.events.emplace_back(e->ticks(), e->track(), e->duration(), bytesOf(e));
+  return s;
+}
+
+// Leaves texts alone, so that only the sequence's own rebuild makes events.
+struct SilentKeeper : SequenceTextKeeper {
+  void keep(const MidiSequence&) override {}
+  size_t lyricCount() const override { return 0; }
+  size_t chordCount() const override { return 0; }
+  void removeLyricsAndChords(MidiSequence&) override {}
+  void writeLyricsAndChords(MidiSequence&, uint8_t) override {}
+  void restoreInformation(MidiSequence&) override {}
+};
+
+// Runs the operation on a fresh band with ever larger allocation limits until it succeeds;
+// every failed run must leave the sequence exactly as it was. Answers how many runs failed.
+template <typename Operation>
+int failuresLeavingTheBandAsItWas(Operation operation) {
+  int failures = 0;
+  for (long limit = 0; limit < 500; ++limit) {
+    auto seq = loaded(band());
+    const Snapshot before = snapshotOf(*seq);
+    try {
+      EventAllocationLimit allocations(limit);
+      operation(*seq);
+      return failures;
+    } catch (const std::bad_alloc&) {
+      ++failures;
+    }
+    EXPECT_TRUE(snapshotOf(*seq) == before) << "after a failure at allocation " << limit;
+    EXPECT_TRUE(isConsistent(*seq)) << "after a failure at allocation " << limit;
+  }
+  ADD_FAILURE() << "never succeeded";
+  return failures;
+}
+
+}  // namespace
+
+TEST(FailedAllocation, LeavesTheSequenceAsItWas) {
+  SilentKeeper keeper;
+  // The channel prefixes of format 0 are made before any event moves.
+  EXPECT_GT(failuresLeavingTheBandAsItWas([&](MidiSequence& seq) { seq.convertToZero(&keeper); }), 0);
+  // The note-offs of cut notes and the resets likewise.
+  EXPECT_GE(failuresLeavingTheBandAsItWas([](MidiSequence& seq) { seq.truncateAtIndex(seq.count() / 2); }), 48);
+  // Pasted and restored events.
+  EXPECT_GT(failuresLeavingTheBandAsItWas([](MidiSequence& seq) {
+              FlattenedEventList list;
+              list.add(*event({0x90, 62, 90}, 1, 100, 200, 64));
+              list.add(*event({0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}, 0, 300));
+              list.add(*event({0xB0, 7, 90}, 2, 500));
+              seq.insertFlattenedEventList(list);
+            }),
+            2);
+  EXPECT_GT(failuresLeavingTheBandAsItWas([](MidiSequence& seq) {
+              seq.insertEventsAtExactIndexes({PlacedEvent{1, *event({0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}, 0, 0)},
+                                              PlacedEvent{4, *event({0xB0, 7, 90}, 2, 0)}});
+            }),
+            1);
+  // A refused insertion destroys the event with its unique_ptr and changes nothing.
+  auto seq = loaded(band());
+  const Snapshot before = snapshotOf(*seq);
+  EXPECT_THROW(seq->insertEvent(event({0x90, 1, 1}, 9, 0)), std::out_of_range);
+  EXPECT_TRUE(snapshotOf(*seq) == before);
 }

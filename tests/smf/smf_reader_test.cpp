@@ -188,7 +188,7 @@ TEST(SMFReader, ManyUnterminatedNotesKeepTheOrder) {
   for (int i : offs) copies.push_back(*manual.eventAtIndex(i));
   // removeObjectsAtIndexes would pair them with note-ons: remove one by one from the end.
   for (auto it = offs.rbegin(); it != offs.rend(); ++it) manual.removeObjectAtIndex(*it);
-  for (const MidiEvent& off : copies) manual.insertEvent(new MidiEvent(off));
+  for (const MidiEvent& off : copies) manual.insertEvent(std::make_unique<MidiEvent>(off));
   ASSERT_EQ(manual.count(), seq->count());
   for (int i = 0; i < seq->count(); ++i) {
     EXPECT_EQ(bytesOf(manual.eventAtIndex(i)), bytesOf(seq->eventAtIndex(i))) << i;

@@ -100,9 +100,9 @@ TEST(SMFWriter, RunningStatus) {
   uint8_t sysex[] = {0xF0, 0x02, 0x7E, 0xF7};
   seq->insertEvent(event({0x90, 0x3C, 0x64}, 0, 0, 10, 0));
   seq->insertEvent(event({0x90, 0x40, 0x64}, 0, 0, 10, 0));
-  seq->insertEvent(new MidiEvent(text, 4, 0, 5));
+  seq->insertEvent(std::make_unique<MidiEvent>(text, 4, 0, 5));
   seq->insertEvent(event({0x90, 0x3C, 0x00}, 0, 10));  // after a meta event: status dropped
-  seq->insertEvent(new MidiEvent(sysex, 4, 0, 12));
+  seq->insertEvent(std::make_unique<MidiEvent>(sysex, 4, 0, 12));
   seq->insertEvent(event({0x90, 0x40, 0x00}, 0, 12));  // after a sysex: status dropped
   seq->insertEvent(event({0x91, 0x40, 0x00}, 0, 13));  // another channel: status written
   seq->insertEvent(event({0xB0, 0x07, 0x64}, 0, 14));
@@ -126,9 +126,9 @@ TEST(SMFWriter, RunningStatus) {
   auto controls = emptySequence(2);
   controls->insertEvent(event({0xB0, 0x07, 0x64}, 0, 0));
   controls->insertEvent(event({0xB0, 0x0A, 0x40}, 0, 0));
-  controls->insertEvent(new MidiEvent(text, 4, 0, 300));
+  controls->insertEvent(std::make_unique<MidiEvent>(text, 4, 0, 300));
   controls->insertEvent(event({0xB0, 0x0B, 0x7F}, 0, 300));
-  controls->insertEvent(new MidiEvent(sysex, 4, 1, 301));
+  controls->insertEvent(std::make_unique<MidiEvent>(sysex, 4, 1, 301));
   controls->insertEvent(event({0xB0, 0x0B, 0x10}, 1, 302));
   controls->insertEvent(event({0xB0, 0x0B, 0x11}, 1, 302));
   for (bool compress : {false, true}) {

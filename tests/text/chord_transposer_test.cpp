@@ -15,11 +15,11 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-MidiEvent* make(const Bytes& bytes, uint32_t ticks, uint8_t track = 0) {
-  return new MidiEvent(bytes.data(), uint32_t(bytes.size()), track, ticks);
+std::unique_ptr<MidiEvent> make(const Bytes& bytes, uint32_t ticks, uint8_t track = 0) {
+  return std::make_unique<MidiEvent>(bytes.data(), uint32_t(bytes.size()), track, ticks);
 }
 
-MidiEvent* textEvent(uint8_t type, const std::string& text, uint32_t ticks) {
+std::unique_ptr<MidiEvent> textEvent(uint8_t type, const std::string& text, uint32_t ticks) {
   Bytes bytes{0xFF, type, uint8_t(text.size())};
   bytes.insert(bytes.end(), text.begin(), text.end());
   return make(bytes, ticks);
@@ -41,10 +41,14 @@ Bytes midisoftChord(const std::string& text) {
 // Texts after tick 0 in the order inserted, each on its own tick.
 class ChordTransposerTest : public ::testing::Test {
  protected:
-  int add(MidiEvent* e) { return seq.insertEvent(e); }
+  // Inserts the event and answers it, now the sequence's.
+  MidiEvent* add(std::unique_ptr<MidiEvent> e) {
+    MidiEvent* at = e.get();
+    seq.insertEvent(std::move(e));
+    return at;
+  }
   std::string transposedText(uint8_t type, const std::string& text, int semitones) {
-    MidiEvent* e = textEvent(type, text, 100);
-    add(e);
+    MidiEvent* e = add(textEvent(type, text, 100));
     seq.changePitch(semitones, ChordTransposer::forSequence(seq).hook());
     return textOf(e);
   }
@@ -92,19 +96,16 @@ TEST_F(ChordTransposerTest, SyllablesStayWhenTheWordsAreAlsoLyricEvents) {
   seq.setNumTracks(2);
   add(textEvent(meta::kText, "@KMIDI KARAOKE FILE", 0));
   add(textEvent(meta::kText, "/Sing", 10));
-  MidiEvent* first = textEvent(meta::kText, "E ", 0);  // the first syllable, at tick 0
-  add(first);
+  MidiEvent* first = add(textEvent(meta::kText, "E ", 0));  // the first syllable, at tick 0
   for (int i = 0; i < 6; ++i) add(textEvent(meta::kLyric, "la", 20));
-  MidiEvent* other = make({0xFF, meta::kText, 3, 'A', ' ', 'm'}, 30, 1);
-  add(other);
+  MidiEvent* other = add(make({0xFF, meta::kText, 3, 'A', ' ', 'm'}, 30, 1));
   EXPECT_EQ(transposedText(meta::kText, "A ", 2), "A ");
   EXPECT_EQ(textOf(first), "E ");
   EXPECT_EQ(textOf(other), "B m");
 }
 
 TEST_F(ChordTransposerTest, XFChordMetaEventsAreRespelled) {
-  MidiEvent* xf = new MidiEvent(XFChord(std::string_view("F#min7/A")).metaEvent(0, 100));
-  add(xf);
+  MidiEvent* xf = add(std::make_unique<MidiEvent>(XFChord(std::string_view("F#min7/A")).metaEvent(0, 100)));
   seq.changePitch(-1, ChordTransposer::forSequence(seq).hook());
   std::optional<XFChord> chord = XFChord::fromMetaEvent(*xf);
   ASSERT_TRUE(chord);
@@ -112,12 +113,9 @@ TEST_F(ChordTransposerTest, XFChordMetaEventsAreRespelled) {
 }
 
 TEST_F(ChordTransposerTest, XGAndMidisoftChordMessagesAreRewritten) {
-  MidiEvent* xg = make({0xF0, 0x08, 0x43, 0x7E, 0x02, 0x33, 0x0A, 0x7F, 0x00, 0xF7}, 100);  // Em7
-  MidiEvent* midisoft = make(midisoftChord("Dm"), 200);
-  MidiEvent* broken = make(midisoftChord("xyz"), 300);
-  add(xg);
-  add(midisoft);
-  add(broken);
+  MidiEvent* xg = add(make({0xF0, 0x08, 0x43, 0x7E, 0x02, 0x33, 0x0A, 0x7F, 0x00, 0xF7}, 100));  // Em7
+  MidiEvent* midisoft = add(make(midisoftChord("Dm"), 200));
+  MidiEvent* broken = add(make(midisoftChord("xyz"), 300));
   const Bytes before = bytesOf(broken);
   seq.changePitch(2, ChordTransposer::forSequence(seq).hook());
   EXPECT_EQ(Sysex::fromEvent(*xg).text(), "Gbm7");
@@ -138,8 +136,7 @@ TEST_F(ChordTransposerTest, OddEventsAreLeftAlone) {
   };
   std::vector<MidiEvent*> events;
   for (const Bytes& b : odd) {
-    events.push_back(make(b, 100));
-    add(events.back());
+    events.push_back(add(make(b, 100)));
   }
   seq.changePitch(3, ChordTransposer::forSequence(seq).hook());
   for (size_t i = 0; i < odd.size(); ++i) EXPECT_EQ(bytesOf(events[i]), odd[i]) << i;

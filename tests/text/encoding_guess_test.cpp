@@ -182,7 +182,7 @@ TEST(EncodingGuess, LossyDetectionIsRefused) {
 
 TEST(EncodingGuess, BadInputNeverFails) {
   EXPECT_EQ(sw::detectEncoding("").encoding, sw::kNoEncoding);
-  EXPECT_EQ(sw::guessEncoding(sw::MidiSequence::EventVector{}, ""), sw::kUTF8StringEncoding);  // nothing is valid UTF-8
+  EXPECT_EQ(sw::guessEncoding(sw::EventView{}, ""), sw::kUTF8StringEncoding);  // nothing is valid UTF-8
   std::mt19937 rng(7);
   for (size_t size : {101u, 700u, 5000u, 2000000u}) {
     std::string noise(size, '\0');

@@ -66,6 +66,15 @@ const std::vector<FieldKey> kDefaultColumns = {FieldKey::Measure,       FieldKey
                                                FieldKey::Description,   FieldKey::Second,       FieldKey::Third,
                                                FieldKey::NoteOnDuration, FieldKey::DataString};
 
+// A row inserted at `inserted` moves the selected rows at or after it down by one and joins
+// them.
+void addInsertedRow(IndexSet& rows, int inserted) {
+  IndexSet shifted;
+  for (int row : rows) shifted.insert(shifted.end(), row >= inserted ? row + 1 : row);
+  shifted.insert(inserted);
+  rows.swap(shifted);
+}
+
 }  // namespace
 
 EditOperations::EditOperations(FEventList& list, UndoManager& undoManager, Pasteboard& pasteboard)
@@ -176,11 +185,7 @@ bool EditOperations::insertEvents(const FlattenedEventList& events) {
           throw std::out_of_range("fatal error while inserting object: track out of range");
         auto event = std::make_unique<MidiEvent>(r.data.data(), uint32_t(r.data.size()), r.track, r.ticks, r.duration, r.offVelocity);
         const auto result = list_.insertEventAtSuggestedWholeIndex(std::move(event), r.proposedIndex);
-        if (!result.isVisible()) continue;
-        IndexSet shifted;
-        for (int row : rows) shifted.insert(row >= result.filteredIndex ? row + 1 : row);
-        shifted.insert(result.filteredIndex);
-        rows.swap(shifted);
+        if (result.isVisible()) addInsertedRow(rows, result.filteredIndex);
       }
     }
   } catch (const std::exception& e) {
@@ -348,11 +353,7 @@ bool EditOperations::paste(const PastePlan& plan) {
                                   r.offVelocity);
       const auto result = list_.insertEventAtSuggestedWholeIndex(std::move(event), suggestion);
       suggestion = result.wholeIndex + 1;
-      if (!result.isVisible()) continue;
-      IndexSet shifted;
-      for (int row : rows) shifted.insert(row >= result.filteredIndex ? row + 1 : row);
-      shifted.insert(result.filteredIndex);
-      rows.swap(shifted);
+      if (result.isVisible()) addInsertedRow(rows, result.filteredIndex);
     }
   } catch (const std::exception& e) {
     logException("pasting", e);

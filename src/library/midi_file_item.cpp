@@ -73,8 +73,7 @@ OSStatus MidiFileItem::updateInfo() {
 }
 
 OSStatus MidiFileItem::reload() {
-  eventList_.reset();
-  readIdentity_.reset();
+  releaseEventList();
   const OSStatus status = updateInfo();
   if (status != noErr) return status;
   readSavedEncoding();
@@ -185,11 +184,13 @@ MidiSequence* MidiFileItem::eventList() {
     OSStatus status = noErr;
     // Taken before the read: a change that lands during the read then shows at the write.
     std::optional<FileIdentity> identity = FileIdentity::of(fullPath());
-    auto sequence = std::make_unique<MidiSequence>(fullPath(), kSMFLoadFull, &status);
+    std::vector<uint8_t> bytes;
+    auto sequence = std::make_unique<MidiSequence>(fullPath(), kSMFLoadFull, &status, &bytes);
     // A file damaged part way keeps what was read; one that does not read at all gives null.
     if (status == noErr || sequence->count() > 0) {
       eventList_ = std::move(sequence);
       readIdentity_ = identity;
+      fileBytes_ = std::move(bytes);
     }
   }
   return eventList_.get();
@@ -259,6 +260,7 @@ OSStatus MidiFileItem::doCommitChanges() {
   // Writing a damaged file would lose for good what could not be read: Fix does that on purpose.
   if (sequence->isDamaged()) return sequence->damage().front().status;
   setSeqName(*sequence, view(name), view(title), view(author), view(copyright));
+  fileBytes_ = {};  // the file is about to hold other bytes
   status = sequence->writeToFile(fullPath(), false, readIdentity_ ? &*readIdentity_ : nullptr);
   if (status != noErr) {
     eventList_.reset();  // the cached sequence holds edits the file does not: read it again

@@ -155,6 +155,9 @@ class MidiFileItem : public FileSystemItem {
   friend class BatchEdit;  // drops the cached sequence when a batch write fails
   // The write behind writeToFileByCompressing, for the cached sequence or a dry run's copy.
   OSStatus writeSequence(MidiSequence& sequence, bool compress, const BatchRun& run);
+  // Whether the file holds exactly these bytes (from the bytes kept at the read when the file
+  // is still the one read, else by reading it).
+  bool sameAsFile(const std::vector<uint8_t>& bytes) const;
   // The error of a failed write of the file, saying what became of it.
   Error writeFailure(OSStatus status) const;
   // fixExtension for a file whose content will have this information.
@@ -175,6 +178,9 @@ class MidiFileItem : public FileSystemItem {
   std::string editedAuthor_ = kUnedited;
   std::string editedCopyright_ = kUnedited;
   std::unique_ptr<MidiSequence> eventList_;
+  // The file's bytes when eventList_ was read or last written: what a rewrite compares with
+  // to find that nothing changes, without reading the file again.
+  std::vector<uint8_t> fileBytes_;
   // The file as it was when eventList_ was read, or last written.
   std::optional<FileIdentity> readIdentity_;
   std::optional<StringEncoding> encoding_;

@@ -74,6 +74,7 @@ Error MidiFileItem::writeFailure(OSStatus status) const {
 void MidiFileItem::releaseEventList() {
   eventList_.reset();
   readIdentity_.reset();
+  fileBytes_ = {};
 }
 
 std::string MidiFileItem::pathWithExtension(const std::string& path, const std::string& extension) {
@@ -95,11 +96,17 @@ OSStatus MidiFileItem::writeToFileByCompressing(bool compress, const BatchRun& r
   return writeSequence(*eventList_, compress, run);
 }
 
-OSStatus MidiFileItem::writeSequence(MidiSequence& sequence, bool compress, const BatchRun& run) {
-  const std::vector<uint8_t> bytes = sequence.dataRepresentation(compress);
+bool MidiFileItem::sameAsFile(const std::vector<uint8_t>& bytes) const {
+  // The bytes kept from the read still are the file's while it has the identity it had then.
+  if (readIdentity_ && !fileBytes_.empty() && FileIdentity::of(fullPath()) == readIdentity_) return bytes == fileBytes_;
   std::string current;
-  if (readWholeFile(fullPath(), current) == noErr && current.size() == bytes.size() &&
-      std::equal(bytes.begin(), bytes.end(), reinterpret_cast<const uint8_t*>(current.data()))) {
+  return readWholeFile(fullPath(), current) == noErr && current.size() == bytes.size() &&
+         std::equal(bytes.begin(), bytes.end(), reinterpret_cast<const uint8_t*>(current.data()));
+}
+
+OSStatus MidiFileItem::writeSequence(MidiSequence& sequence, bool compress, const BatchRun& run) {
+  std::vector<uint8_t> bytes = sequence.dataRepresentation(compress);
+  if (sameAsFile(bytes)) {
     run.tellUnchanged();
     return noErr;
   }
@@ -109,7 +116,10 @@ OSStatus MidiFileItem::writeSequence(MidiSequence& sequence, bool compress, cons
     return noErr;
   }
   const OSStatus status = MidiSequence::writeDataToFile(fullPath(), bytes, readIdentity_ ? &*readIdentity_ : nullptr);
-  if (status == noErr) sequence.clearDamage();  // the file now holds what was salvaged
+  if (status == noErr) {
+    sequence.clearDamage();  // the file now holds what was salvaged
+    fileBytes_ = std::move(bytes);
+  }
   // Another program's version of the file stays: the cached sequence no longer describes it.
   if (status == kFileChangedErr || status == fnfErr) releaseEventList();
   updateInfo();

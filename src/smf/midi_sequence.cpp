@@ -30,10 +30,10 @@ MidiSequence::MidiSequence(const SMFImage& image, uint32_t flags, OSStatus* stat
   if (status) *status = result;
 }
 
-MidiSequence::MidiSequence(const std::string& path, uint32_t flags, OSStatus* status) {
+MidiSequence::MidiSequence(const std::string& path, uint32_t flags, OSStatus* status, std::vector<uint8_t>* fileBytes) {
   setupMidiSequence();
   filename_ = path;
-  OSStatus result = buildWithPath(path, flags);
+  OSStatus result = buildWithPath(path, flags, fileBytes);
   if (status) *status = result;
 }
 
@@ -55,9 +55,9 @@ MidiSequence::~MidiSequence() { freeEvents(); }
 
 void MidiSequence::freeEvents() { wholeList_.clear(); }
 
-OSStatus MidiSequence::buildWithPath(const std::string& path, uint32_t flags) {
+OSStatus MidiSequence::buildWithPath(const std::string& path, uint32_t flags, std::vector<uint8_t>* fileBytes) {
   SMFImage image;
-  OSStatus status = readSMFFile(path, image);
+  OSStatus status = readSMFFile(path, image, fileBytes);
   if (status != noErr) return status;
   status = buildWithSMF(image, flags);
   for (Error& fault : damage_) fault.path = path;
@@ -408,7 +408,10 @@ IndexSet MidiSequence::insertFlattenedEventList(const FlattenedEventList& list) 
     if (made.back()->isMeta()) fresh.push_back(made.back().get());
   }
   size_t k = 0;
-  for (const auto& [r, priority] : records) {
+  for (const Placed& placed : records) {
+    // Named, not a structured binding: lambdas below capture them.
+    const FlattenedRecord& r = placed.record;
+    const int priority = placed.priority;
     auto before = [&](const MidiEvent* e) {
       return e->ticks() < r.ticks || (e->ticks() == r.ticks && e->track() < r.track);
     };

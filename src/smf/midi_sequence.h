@@ -94,7 +94,8 @@ class MidiSequence {
   // The built-in empty file: one track, division 480, 4/4 and 120 BPM at tick 0.
   MidiSequence();
   MidiSequence(const SMFImage& image, uint32_t flags, OSStatus* status);
-  MidiSequence(const std::string& path, uint32_t flags, OSStatus* status);
+  // `fileBytes` (when given) receives the file's bytes as read.
+  MidiSequence(const std::string& path, uint32_t flags, OSStatus* status, std::vector<uint8_t>* fileBytes = nullptr);
   MidiSequence(const MidiSequence& other);  // copies every event (new IDs); not the file name
   MidiSequence& operator=(const MidiSequence&) = delete;
   virtual ~MidiSequence();
@@ -128,7 +129,7 @@ class MidiSequence {
 
   // ---- Building (replaces the whole content)
   OSStatus buildWithSMF(const SMFImage& image, uint32_t flags);
-  OSStatus buildWithPath(const std::string& path, uint32_t flags);
+  OSStatus buildWithPath(const std::string& path, uint32_t flags, std::vector<uint8_t>* fileBytes = nullptr);
 
   // ---- Lookup
   MidiEvent* eventAtIndex(int index) const { return wholeList_[size_t(index)].get(); }

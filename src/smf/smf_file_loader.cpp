@@ -151,7 +151,7 @@ OSStatus readSMFBytes(std::span<const uint8_t> bytes, SMFImage& image) {
   }
 }
 
-OSStatus readSMFFile(const std::string& path, SMFImage& image) {
+OSStatus readSMFFile(const std::string& path, SMFImage& image, std::vector<uint8_t>* fileBytes) {
   image.clear();
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) return errno == ENOENT || errno == ENOTDIR ? fnfErr : statusFromErrno(errno);
@@ -182,7 +182,9 @@ OSStatus readSMFFile(const std::string& path, SMFImage& image) {
   }
   ::close(fd);
   if (status != noErr) return status;
-  return readSMFBytes(bytes, image);
+  status = readSMFBytes(bytes, image);
+  if (fileBytes) *fileBytes = std::move(bytes);
+  return status;
 }
 
 }  // namespace sw

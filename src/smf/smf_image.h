@@ -40,7 +40,9 @@ struct SMFImage {
 // Loads a file into an image, repairing truncated and over-long track chunks. A file that
 // is damaged after its first track's data keeps what could be read: the status is then 0
 // and the image's `damage` tells what was lost.
-OSStatus readSMFFile(const std::string& path, SMFImage& image);
+// `fileBytes` (when given) receives the bytes read, so that a caller can compare them later
+// without reading the file again.
+OSStatus readSMFFile(const std::string& path, SMFImage& image, std::vector<uint8_t>* fileBytes = nullptr);
 // The same for bytes already in memory; `fileSize` is their length.
 OSStatus readSMFBytes(std::span<const uint8_t> bytes, SMFImage& image);
 

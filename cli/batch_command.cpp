@@ -1,5 +1,5 @@
-// The table of batch commands: each is a per-file method of MidiFileItem with its options.
-// Adding a command is one entry here.
+// The batch commands of the command line: the options that set each library command's
+// parameters (library/batch_commands.h holds what the commands do).
 #include <algorithm>
 #include <optional>
 #include <string>
@@ -70,8 +70,6 @@ BatchOption encodingOption() {
   return option;
 }
 
-bool always() { return true; }
-
 std::vector<BatchCommandSpec> makeCommands() {
   std::vector<BatchCommandSpec> commands;
 
@@ -85,8 +83,6 @@ std::vector<BatchCommandSpec> makeCommands() {
       "kept and the new one added). The sequence repairs rewrite the file only when they change it.\n"
       "A damaged file (D in 'info') is rewritten from what could be read of it, which is told.\n"
       "Only --tempo-signature counts as rewriting for the confirmation.\n";
-  fix.destructive = [] { return sw::SettingsStore::shared().boolForKey("fixSignature"); };
-  fix.rewritesDamagedFiles = true;
   fix.options = {
       boolOption("extension", "fixExtension", "set the type to 'Midi' and correct the name extension"),
       boolOption("set-creator", "setCreator", "with --extension, also set the creator code"),
@@ -99,7 +95,6 @@ std::vector<BatchCommandSpec> makeCommands() {
       boolOption("gs-reset", "addGSReset", "add a GS reset when there is none"),
       boolOption("xg-reset", "addXGReset", "add an XG reset when there is none"),
   };
-  fix.method = [](sw::MidiFileItem& item, const sw::BatchRun& run) { return item.doFix(run); };
   commands.push_back(std::move(fix));
 
   BatchCommandSpec convert;
@@ -111,14 +106,12 @@ std::vector<BatchCommandSpec> makeCommands() {
       "system and one track per channel), then corrects its name extension. A file already in the\n"
       "format is rewritten as it is. 'convert FILE -o OUT --format 0|1' writes one file to another\n"
       "as before (see 'convert FILE -o OUT --help').\n";
-  convert.destructive = always;
   BatchOption format = choiceOption("format", "formatChosen", {{"0", 0}, {"1", 1}}, "the format to write");
   convert.options = {
       format,
       boolOption("gm-names", "useGMInstruments", "(format 1) name channel tracks after their GM instrument"),
       boolOption("running-status", "compressed", "write channel messages with running status"),
   };
-  convert.method = [](sw::MidiFileItem& item, const sw::BatchRun& run) { return item.doConvert(run); };
   convert.singleFile = convertCommand;
   commands.push_back(std::move(convert));
 
@@ -131,10 +124,8 @@ std::vector<BatchCommandSpec> makeCommands() {
       "(format 0) and writes the words as lyric events, a line break after each line, and the chords\n"
       "as text events or XF chord events. When a chord has no XF form, no chord is written and the\n"
       "file counts as failed (its lyrics are written all the same).\n";
-  karaoke.destructive = always;
   karaoke.options = {choiceOption("chords", "karaokeFormatChosen", {{"text", 0}, {"xf", 1}},
                                   "chords as text events or as XF chord events")};
-  karaoke.method = [](sw::MidiFileItem& item, const sw::BatchRun& run) { return item.doConvertKaraoke(run); };
   commands.push_back(std::move(karaoke));
 
   BatchCommandSpec utf8;
@@ -147,11 +138,9 @@ std::vector<BatchCommandSpec> makeCommands() {
       "with confidence to be in) and records UTF-8 as the file's encoding. A file whose encoding\n"
       "cannot be told with confidence is left unchanged and counts as failed unless an encoding\n"
       "is given; so is a file with a text that does not decode.\n";
-  utf8.destructive = always;
   BatchOption sourceEncoding = encodingOption();
   sourceEncoding.help = "the encoding the texts are in (default: the file's own)";
   utf8.options = {sourceEncoding};
-  utf8.method = [](sw::MidiFileItem& item, const sw::BatchRun& run) { return item.doConvertToUTF8(run); };
   commands.push_back(std::move(utf8));
 
   BatchCommandSpec compand;
@@ -163,7 +152,6 @@ std::vector<BatchCommandSpec> makeCommands() {
       flagOption("compress", "compandAction", int64_t(0), "write with running status"),
       flagOption("expand", "compandAction", int64_t(1), "write without running status"),
   };
-  compand.method = [](sw::MidiFileItem& item, const sw::BatchRun& run) { return item.doCompand(run); };
   commands.push_back(std::move(compand));
 
   BatchCommandSpec extract;
@@ -181,7 +169,6 @@ std::vector<BatchCommandSpec> makeCommands() {
                    "plain text, LRC, enhanced LRC (a time on every word) or ChordPro"),
       lyricsEncoding,
   };
-  extract.method = [](sw::MidiFileItem& item, const sw::BatchRun& run) { return item.doExtractLyrics(run); };
   commands.push_back(std::move(extract));
 
   BatchCommandSpec markersToLyrics;
@@ -189,8 +176,6 @@ std::vector<BatchCommandSpec> makeCommands() {
   markersToLyrics.parameters = "MarkersToLyrics";
   markersToLyrics.summary = "turn marker events into lyric events";
   markersToLyrics.help = "Makes the words held in marker events lyric events.\n";
-  markersToLyrics.destructive = always;
-  markersToLyrics.method = [](sw::MidiFileItem& item, const sw::BatchRun& run) { return item.doMarkersToLyrics(run); };
   commands.push_back(std::move(markersToLyrics));
 
   BatchCommandSpec lyricsToMarkers;
@@ -198,8 +183,6 @@ std::vector<BatchCommandSpec> makeCommands() {
   lyricsToMarkers.parameters = "LyricsToMarkers";
   lyricsToMarkers.summary = "turn lyric events into marker events";
   lyricsToMarkers.help = "Moves the words of lyric (or karaoke text) events into marker events.\n";
-  lyricsToMarkers.destructive = always;
-  lyricsToMarkers.method = [](sw::MidiFileItem& item, const sw::BatchRun& run) { return item.doLyricsToMarkers(run); };
   commands.push_back(std::move(lyricsToMarkers));
 
   BatchCommandSpec setText;
@@ -235,7 +218,6 @@ std::vector<BatchCommandSpec> makeCommands() {
   BatchOption textEncoding = encodingOption();
   textEncoding.help = "the encoding the text is written in (default: the file's own)";
   setText.options.push_back(textEncoding);
-  setText.method = [](sw::MidiFileItem& item, const sw::BatchRun& run) { return item.doSetMetaEventText(run); };
   commands.push_back(std::move(setText));
 
   BatchCommandSpec channel;
@@ -243,7 +225,6 @@ std::vector<BatchCommandSpec> makeCommands() {
   channel.parameters = "ChangeMIDIChannel";
   channel.summary = "move the channel messages of one MIDI channel to another";
   channel.help = "Moves every channel message of one MIDI channel (1 to 16) to another.\n";
-  channel.destructive = always;
   BatchOption from = boolOption("from", "MIDIChannelOld", "the channel to move");
   from.kind = Kind::Integer;
   from.minimum = 1;
@@ -253,13 +234,6 @@ std::vector<BatchCommandSpec> makeCommands() {
   to.key = "MIDIChannelNew";
   to.help = "the channel it becomes";
   channel.options = {from, to};
-  channel.checkParameters = [] {
-    const sw::SettingsStore& settings = sw::SettingsStore::shared();
-    const int64_t from = settings.integerForKey("MIDIChannelOld");
-    if (from != settings.integerForKey("MIDIChannelNew")) return std::string();
-    return "--from and --to name the same channel (" + std::to_string(from) + "): nothing would change";
-  };
-  channel.method = [](sw::MidiFileItem& item, const sw::BatchRun& run) { return item.doChangeMIDIChannel(run); };
   commands.push_back(std::move(channel));
 
   BatchCommandSpec transpose;
@@ -270,7 +244,6 @@ std::vector<BatchCommandSpec> makeCommands() {
       "Moves the notes of the chosen channels by a number of semitones, chord names with them; a\n"
       "note that would leave the MIDI range comes back by whole octaves. 'transpose FILE -o OUT\n"
       "--semitones N' writes one file to another as before.\n";
-  transpose.destructive = always;
   BatchOption semitones = boolOption("semitones", "transposeAmount", "the interval, negative to go down");
   semitones.kind = Kind::Integer;
   semitones.minimum = -127;
@@ -298,7 +271,6 @@ std::vector<BatchCommandSpec> makeCommands() {
     return sw::SettingValue(mask);
   };
   transpose.options = {semitones, channels};
-  transpose.method = [](sw::MidiFileItem& item, const sw::BatchRun& run) { return item.doTranspose(run); };
   transpose.singleFile = transposeCommand;
   commands.push_back(std::move(transpose));
 
@@ -307,12 +279,10 @@ std::vector<BatchCommandSpec> makeCommands() {
   removeTrack.parameters = "RemoveTrack";
   removeTrack.summary = "remove the track of a given name";
   removeTrack.help = "Removes the first track whose name is the one given, with all its events.\n";
-  removeTrack.destructive = always;
   BatchOption trackName = boolOption("name", "nameOfTrackToRemove", "the name of the track");
   trackName.kind = Kind::String;
   trackName.valueName = "NAME";
   removeTrack.options = {trackName};
-  removeTrack.method = [](sw::MidiFileItem& item, const sw::BatchRun& run) { return item.doRemoveTrack(run); };
   commands.push_back(std::move(removeTrack));
 
   return commands;

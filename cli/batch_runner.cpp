@@ -1,10 +1,8 @@
 #include "batch_runner.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <climits>
 #include <cstdlib>
 #include <csignal>
 #include <cstdio>
@@ -15,8 +13,10 @@
 #include "cli_support.h"
 #include "library/batch_command_parameters.h"
 #include "library/batch_defaults.h"
+#include "library/batch_commands.h"
 #include "library/batch_engine.h"
 #include "library/batch_log.h"
+#include "library/batch_roots.h"
 #include "library/midi_file_item.h"
 
 namespace swcli {
@@ -225,6 +225,7 @@ int runBatchCommand(const BatchCommandSpec& spec, int argc, char** argv) {
   if (spec.singleFile && hasOutputOption(argc, argv)) return spec.singleFile(argc, argv);
   sw::registerBatchDefaults();
   const sw::BatchCommandParameters* parameters = sw::batchCommandParameters(spec.parameters);
+  const sw::BatchCommand& command = *sw::batchCommand(spec.parameters);
   const bool hasPresets = parameters && !parameters->presetList.empty();
 
   bool yes = false, dryRun = false, help = false, force = false;
@@ -357,8 +358,8 @@ int runBatchCommand(const BatchCommandSpec& spec, int argc, char** argv) {
     reportUsage(spec.name, "give one or more files or folders");
     return kExitUsage;
   }
-  if (spec.checkParameters) {
-    if (const std::string problem = spec.checkParameters(); !problem.empty()) {
+  if (command.checkParameters) {
+    if (const std::string problem = command.checkParameters(); !problem.empty()) {
       reportUsage(spec.name, problem);
       return kExitUsage;
     }
@@ -370,7 +371,7 @@ int runBatchCommand(const BatchCommandSpec& spec, int argc, char** argv) {
       std::fprintf(stderr, "scorewell-cli %s: %s\n", spec.name.c_str(), note.c_str());
 
   const bool interactive = ::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO);
-  const bool destructive = !dryRun && spec.destructive && spec.destructive();
+  const bool destructive = !dryRun && command.destructive && command.destructive();
   if (destructive && !yes && !interactive &&
       sw::SettingsStore::shared().boolForKey("warnBeforeDestructiveProcessing")) {
     std::fprintf(stderr,
@@ -402,38 +403,9 @@ int runBatchCommand(const BatchCommandSpec& spec, int argc, char** argv) {
     });
 
   // The files and folders named: what cannot be processed is logged and counted as failed.
-  size_t unusable = 0;
-  std::vector<std::unique_ptr<sw::MidiFileItem>> items;
-  for (const std::string& path : sw::BatchEngine::withoutNestedPaths(paths)) {
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0) {
-      log.logError(sw::Error{sw::fnfErr, path, "does not exist"}, path);
-      ++unusable;
-      continue;
-    }
-    // A link to a folder given by name is followed (links inside folders never are); a link
-    // to a file is not, since renaming it would rename the link.
-    std::string itemPath = path;
-    struct stat target {};
-    if (S_ISLNK(info.st_mode) && ::stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) {
-      char resolved[PATH_MAX];
-      if (::realpath(path.c_str(), resolved)) itemPath = resolved;
-    }
-    auto item = std::make_unique<sw::MidiFileItem>(itemPath, nullptr);
-    if (!item->isDirectory()) {
-      sw::OSStatus status = sw::noErr;
-      if (!item->isDisplayable(&status)) {
-        const std::string why = status != sw::noErr ? "is not a MIDI file: " + sw::statusDescription(status)
-                                                    : "is hidden or a symbolic link: not processed";
-        log.logError(sw::Error{status != sw::noErr ? status : sw::OSStatus(sw::paramErr), path, why}, path);
-        ++unusable;
-        continue;
-      }
-    }
-    items.push_back(std::move(item));
-  }
-  std::vector<sw::MidiFileItem*> roots;
-  for (const auto& item : items) roots.push_back(item.get());
+  const sw::BatchRoots named = sw::collectBatchRoots(paths, log);
+  const size_t unusable = named.unusable;
+  const std::vector<sw::MidiFileItem*> roots = named.pointers();
 
   sw::BatchRun run;
   run.dryRun = dryRun;
@@ -452,11 +424,11 @@ int runBatchCommand(const BatchCommandSpec& spec, int argc, char** argv) {
   TerminalConfirmation confirmation(yes);
   sw::BatchEngine engine(log, &progress, &confirmation);
   engine.setReleasesSequences(true);
-  engine.setWarnsBeforeRewritingDamaged(spec.rewritesDamagedFiles);
+  engine.setWarnsBeforeRewritingDamaged(command.rewritesDamagedFiles);
   sw::BatchResult result;
   {
     InterruptGuard guard;
-    result = engine.run(roots, spec.method, destructive, run);
+    result = engine.run(roots, command.method, destructive, run);
   }
   progress.clear();
   if (result.cancelled) {

@@ -43,22 +43,12 @@ struct BatchOption {
 
 struct BatchCommandSpec {
   std::string name;     // "fix"
-  // The library's name of the command ("Fix"): its keys and preset list
-  // (library/batch_command_parameters.h).
+  // The library's name of the command ("Fix"): what it does (library/batch_commands.h), its
+  // keys and preset list (library/batch_command_parameters.h).
   std::string parameters;
   std::string summary;  // one line for the usage
   std::string help;     // what the command does, shown by --help before the options
-  // Asked after the options took effect: whether the run rewrites files (and so asks first
-  // when "warnBeforeDestructiveProcessing" is set). Empty: never destructive.
-  std::function<bool()> destructive;
-  // The command rewrites damaged files from what could be read of them (fix): a run over a
-  // damaged file then asks first as a destructive one does.
-  bool rewritesDamagedFiles = false;
   std::vector<BatchOption> options;
-  std::function<sw::Error(sw::MidiFileItem& item, const sw::BatchRun& run)> method;
-  // Checks the parameters as the options left them: a message makes the run a usage error
-  // before any file is touched. Empty: nothing to check.
-  std::function<std::string()> checkParameters;
   // The older one-file form, run when -o/--output is given with one file (convert, transpose).
   std::function<int(int argc, char** argv)> singleFile;
 };

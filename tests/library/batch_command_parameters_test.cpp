@@ -6,6 +6,7 @@
 
 #include "base/settings_store.h"
 #include "library/batch_command_parameters.h"
+#include "library/batch_commands.h"
 #include "library/factory_defaults.h"
 #include "library/meta_text_preset_source.h"
 #include "temp_dir.h"
@@ -39,6 +40,18 @@ TEST_F(BatchParameters, OneListPerCommandNamedAfterItsSheet) {
   EXPECT_EQ(command("SetMetaEventText").presetKeys, sw::metaTextPresetKeys());
   EXPECT_TRUE(command("MarkersToLyrics").presetList.empty());
   EXPECT_EQ(sw::batchCommandOfPresetList("set-text"), nullptr);
+}
+
+TEST_F(BatchParameters, EveryCommandHasItsMethodAndItsParameters) {
+  ASSERT_EQ(sw::allBatchCommands().size(), sw::allBatchCommandParameters().size());
+  for (const sw::BatchCommand& batch : sw::allBatchCommands()) {
+    EXPECT_TRUE(batch.method) << batch.name;
+    EXPECT_NE(sw::batchCommandParameters(batch.name), nullptr) << batch.name;
+  }
+  // The commands that only read files, or change texts the user chose, never ask first.
+  for (const char* reader : {"ExtractLyrics", "SetMetaEventText", "Compand"})
+    EXPECT_FALSE(sw::batchCommand(reader)->destructive) << reader;
+  EXPECT_TRUE(sw::batchCommand("Fix")->rewritesDamagedFiles);
 }
 
 TEST_F(BatchParameters, APresetSetsEveryParameterOfItsCommand) {

@@ -540,6 +540,11 @@ bool EditOperations::applyChanges(const MidiEventPointer& model, const BulkChang
   const bool channelUsable = model.midiEvent()->isChannelMessage();
   const FieldValue second = model.second();
   const FieldValue third = model.third();
+  // Moving events one by one to another track costs a vector insertion each: the events
+  // whose track changes are gathered and moved together once the other fields are set.
+  const int64_t trackIndex = model.trackPlusOne() - 1;
+  const bool trackInRange = trackIndex >= 0 && trackIndex < list_.numTracks() && trackIndex <= 255;
+  std::vector<uint32_t> toMove;
 
   return recordChange(selected, before, "Change", [&] {
     int done = 0;
@@ -561,13 +566,72 @@ bool EditOperations::applyChanges(const MidiEventPointer& model, const BulkChang
         if (change.channel && channelUsable && pointer.midiEvent()->isChannelMessage() &&
             pointer.isEditableKey(FieldKey::ChannelPlusOne))
           pointer.setValueForKey(FieldKey::ChannelPlusOne, channel);
-        if (change.track && pointer.isEditableKey(FieldKey::TrackPlusOne))
-          pointer.setValueForKey(FieldKey::TrackPlusOne, track);
+        if (change.track && pointer.isEditableKey(FieldKey::TrackPlusOne)) {
+          if (!trackInRange) pointer.setValueForKey(FieldKey::TrackPlusOne, track);  // refused as ever
+          else if (pointer.midiEvent()->track() != trackIndex) toMove.push_back(pointer.midiEvent()->eventID());
+        }
       } catch (const std::exception& e) {
         logMessage(e.what());
       }
     }
+    if (toMove.empty()) return;
+    std::sort(toMove.begin(), toMove.end());
+    try {
+      moveToTrack(toMove, uint8_t(trackIndex));
+    } catch (const std::exception& e) {
+      logMessage(e.what());
+    }
   });
+}
+
+void EditOperations::moveToTrack(const std::vector<uint32_t>& ids, uint8_t track) {
+  auto wanted = [&](const MidiEvent* e) { return std::binary_search(ids.begin(), ids.end(), e->eventID()); };
+  // Each note-on takes its own note-off, as removal pairs them.
+  std::vector<bool> taken(size_t(list_.count()), false), chosen(size_t(list_.count()), false);
+  IndexSet moving, out;
+  std::vector<std::pair<uint32_t, uint32_t>> alone;  // eventID, ticks
+  for (int w = 0; w < list_.count(); ++w) {
+    const MidiEvent* e = list_.eventAtIndex(w);
+    if (!wanted(e)) continue;
+    if (e->isNoteOn()) {
+      const int partner = list_.noteOffIndexForNoteOn(e, w + 1, &taken);
+      if (partner < 0) {
+        alone.emplace_back(e->eventID(), e->ticks());
+        continue;
+      }
+      taken[size_t(partner)] = true;
+    }
+    chosen[size_t(w)] = true;
+    moving.insert(moving.end(), w);
+  }
+  for (size_t w = 0; w < taken.size(); ++w)
+    if (taken[w] || chosen[w]) out.insert(out.end(), int(w));
+  taken = {};
+  chosen = {};
+  if (!moving.empty()) {
+    FlattenedEventList moved;
+    {
+      const FlattenedEventList old(list_.persistentObjectsAtWholeIndexes(moving));
+      for (size_t at = old.begin(); !old.atEnd(at); at = old.next(at)) {
+        FlattenedRecord r = old.record(at);
+        r.track = track;
+        r.proposedIndex = -1;
+        moved.add(r);
+      }
+    }
+    moving = {};
+    list_.removeEventsAtExactIndexes(out);
+    out = {};
+    list_.insertFlattenedEventList(moved);
+  }
+  for (const auto& [id, ticks] : alone) {
+    const IndexRange run = list_.indexRangeAtTicks(ticks);
+    for (int w = run.location; w < run.location + run.length; ++w) {
+      if (list_.eventAtIndex(w)->eventID() != id) continue;
+      FMidiEventPointer(list_.eventAtIndex(w), &list_).setValueForKey(FieldKey::Track, int64_t(track));
+      break;
+    }
+  }
 }
 
 }  // namespace sw

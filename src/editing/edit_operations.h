@@ -134,6 +134,10 @@ class EditOperations {
   // it did as one undo step named `name`; false when nothing changed.
   bool recordChange(const IndexSet& targets, const ListState& before, const std::string& name,
                     const std::function<void()>& change);
+  // Puts the events with these IDs (ascending) on `track` in one pass over the list, their
+  // note-offs with them: they are taken out and put back as new events, as a shift does.
+  // A note-on without a note-off is moved on its own, so that none is made for it.
+  void moveToTrack(const std::vector<uint32_t>& ids, uint8_t track);
   // The set without the note-offs that belong to note-ons; nothing when it holds no note-off.
   std::optional<IndexSet> withoutClaimedNoteOffs(const IndexSet& wholeIndexes) const;
   void notifyChanged();

@@ -419,6 +419,38 @@ TEST(EditOperations, BulkChangeCanAddTheTrackTheModelAccepted) {
   EXPECT_EQ(doc.list->numTracks(), 3);
 }
 
+// Moving many events to another track at once gives the list that moving them one by one
+// gives (order, note-offs, maps), and is undone exactly.
+TEST(EditOperations, BulkTrackChangeGivesWhatMovingOneByOneGives) {
+  for (int target : {1, 2, 3}) {
+    SCOPED_TRACE(target);
+    Document bulk(band()), single(band());
+    IndexSet everything;
+    for (int row = 0; row < bulk.list->filteredCount(); ++row) everything.insert(everything.end(), row);
+    FMidiEventCopy model = bulk.list->objectAtFilteredIndex(bulk.noteRow(38)).copy();
+    model.setTrackPlusOne(target);
+    BulkChange change;
+    change.track = true;
+    bulk.ops.setSelection(everything);
+    expectExactUndo(bulk, [&] { ASSERT_TRUE(bulk.ops.applyChanges(model, change)); });
+    bulk.undo.redo();
+
+    std::vector<std::pair<uint32_t, uint32_t>> ids;  // in row order
+    for (int row : everything) ids.emplace_back(single.atRow(row)->eventID(), single.atRow(row)->ticks());
+    for (const auto& [id, ticks] : ids) {
+      const IndexRange run = single.list->indexRangeAtTicks(ticks);
+      for (int w = run.location; w < run.location + run.length; ++w) {
+        if (single.list->eventAtIndex(w)->eventID() != id) continue;
+        FMidiEventPointer pointer(single.list->eventAtIndex(w), single.list.get());
+        if (pointer.isEditableKey(FieldKey::TrackPlusOne)) pointer.setValueForKey(FieldKey::TrackPlusOne, int64_t(target));
+        break;
+      }
+    }
+    EXPECT_EQ(snapshot(*bulk.list), snapshot(*single.list));
+    EXPECT_TRUE(isConsistent(*bulk.list));
+  }
+}
+
 TEST(EditOperations, TheDocumentIsCleanAgainAfterUndoingBackToTheSavePoint) {
   Document doc(band());
   doc.undo.markClean();

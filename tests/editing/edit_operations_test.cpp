@@ -754,3 +754,46 @@ TEST(EditOperations, AChangeThatMovesOnlyTheMapsIsUndoable) {
   doc.undo.redo();
   EXPECT_EQ(snapshot(*doc.list), after);
 }
+
+namespace {
+
+// The rows a fresh filter() gives the list as it is.
+std::vector<int> refiltered(FEventList& list) {
+  const std::vector<int> kept = list.filteredIndex();
+  list.filter();
+  std::vector<int> fresh = list.filteredIndex();
+  EXPECT_EQ(kept, fresh) << "the rows were not in step with the list";
+  return fresh;
+}
+
+}  // namespace
+
+// A cell edit changes only the rows of the events it touches: an event the filters would now
+// hide keeps its row until the next filter(), and undo gives the view back exactly.
+TEST(EditOperations, CellEditsKeepTheRowsInStepWithoutRefiltering) {
+  Document doc(band());
+  doc.list->setChannelMask(0x0001);  // channel 1 only (and the meta events)
+  doc.list->filter();
+  const std::vector<int> before = doc.list->filteredIndex();
+  const int row = doc.noteRow(64);
+  ASSERT_GE(row, 0);
+  const int whole = doc.list->wholeIndexAtIndex(row);
+
+  ASSERT_TRUE(doc.ops.setValue(whole, FieldKey::ChannelPlusOne, int64_t(2)));
+  EXPECT_EQ(doc.list->filteredIndex(), before);  // still shown, now on channel 2
+  EXPECT_EQ(doc.atRow(row)->channel(), 1);
+  doc.undo.undo();
+  EXPECT_EQ(doc.list->filteredIndex(), before);
+  EXPECT_EQ(doc.atRow(row)->channel(), 0);
+
+  // Moving the note re-creates it and its note-off elsewhere; the rows follow both ways.
+  ASSERT_TRUE(doc.ops.setValue(whole, FieldKey::Ticks, int64_t(100)));
+  refiltered(*doc.list);
+  EXPECT_TRUE(isConsistent(*doc.list));
+  doc.undo.undo();
+  EXPECT_EQ(doc.list->filteredIndex(), before);
+  doc.undo.redo();
+  refiltered(*doc.list);
+  doc.undo.undo();
+  EXPECT_EQ(refiltered(*doc.list), before);
+}

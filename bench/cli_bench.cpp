@@ -144,6 +144,10 @@ void BM_EditChangeAll(benchmark::State& state) {
 }
 BENCHMARK(BM_EditChangeAll)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
+// Every event moves to the second track, note-offs with their notes: one undo record.
+void BM_EditChangeTrackAll(benchmark::State& state) { runScript(state, "change " + allEvents() + " trackPlusOne 2"); }
+BENCHMARK(BM_EditChangeTrackAll)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
 // The same file read and written back: the floor an edit cannot go below.
 void BM_EditNothing(benchmark::State& state) { runScript(state, "# nothing"); }
 BENCHMARK(BM_EditNothing)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);

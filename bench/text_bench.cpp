@@ -38,7 +38,6 @@ const Files& files() {
 void BM_InfoScanInfoAndGuess(benchmark::State& state) {
   const Files& f = files();
   size_t guessed = 0;
-  std::string lyrics;
   for (auto _ : state) {
     for (const swtest::Bytes& bytes : f.files) {
       sw::SMFImage image;
@@ -46,8 +45,8 @@ void BM_InfoScanInfoAndGuess(benchmark::State& state) {
       sw::OSStatus status;
       sw::MidiSequence sequence(image, sw::kSMFLoadInfoScan, &status);
       sw::SequenceInfo info;
-      sw::getInfoAndLyricBytes(sequence, info, lyrics);
-      const sw::StringEncoding guess = sw::guessEncoding(sequence.events(), lyrics);
+      sw::getInfo(sequence, info);
+      const sw::StringEncoding guess = sw::guessEncoding(sequence);
       guessed += guess != sw::kNoEncoding;
       benchmark::DoNotOptimize(info);
     }
@@ -97,20 +96,14 @@ BENCHMARK(BM_InfoOnly)->Unit(benchmark::kMillisecond);
 void BM_GuessOnly(benchmark::State& state) {
   const Files& f = files();
   std::vector<std::unique_ptr<sw::MidiSequence>> sequences;
-  std::vector<std::string> lyrics;
   for (const swtest::Bytes& bytes : f.files) {
     sw::SMFImage image;
     sw::readSMFBytes(bytes, image);
     sw::OSStatus status;
     sequences.push_back(std::make_unique<sw::MidiSequence>(image, sw::kSMFLoadInfoScan, &status));
-    sw::DSyncArray items;
-    sw::SequenceInfo info;
-    sw::getInfo(*sequences.back(), info, &items);
-    lyrics.push_back(sw::joinedLyrics(items));
   }
   for (auto _ : state)
-    for (size_t i = 0; i < sequences.size(); ++i)
-      benchmark::DoNotOptimize(sw::guessEncoding(sequences[i]->events(), lyrics[i]));
+    for (size_t i = 0; i < sequences.size(); ++i) benchmark::DoNotOptimize(sw::guessEncoding(*sequences[i]));
   state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(sequences.size()));
 }
 BENCHMARK(BM_GuessOnly)->Unit(benchmark::kMillisecond);

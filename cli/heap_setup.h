@@ -3,7 +3,8 @@
 
 namespace swcli {
 
-// Large files make short-lived vectors of tens of megabytes. The heap keeps the memory it was
+// For the commands that load whole files (see main.cpp): large files make short-lived
+// vectors of tens of megabytes. The heap keeps the memory it was
 // given instead of handing it back and asking again, and it is backed by huge pages where the
 // system offers them: each fresh 4 KB page costs a page fault, which on a virtual machine
 // weighs more than the work done on it. Nothing changes where the system refuses either.

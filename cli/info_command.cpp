@@ -9,6 +9,7 @@
 #include "event_text.h"
 #include "library/file_information.h"
 #include "library/library_strings.h"
+#include "smf/time_math.h"
 
 namespace swcli {
 
@@ -59,7 +60,8 @@ std::string jsonStrings(const std::vector<std::string>& values) {
 }
 
 std::string divisionText(const FileInformation& f) {
-  if (f.SMPTEFormat) return std::to_string(f.division) + "@" + std::to_string(0x100 - (0x80 | f.SMPTEFormat)) + "fps";
+  if (f.SMPTEFormat)
+    return std::to_string(f.division) + "@" + std::to_string(sw::timemath::SMPTEFrameRate(int16_t(f.SMPTEFormat))) + "fps";
   return std::to_string(f.division);
 }
 

@@ -63,15 +63,23 @@ const Command kCommands[] = {
     {"edit", swcli::editCommand},
 };
 
+// The commands that load a whole file into memory, the ones the heap set-up speeds up (about
+// half the time on a file of a million events); the others run with the ordinary heap.
+bool loadsWholeFiles(const std::string& name) {
+  for (const char* command : {"edit", "write", "dump", "lyrics", "convert", "transpose"})
+    if (name == command) return true;
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  swcli::setUpHeap();
   if (argc < 2) {
     std::fputs(kUsage, stderr);
     return swcli::kExitUsage;
   }
   std::string name = argv[1];
+  if (loadsWholeFiles(name)) swcli::setUpHeap();
   if (name == "--help" || name == "-h" || name == "help") {
     std::fputs(kUsage, stdout);
     return swcli::kExitOK;

@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli_support.h"
@@ -24,6 +26,8 @@ const char* kSettingsHelp =
     "\n"
     "Without KEY, lists every setting: key, where its value comes from (user: set by the user,\n"
     "factory: the factory value, unset: neither, so it reads as NO, 0 or empty), type and value.\n"
+    "A saved value that does not fit its key's type (\"maybe\" for a bool) is passed over: the\n"
+    "row shows the value in force, the saved one is reported (\"rejected\" in JSON).\n"
     "With KEY, shows that setting; with KEY and VALUE, sets it. VALUE is read by the key's type:\n"
     "bool yes/no/true/false/1/0, integer, real, string as it is, array and dictionary as JSON.\n"
     "Write -- before a VALUE that starts with a dash (negative numbers are taken as they are).\n"
@@ -39,15 +43,25 @@ struct Row {
   const char* source;  // "user", "factory", "unset"
   SettingValue::Type type;
   SettingValue value;
+  // A saved value that does not fit the key's type: the factory value answers instead.
+  std::optional<SettingValue> rejected;
 };
 
 Row rowOf(const sw::SettingsStore& store, const std::string& key) {
   const sw::SettingKey* known = sw::findSettingKey(key);
   auto value = store.objectForKey(key);
-  if (store.hasUserValue(key)) return {key, "user", known ? known->type : value->type(), *value};
-  if (value) return {key, "factory", known ? known->type : value->type(), *value};
+  std::optional<SettingValue> rejected;
+  if (auto stored = store.userValueForKey(key)) {
+    // The store passes over a misfit for the factory value; without one, the getters read
+    // it as NO, 0 or empty.
+    const bool fits = stored == value && (!known || stored->standsFor(known->type));
+    if (fits) return {key, "user", known ? known->type : value->type(), *value, std::nullopt};
+    rejected = std::move(stored);
+    if (value == rejected) value.reset();
+  }
+  if (value) return {key, "factory", known ? known->type : value->type(), *value, rejected};
   SettingValue::Type type = known ? known->type : SettingValue::Type::String;
-  return {key, "unset", type, sw::emptySettingValue(type)};
+  return {key, "unset", type, sw::emptySettingValue(type), rejected};
 }
 
 std::string rowJson(const Row& row) {
@@ -55,11 +69,22 @@ std::string rowJson(const Row& row) {
                     settingTypeName(row.type) + "\",\"value\":" + settingJson(row.value);
   if (const sw::SettingKey* known = sw::findSettingKey(row.key); known && known->factoryValue)
     out += ",\"factory\":" + settingJson(*known->factoryValue);
+  if (row.rejected) out += ",\"rejected\":" + settingJson(*row.rejected);
   return out + "}";
+}
+
+// A saved value passed over for the factory value is reported by the store as it reads it;
+// one without a factory value to fall back on is reported here.
+void reportRejected(const std::vector<Row>& rows, const std::string& path) {
+  for (const Row& row : rows)
+    if (row.rejected && std::string_view(row.source) == "unset")
+      std::fprintf(stderr, "Settings file %s: the value of \"%s\" (%s) is not %s; it reads as unset\n", path.c_str(),
+                   row.key.c_str(), settingJson(*row.rejected).c_str(), settingTypeName(row.type));
 }
 
 // A listing is a JSON array, one setting a JSON object.
 void printRows(const std::vector<Row>& rows, bool json, bool listing) {
+  reportRejected(rows, sw::SettingsStore::shared().path());
   if (json) {
     std::string out = listing ? "[" : "";
     for (size_t i = 0; i < rows.size(); ++i) out += (i ? "," : "") + rowJson(rows[i]);

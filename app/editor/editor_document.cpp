@@ -13,6 +13,7 @@
 #include "smf/smf_image.h"
 #include "text/encoding_guess.h"
 #include "text/encoding_manager.h"
+#include "library/file_text_encoding.h"
 #include "library/utf8_text_conversion.h"
 #include "text/lyrics_extractor.h"
 #include "text/string_encoding.h"
@@ -78,16 +79,13 @@ sw::Error EditorDocument::load(const std::string& path, std::unique_ptr<sw::FEve
     loaded.reset();
     return error(path, status, "The file's events could not be read");
   }
-  // The text encoding: the one saved with the file, else a guess, else the default.
-  const sw::StringEncoding defaultEncoding = sw::EncodingManager::defaultStringEncoding();
-  std::optional<int64_t> saved = sw::readNumberAttribute(path, kEncodingAttribute);
-  if (saved && *saved >= 0 && *saved <= UINT32_MAX && sw::isSupportedEncoding(sw::StringEncoding(*saved))) {
-    loaded->setEncoding(uint32_t(*saved));
-  } else if (sw::SettingsStore::shared().boolForKey("tryToDetectTextEncoding")) {
-    loaded->setEncoding(sw::encodingForGuess(sw::guessEncoding(*loaded, defaultEncoding), defaultEncoding));
-  } else {
-    loaded->setEncoding(defaultEncoding);
-  }
+  // The text encoding as every front end resolves it: the one saved with the file, else a
+  // confident guess (when "tryToDetectTextEncoding" is on), else the default.
+  const sw::FileTextEncoding encoding =
+      sw::SettingsStore::shared().boolForKey("tryToDetectTextEncoding")
+          ? sw::resolveFileTextEncoding(path, *loaded, std::nullopt)
+          : sw::resolveTextEncoding(std::nullopt, sw::readSavedEncoding(path), [] { return sw::EncodingGuess{}; });
+  loaded->setEncoding(encoding.encoding);
   return {};
 }
 

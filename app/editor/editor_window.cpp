@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QItemSelection>
 #include <QKeySequence>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -147,8 +148,16 @@ void EditorWindow::buildTabs(QWidget* events) {
   tabs_->addTab(lyricsTab_, tr("Lyrics"));
   karaokeView_ = new KaraokeView(tabs_);
   tabs_->addTab(karaokeView_, tr("Karaoke"));
-  encodingPopUp_ = new EncodingComboBox(tabs_);
-  tabs_->setCornerWidget(encodingPopUp_, Qt::TopRightCorner);
+  // The pop-up with its label, at the right of the tabs.
+  auto* encodingCorner = new QWidget(tabs_);
+  auto* cornerLayout = new QHBoxLayout(encodingCorner);
+  cornerLayout->setContentsMargins(0, 0, 0, 0);
+  auto* encodingLabel = new QLabel(tr("Encoding:"), encodingCorner);
+  encodingPopUp_ = new EncodingComboBox(encodingCorner);
+  encodingLabel->setBuddy(encodingPopUp_);
+  cornerLayout->addWidget(encodingLabel);
+  cornerLayout->addWidget(encodingPopUp_);
+  tabs_->setCornerWidget(encodingCorner, Qt::TopRightCorner);
   layout->addWidget(tabs_, 1);
   transport_ = new TransportBar(central);
   layout->addWidget(transport_);

@@ -25,6 +25,11 @@
 #include "editor/editor_document.h"
 #include "editor/editor_window.h"
 #include "editor/event_table_model.h"
+#include "library/file_information.h"
+#include "base/settings_store.h"
+#include "text/encoding_guess.h"
+#include "text/encoding_manager.h"
+#include "text/text_conversion.h"
 #include "temp_dir.h"
 #include "test_files.h"
 
@@ -84,6 +89,38 @@ class EditorDocumentTest : public QObject {
     QVERIFY(!reopened.open(path));
     const int row = rowOf(reopened.list(), 0x90, 60);
     QCOMPARE(reopened.list().objectAtFilteredIndex(row).midiEvent()->third(), uint8_t(90));
+  }
+
+  // A few kana syllables: too little text for the detector, still Shift JIS to the guess
+  // that info and the batch commands make. The editor takes the same encoding.
+  void openResolvesTheEncodingAsTheOtherFrontEnds() {
+    auto sjis = [](const std::string& utf8) {
+      std::string bytes;
+      sw::convertFromUTF8(utf8, sw::kShiftJISStringEncoding, bytes, sw::ConversionMode::Strict);
+      return bytes;
+    };
+    swtest::MidiFileBuilder file(1, 480);
+    auto& t = file.track();
+    t.text(0, 0x01, "@KMIDI KARAOKE FILE").text(0, 0x01, "@T" + sjis("さくら"));
+    for (const char* syllable : {"はる", "の", "お", "がわ", "は"}) t.text(120, 0x01, sjis(syllable));
+    t.noteOn(0, 0, 60, 100).noteOff(480, 0, 60).endOfTrack();
+    const std::string path = dir_.write("sakura.kar", file.bytes());
+    QCOMPARE(sw::fileInformation(path).encoding.encoding, sw::kShiftJISStringEncoding);
+    sw::SettingsStore& store = sw::SettingsStore::shared();
+    const auto kept = store.userValueForKey("tryToDetectTextEncoding");
+    QCOMPARE(store.setBool("tryToDetectTextEncoding", true), sw::noErr);
+    EditorDocument document(pasteboard_);
+    QVERIFY(!document.open(path));
+    QCOMPARE(document.list().encoding(), uint32_t(sw::kShiftJISStringEncoding));
+
+    // Without detection the default answers.
+    QCOMPARE(store.setBool("tryToDetectTextEncoding", false), sw::noErr);
+    EditorDocument plain(pasteboard_);
+    QVERIFY(!plain.open(path));
+    QCOMPARE(plain.list().encoding(),
+             uint32_t(sw::encodingForGuess(sw::kNoEncoding, sw::EncodingManager::defaultStringEncoding())));
+    if (kept) store.setObject("tryToDetectTextEncoding", *kept);
+    else store.removeObjectForKey("tryToDetectTextEncoding");
   }
 
   void aFileThatDoesNotReadOpensNothing() {

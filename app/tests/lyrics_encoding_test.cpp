@@ -1,5 +1,6 @@
 // The lyrics tab, the encoding pop-up and Convert to UTF-8 with its undo.
 #include <QComboBox>
+#include <QLabel>
 #include <QListWidget>
 #include <QPrinter>
 #include <QTabWidget>
@@ -111,6 +112,13 @@ class LyricsEncodingTest : public QObject {
     EncodingComboBox& popUp = *window->encodingPopUp();
     QCOMPARE(popUp.encoding(), sw::kISOLatin1StringEncoding);
     QCOMPARE(popUp.itemText(popUp.convertItemIndex()), QStringLiteral("Convert to UTF-8"));
+    // The pop-up says what it is for: a label beside it, which gives it the focus.
+    const QLabel* label = nullptr;
+    for (const QLabel* candidate : window->findChildren<QLabel*>())
+      if (candidate->buddy() == &popUp) label = candidate;
+    QVERIFY(label);
+    QCOMPARE(label->text(), QStringLiteral("Encoding:"));
+    QVERIFY(label->isVisibleTo(window.get()));
 
     const int utf8 = itemOf(popUp, sw::kUTF8StringEncoding);
     QVERIFY(utf8 >= 0);

@@ -554,6 +554,13 @@ bool SettingsStore::hasUserValue(std::string_view key) const {
   return values_.find(key) != values_.end();
 }
 
+std::optional<SettingValue> SettingsStore::userValueForKey(std::string_view key) const {
+  std::lock_guard lock(mutex_);
+  auto it = values_.find(key);
+  if (it == values_.end()) return std::nullopt;
+  return it->second;
+}
+
 OSStatus SettingsStore::setRunValue(std::string_view key, SettingValue value) {
   if (key.empty() || !isStorableText(key) || !isStorable(value, 1)) return paramErr;
   std::lock_guard lock(mutex_);

@@ -121,6 +121,8 @@ class SettingsStore {
   OSStatus removeObjectForKey(std::string_view key);
   // True when the user has a saved value for the key (not only a default or a run value).
   bool hasUserValue(std::string_view key) const;
+  // The user's saved value as it is stored, whether or not objectForKey takes it.
+  std::optional<SettingValue> userValueForKey(std::string_view key) const;
 
   // Values for this process only (the parameters of one command-line run): they answer before
   // the user's values and defaults and are never written. paramErr as for setObject.

@@ -104,7 +104,8 @@ void EditOperations::selectWholeIndexes(const IndexSet& wholeIndexes) {
 
 // ---------------------------------------------------------------- recording
 
-EditOperations::ListState EditOperations::state() const {
+EditOperations::ListState EditOperations::state(bool withMaps) const {
+  if (!withMaps) return ListState{list_.numTracks(), nullptr, nullptr};
   return ListState{list_.numTracks(), std::make_shared<const TempoMap>(list_.tempoMap()),
                    std::make_shared<const SignatureMap>(list_.signatureMap())};
 }
@@ -117,6 +118,8 @@ void EditOperations::restore(const ListState& state) {
 void EditOperations::closePatch(Patch& patch) const {
   patch.after.numTracks = list_.numTracks();
   const bool mapsKept = patch.before.tempoMap && patch.before.signatureMap;
+  // Not taken before an edit that cannot touch them: not needed after it either.
+  if (!mapsKept) return;
   if (mapsKept && *patch.before.tempoMap == list_.tempoMap() && *patch.before.signatureMap == list_.signatureMap() &&
       !touchesMaps(patch.removed) && !touchesMaps(patch.added)) {
     patch.before.tempoMap.reset();
@@ -449,27 +452,80 @@ bool EditOperations::shift(int64_t newTicks, ShiftRange range) {
 
 // ---------------------------------------------------------------- multiple selection
 
+IndexSet EditOperations::targetsWithPartners(const IndexSet& targets) const {
+  IndexSet affected;
+  if (targets.size() == 1) {
+    // One event: its own note-off, found without marking the whole list.
+    const int w = *targets.begin();
+    if (w < 0 || w >= list_.count()) return affected;
+    affected.insert(w);
+    if (const MidiEvent* e = list_.eventAtIndex(w); e->isNoteOn())
+      if (const int partner = list_.noteOffIndexForNoteOn(e, w + 1); partner >= 0) affected.insert(partner);
+    return affected;
+  }
+  affected = list_.removalSetForIndexes(targets);
+  for (int w : targets)
+    if (w >= 0 && w < list_.count()) affected.insert(w);
+  return affected;
+}
+
+std::optional<std::vector<int>> EditOperations::changedIndexes(const std::vector<std::pair<uint32_t, uint32_t>>& kept,
+                                                                const FEventList::Journal& journal,
+                                                                int expectedCount) const {
+  if (!journal.complete) return std::nullopt;
+  std::vector<int> found;
+  auto look = [&](uint32_t id, uint32_t ticks) {
+    const IndexRange run = list_.indexRangeAtTicks(ticks);
+    for (int w = run.location; w < run.location + run.length; ++w)
+      if (list_.eventAtIndex(w)->eventID() == id) return found.push_back(w);
+  };
+  for (const auto& [id, ticks] : kept) look(id, ticks);
+  for (const auto& [id, ticks] : journal.inserted) look(id, ticks);
+  std::sort(found.begin(), found.end());
+  found.erase(std::unique(found.begin(), found.end()), found.end());
+  // Events moved in place to other ticks would be missed: then the count tells.
+  if (int(found.size()) != expectedCount) return std::nullopt;
+  return found;
+}
+
 bool EditOperations::recordChange(const IndexSet& targets, const ListState& before, const std::string& name,
                                   const std::function<void()>& change) {
-  IndexSet affected = list_.removalSetForIndexes(targets);
-  affected.insert(targets.begin(), targets.end());
+  IndexSet affected = targetsWithPartners(targets);
   std::vector<PlacedEvent> removed = list_.eventsAtIndexes(affected);
-  std::vector<uint32_t> affectedIDs;
-  affectedIDs.reserve(affected.size());
-  for (int w : affected) affectedIDs.push_back(list_.eventAtIndex(w)->eventID());
+  std::vector<std::pair<uint32_t, uint32_t>> kept;  // eventID, ticks of the affected events
+  kept.reserve(affected.size());
+  for (int w : affected) kept.emplace_back(list_.eventAtIndex(w)->eventID(), list_.eventAtIndex(w)->ticks());
   affected.clear();
-  std::sort(affectedIDs.begin(), affectedIDs.end());
+  const int countBefore = list_.count();
   const uint32_t firstNewID = MidiEvent::nextEventID();
-  change();
-  // The changed events are the ones that kept their IDs and the ones re-created.
+  list_.openJournal();
+  try {
+    change();
+  } catch (...) {
+    list_.closeJournal();
+    throw;
+  }
+  const FEventList::Journal journal = list_.closeJournal();
+  // The changed events are the ones that kept their IDs and the ones re-created: found where
+  // they are when the journal knows them all, else by a look at every event.
   auto patch = std::make_shared<Patch>();
   patch->before = before;
   patch->removed = std::move(removed);
-  for (int i = 0; i < list_.count(); ++i) {
-    const MidiEvent* event = list_.eventAtIndex(i);
-    const uint32_t id = event->eventID();
-    if (id >= firstNewID || std::binary_search(affectedIDs.begin(), affectedIDs.end(), id))
-      patch->added.push_back(PlacedEvent{i, *event});
+  const int changedCount = list_.count() - countBefore + int(patch->removed.size());
+  if (const auto found = changedIndexes(kept, journal, changedCount)) {
+    patch->added.reserve(found->size());
+    for (int w : *found) patch->added.push_back(PlacedEvent{w, *list_.eventAtIndex(w)});
+  } else {
+    std::vector<uint32_t> keptIDs;
+    keptIDs.reserve(kept.size());
+    for (const auto& entry : kept) keptIDs.push_back(entry.first);
+    std::sort(keptIDs.begin(), keptIDs.end());
+    for (int i = 0; i < list_.count(); ++i) {
+      const MidiEvent* event = list_.eventAtIndex(i);
+      const uint32_t id = event->eventID();
+      if (id >= firstNewID || std::binary_search(keptIDs.begin(), keptIDs.end(), id))
+        patch->added.push_back(PlacedEvent{i, *event});
+    }
   }
   closePatch(*patch);
   // A change may leave the events as they were and still move the maps (a tempo set again
@@ -483,7 +539,8 @@ bool EditOperations::recordChange(const IndexSet& targets, const ListState& befo
     registerPatch(patch, true);
     undo_.setActionName(name);
   }
-  list_.filter();
+  // The rows were kept in step by the changes themselves: a changed event keeps its row,
+  // even one the filters would now hide, until the next filter().
   selectWholeIndexes(indexesOf(patch->added));
   notifyChanged();
   return changed;
@@ -500,7 +557,12 @@ bool EditOperations::setValue(int wholeIndex, FieldKey key, FieldValue value, st
     return false;
   }
   // Validation may add a track (the user's answer to "Do you want to add a new track?").
-  const ListState before = state();
+  // Only a meta event, or a change of an event's kind or bytes, can make, change or end a
+  // tempo or signature: the maps (thousands of entries in some files) are copied only then.
+  const MidiEvent* edited = pointer->midiEvent();
+  const bool mayTouchMaps = edited->isMeta() || key == FieldKey::Status || key == FieldKey::Data ||
+                            key == FieldKey::DataString;
+  const ListState before = state(mayTouchMaps);
   if (!pointer->validateValue(key, value, error)) {
     restore(before);
     return false;
@@ -540,6 +602,11 @@ bool EditOperations::applyChanges(const MidiEventPointer& model, const BulkChang
   const bool channelUsable = model.midiEvent()->isChannelMessage();
   const FieldValue second = model.second();
   const FieldValue third = model.third();
+  // Moving events one by one to another track costs a vector insertion each: the events
+  // whose track changes are gathered and moved together once the other fields are set.
+  const int64_t trackIndex = model.trackPlusOne() - 1;
+  const bool trackInRange = trackIndex >= 0 && trackIndex < list_.numTracks() && trackIndex <= 255;
+  std::vector<uint32_t> toMove;
 
   return recordChange(selected, before, "Change", [&] {
     int done = 0;
@@ -561,13 +628,72 @@ bool EditOperations::applyChanges(const MidiEventPointer& model, const BulkChang
         if (change.channel && channelUsable && pointer.midiEvent()->isChannelMessage() &&
             pointer.isEditableKey(FieldKey::ChannelPlusOne))
           pointer.setValueForKey(FieldKey::ChannelPlusOne, channel);
-        if (change.track && pointer.isEditableKey(FieldKey::TrackPlusOne))
-          pointer.setValueForKey(FieldKey::TrackPlusOne, track);
+        if (change.track && pointer.isEditableKey(FieldKey::TrackPlusOne)) {
+          if (!trackInRange) pointer.setValueForKey(FieldKey::TrackPlusOne, track);  // refused as ever
+          else if (pointer.midiEvent()->track() != trackIndex) toMove.push_back(pointer.midiEvent()->eventID());
+        }
       } catch (const std::exception& e) {
         logMessage(e.what());
       }
     }
+    if (toMove.empty()) return;
+    std::sort(toMove.begin(), toMove.end());
+    try {
+      moveToTrack(toMove, uint8_t(trackIndex));
+    } catch (const std::exception& e) {
+      logMessage(e.what());
+    }
   });
+}
+
+void EditOperations::moveToTrack(const std::vector<uint32_t>& ids, uint8_t track) {
+  auto wanted = [&](const MidiEvent* e) { return std::binary_search(ids.begin(), ids.end(), e->eventID()); };
+  // Each note-on takes its own note-off, as removal pairs them.
+  std::vector<bool> taken(size_t(list_.count()), false), chosen(size_t(list_.count()), false);
+  IndexSet moving, out;
+  std::vector<std::pair<uint32_t, uint32_t>> alone;  // eventID, ticks
+  for (int w = 0; w < list_.count(); ++w) {
+    const MidiEvent* e = list_.eventAtIndex(w);
+    if (!wanted(e)) continue;
+    if (e->isNoteOn()) {
+      const int partner = list_.noteOffIndexForNoteOn(e, w + 1, &taken);
+      if (partner < 0) {
+        alone.emplace_back(e->eventID(), e->ticks());
+        continue;
+      }
+      taken[size_t(partner)] = true;
+    }
+    chosen[size_t(w)] = true;
+    moving.insert(moving.end(), w);
+  }
+  for (size_t w = 0; w < taken.size(); ++w)
+    if (taken[w] || chosen[w]) out.insert(out.end(), int(w));
+  taken = {};
+  chosen = {};
+  if (!moving.empty()) {
+    FlattenedEventList moved;
+    {
+      const FlattenedEventList old(list_.persistentObjectsAtWholeIndexes(moving));
+      for (size_t at = old.begin(); !old.atEnd(at); at = old.next(at)) {
+        FlattenedRecord r = old.record(at);
+        r.track = track;
+        r.proposedIndex = -1;
+        moved.add(r);
+      }
+    }
+    moving = {};
+    list_.removeEventsAtExactIndexes(out);
+    out = {};
+    list_.insertFlattenedEventList(moved);
+  }
+  for (const auto& [id, ticks] : alone) {
+    const IndexRange run = list_.indexRangeAtTicks(ticks);
+    for (int w = run.location; w < run.location + run.length; ++w) {
+      if (list_.eventAtIndex(w)->eventID() != id) continue;
+      FMidiEventPointer(list_.eventAtIndex(w), &list_).setValueForKey(FieldKey::Track, int64_t(track));
+      break;
+    }
+  }
 }
 
 }  // namespace sw

@@ -120,7 +120,8 @@ class EditOperations {
  private:
   struct ListState;
   struct Patch;
-  ListState state() const;
+  // The track count, and the tempo and signature maps unless told they are not needed.
+  ListState state(bool withMaps = true) const;
   void restore(const ListState& state);
   // Sets the state after the edit, keeping the maps only where the patch needs them.
   void closePatch(Patch& patch) const;
@@ -134,6 +135,17 @@ class EditOperations {
   // it did as one undo step named `name`; false when nothing changed.
   bool recordChange(const IndexSet& targets, const ListState& before, const std::string& name,
                     const std::function<void()>& change);
+  // Puts the events with these IDs (ascending) on `track` in one pass over the list, their
+  // note-offs with them: they are taken out and put back as new events, as a shift does.
+  // A note-on without a note-off is moved on its own, so that none is made for it.
+  void moveToTrack(const std::vector<uint32_t>& ids, uint8_t track);
+  // The events a change of these targets may touch: they and the note-offs of their notes.
+  IndexSet targetsWithPartners(const IndexSet& targets) const;
+  // The positions of the events a change left changed or made: the affected ones that kept
+  // their eventID (`kept`: eventID, ticks) and the ones the journal saw inserted. Nothing when
+  // the journal is incomplete or the positions found are not `expectedCount`.
+  std::optional<std::vector<int>> changedIndexes(const std::vector<std::pair<uint32_t, uint32_t>>& kept,
+                                                 const FEventList::Journal& journal, int expectedCount) const;
   // The set without the note-offs that belong to note-ons; nothing when it holds no note-off.
   std::optional<IndexSet> withoutClaimedNoteOffs(const IndexSet& wholeIndexes) const;
   void notifyChanged();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 
 #include "base/log.h"
@@ -50,6 +51,24 @@ std::vector<uint8_t> defaultMetaPayload(uint8_t type) {
     case 0x4B: return {1};
     default: return {};
   }
+}
+
+bool isMapEvent(const MidiEvent& event) { return event.isMeta(meta::kTempo) || event.isMeta(meta::kTimeSignature); }
+
+// A copy of a tempo or signature event, kept while its bytes change so that the maps can be
+// settled for what it was as well as for what it becomes.
+std::optional<MidiEvent> mapEventCopy(const MidiEvent& event) {
+  if (isMapEvent(event)) return event;
+  return std::nullopt;
+}
+
+// Settles the maps at the event's ticks for its old and new kind; whether either was a tempo
+// or signature.
+bool settleMaps(MidiSequence& sequence, const std::optional<MidiEvent>& before, const MidiEvent* after) {
+  std::vector<const MidiEvent*> changed{after};
+  if (before) changed.push_back(&*before);
+  sequence.settleMapsAt(std::move(changed));
+  return before || isMapEvent(*after);
 }
 
 uint8_t log2Of(uint8_t value) {
@@ -258,7 +277,8 @@ void MidiEventPointer::setData(const std::vector<uint8_t>& data) {
     event_->setOffVelocity(0);
   }
   // The maps follow the old bytes out and the new ones in.
-  bool reload = parent_->removedTempoSignature(event_);
+  const std::optional<MidiEvent> before = mapEventCopy(*event_);
+  bool reload = false;
   event_->setData(data.data(), uint32_t(data.size()));
   if (!event_->isNoteOn()) {
     event_->setDuration(0);
@@ -271,10 +291,9 @@ void MidiEventPointer::setData(const std::vector<uint8_t>& data) {
     insertPartner();
     reload = true;
   }
+  reload = settleMaps(*parent_, before, event_) || reload;
   const int partner = partnerIndex();
-  if (partner < 0) {
-    reload = parent_->insertedTempoSignature(event_) || reload;
-  } else {
+  if (partner >= 0) {
     MidiEvent* off = parent_->eventAtIndex(partner);
     off->setChannel(event_->channel());
     off->setSecond(event_->second());
@@ -291,7 +310,7 @@ void MidiEventPointer::setSecondOfMeta(int type) {
                         type == 0x51 || type == 0x54 || type == 0x58 || type == 0x59 || type == 0x7F;
   if (!settable) return notSettable("second is not settable to type: ", type);
   const int newSize = defaultSizeForMetaEventType(uint8_t(type));
-  const bool removed = parent_->removedTempoSignature(event_);
+  const std::optional<MidiEvent> before = mapEventCopy(*event_);
   const int oldSize = defaultSizeForMetaEventType(event_->second());
   if (oldSize == -3 || oldSize != newSize) {
     const std::vector<uint8_t> data = metaEventData(uint8_t(type), defaultMetaPayload(uint8_t(type)));
@@ -299,8 +318,7 @@ void MidiEventPointer::setSecondOfMeta(int type) {
   } else if (event_->length() > 1) {
     event_->data()[1] = uint8_t(type);
   }
-  const bool inserted = parent_->insertedTempoSignature(event_);
-  if (removed || inserted) postReloadData();
+  if (settleMaps(*parent_, before, event_)) postReloadData();
 }
 
 void MidiEventPointer::setSecond(const FieldValue& value) {
@@ -380,7 +398,6 @@ void MidiEventPointer::setThird(const FieldValue& value) {
     setMetaPayload(std::vector<uint8_t>(bytes.begin(), bytes.end()));
     return;
   }
-  const int32_t ticks = int32_t(std::min<uint32_t>(event_->ticks(), INT32_MAX));
   switch (type) {
     case 0x20:
     case 0x21:
@@ -395,8 +412,8 @@ void MidiEventPointer::setThird(const FieldValue& value) {
       // Three bytes hold the microseconds per quarter; 0 would stop time.
       if (!(micro >= 1 && micro <= 0xFFFFFF)) invalidArgument("tempo");
       const uint32_t q = uint32_t(micro);
-      parent_->setQuarterDuration(q, ticks);
       setMetaPayload({uint8_t(q >> 16), uint8_t(q >> 8), uint8_t(q)});
+      parent_->settleMapsAt({event_});
       postReloadData();
       return;
     }
@@ -409,8 +426,8 @@ void MidiEventPointer::setThird(const FieldValue& value) {
     case 0x58: {
       TimeSignatureRec s;
       if (!processTimeSignature(text, &s)) invalidArgument("Time Signature");
-      parent_->setSignature(s, ticks);
       setMetaPayload({s.num, log2Of(s.denom), s.metronome, s.MIDIClock});
+      parent_->settleMapsAt({event_});
       postReloadData();
       return;
     }

@@ -218,6 +218,7 @@ int FEventList::insertIndex(int wholeIndex) {
 
 int FEventList::insertEvent(std::unique_ptr<MidiEvent> event, int suggestedIndex) {
   const bool hiddenNoteOff = event->isNoteOff() && isMasked(0x80);
+  if (journal_) journal_->inserted.emplace_back(event->eventID(), event->ticks());
   const int w = MidiSequence::insertEvent(std::move(event), suggestedIndex);
   if (hiddenNoteOff) incrementIndexesGreaterOrEqualThan(w, 0);
   else insertIndex(w);
@@ -262,24 +263,48 @@ void FEventList::removeObjectAtWholeIndex(int wholeIndex) {
 }
 
 void FEventList::removeObjectsAtIndexes(const IndexSet& indexes) {
+  noteBulkChange();
   MidiSequence::removeObjectsAtIndexes(indexes);
   filter();
 }
 
 IndexSet FEventList::insertFlattenedEventList(const FlattenedEventList& list) {
+  noteBulkChange();
   IndexSet inserted = MidiSequence::insertFlattenedEventList(list);
   filter();
   return inserted;
 }
 
 void FEventList::removeEventsAtExactIndexes(const IndexSet& indexes) {
-  MidiSequence::removeEventsAtExactIndexes(indexes);
-  filter();
+  noteBulkChange();
+  if (indexes.size() > kFewExactEvents) {
+    MidiSequence::removeEventsAtExactIndexes(indexes);
+    filter();
+    return;
+  }
+  // A few events (the undo of a cell edit): the rows follow each removal.
+  std::lock_guard guard(lock());
+  for (auto it = indexes.rbegin(); it != indexes.rend(); ++it)
+    if (*it >= 0 && *it < count()) removeObjectAtIndex(*it);
 }
 
 void FEventList::insertEventsAtExactIndexes(const std::vector<PlacedEvent>& events) {
+  noteBulkChange();
+  if (events.size() > kFewExactEvents) {
+    MidiSequence::insertEventsAtExactIndexes(events);
+    filter();
+    return;
+  }
+  // A few events go in one at a time, each at its index clamped to the list then: the rows
+  // follow in the same order, a row for each event of a kind the filters show.
+  std::lock_guard guard(lock());
+  const int before = count();
   MidiSequence::insertEventsAtExactIndexes(events);
-  filter();
+  for (size_t k = 0; k < events.size(); ++k) {
+    const int at = std::clamp(events[k].index, 0, before + int(k));
+    if (passesMasks(events[k].event)) insertIndex(at);
+    else incrementIndexesGreaterOrEqualThan(at, lowerBoundForWholeIndex(at));
+  }
 }
 
 // ---------------------------------------------------------------- pasteboard

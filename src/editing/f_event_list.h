@@ -6,7 +6,9 @@
 // The filtered index is exact after filter(). Single insertions and removals keep it exact for
 // the existing rows without refiltering: an inserted event is shown even when it would not
 // pass the filters (until the next filter()), except a note-off while note-offs are hidden.
-// Bulk removals and collection insertions refilter. Every insertion and removal made through
+// Bulk removals and collection insertions refilter; removals and insertions of a few events
+// at exact indexes (undo and redo of a cell edit) keep the rows in step, an inserted event
+// shown when the masks show its kind. Every insertion and removal made through
 // the MidiSequence interface (insertEvent, removeObjectAtIndex, removeObjectsAtIndexes,
 // insertFlattenedEventList, insertEventCollection) keeps the view right too.
 //
@@ -112,6 +114,20 @@ class FEventList : public MidiSequence {
   void incrementIndexesGreaterOrEqualThan(int value, int startingFromIndex);
   void decrementIndexesGreaterThan(int value, int startingFromIndex);
 
+  // ---- Journal of insertions, for edit operations that record what a change made: while it
+  // is open, each event inserted on its own is noted by eventID and ticks; an insertion or
+  // removal of many events at once marks it incomplete.
+  struct Journal {
+    std::vector<std::pair<uint32_t, uint32_t>> inserted;  // eventID, ticks
+    bool complete = true;
+  };
+  void openJournal() { journal_.emplace(); }
+  Journal closeJournal() {
+    Journal closed = journal_ ? std::move(*journal_) : Journal{{}, false};
+    journal_.reset();
+    return closed;
+  }
+
   // ---- Editing with upkeep
   // Takes ownership (see MidiSequence::insertEvent). A note-on gets its partner note-off.
   InsertResult insertEventAtSuggestedWholeIndex(std::unique_ptr<MidiEvent> event, int suggestedWholeIndex);
@@ -140,7 +156,12 @@ class FEventList : public MidiSequence {
   bool matchesSearch(const MidiEvent* event, const std::string& foldedSearch, bool digitsOnly,
                      int64_t searchValue);
 
+  void noteBulkChange() {
+    if (journal_) journal_->complete = false;
+  }
+
   std::vector<int> filteredIndex_;
+  std::optional<Journal> journal_;
   TrackMask trackMask_{};
   MetaMask metaMask_{};
   uint16_t channelMask_ = 0xFFFF;

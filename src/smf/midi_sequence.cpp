@@ -257,11 +257,18 @@ void MidiSequence::insertEventsAtExactIndexes(const std::vector<PlacedEvent>& ev
   bool ascending = true;
   for (size_t k = 1; k < events.size() && ascending; ++k) ascending = events[k - 1].index < events[k].index;
   std::vector<const MidiEvent*> added;  // the tempo and signature events among them
-  if (!ascending) {
+  // A few events go in one at a time: cheaper than rebuilding the vector, and the same list.
+  if (!ascending || events.size() <= kFewExactEvents) {
+    // Every event is made before the first one goes in, so that a failure leaves the
+    // sequence as it was.
+    EventVector made;
+    made.reserve(events.size());
+    for (const PlacedEvent& placed : events) made.push_back(std::make_unique<MidiEvent>(placed.event));
     wholeList_.reserve(wholeList_.size() + events.size());
-    for (const PlacedEvent& placed : events) {
-      const int at = std::clamp(placed.index, 0, count());
-      wholeList_.insert(wholeList_.begin() + at, std::make_unique<MidiEvent>(placed.event));
+    added.reserve(events.size());
+    for (size_t k = 0; k < events.size(); ++k) {
+      const int at = std::clamp(events[k].index, 0, count());
+      wholeList_.insert(wholeList_.begin() + at, std::move(made[k]));
       if (wholeList_[size_t(at)]->isMeta()) added.push_back(wholeList_[size_t(at)].get());
     }
     settleMapsAt(std::move(added));

@@ -164,6 +164,8 @@ class MidiSequence {
   // or generated: the inverse of removeEventsAtExactIndexes given the removed events with
   // their old positions in ascending order. Throws like insertFlattenedEventList.
   virtual void insertEventsAtExactIndexes(const std::vector<PlacedEvent>& events);
+  // Up to this many events, exact insertions and removals go one event at a time.
+  static constexpr size_t kFewExactEvents = 16;
   IndexSet insertEventCollection(std::span<const uint8_t> bytes);
   virtual IndexSet insertFlattenedEventList(const FlattenedEventList& list);
 

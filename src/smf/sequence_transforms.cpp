@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <tuple>
@@ -357,13 +358,16 @@ bool MidiSequence::convertToOne(bool nameChannelTracks, SequenceTextKeeper* keep
   EventVector result, deferred;
   result.reserve(keptCount);
   deferred.reserve(deferredCount);
+  std::vector<const MidiEvent*> dropped;
+  dropped.reserve(wholeList_.size() - keptCount - deferredCount);
   for (size_t i = 0; i < wholeList_.size(); ++i) {
     if (fates[i] == kKeep) result.push_back(std::move(wholeList_[i]));
     else if (fates[i] == kDefer) deferred.push_back(std::move(wholeList_[i]));
-    else removedTempoSignature(wholeList_[i].get());
+    else dropped.push_back(wholeList_[i].get());
   }
   sortTicksRunsByTrack(result);
   wholeList_.swap(result);  // the dropped events go with `result`
+  settleMapsAt(std::move(dropped));
   numTracks_ = layout::kTrackCount;
   for (auto& e : deferred) insertEvent(std::move(e));
 
@@ -470,13 +474,15 @@ bool MidiSequence::changeRate(double factor) {
     double q = std::trunc(quarter(e) / factor);
     if (q < 1 || q > 0xFFFFFF) return false;
   }
+  std::vector<const MidiEvent*> changed;
   for (const auto& e : wholeList_) {
     if (!isTempo(e)) continue;
     uint32_t q = uint32_t(std::trunc(quarter(e) / factor));
     const uint8_t payload[3] = {uint8_t(q >> 16), uint8_t(q >> 8), uint8_t(q)};
     e->setMetaData(payload, 3);
-    setQuarterDuration(q, int32_t(e->ticks()));
+    changed.push_back(e.get());
   }
+  settleMapsAt(std::move(changed));
   return true;
 }
 
@@ -531,19 +537,17 @@ bool MidiSequence::truncateAtIndex(int index) {
     }
   }
   if (wholeList_.capacity() < cut + added.size()) wholeList_.reserve(cut + added.size());
+  EventVector removed;
+  removed.reserve(wholeList_.size() - cut);
+  std::vector<const MidiEvent*> removedMeta;
+  for (size_t i = cut; i < wholeList_.size(); ++i)
+    if (wholeList_[i]->isMeta()) removedMeta.push_back(wholeList_[i].get());
 
-  // From here on the events only move.
-  bool mapsChanged = false;
-  const uint32_t cutTicks = cut < wholeList_.size() ? wholeList_[cut]->ticks() : 0;
-  for (size_t i = cut; i < wholeList_.size(); ++i) mapsChanged |= removedTempoSignature(wholeList_[i].get());
+  // From here on the events only move. The maps are settled once the cut events are out:
+  // a kept event at the tick of a cut tempo or signature keeps its entry.
+  std::move(wholeList_.begin() + std::ptrdiff_t(cut), wholeList_.end(), std::back_inserter(removed));
   wholeList_.resize(cut);
-  // A cut tempo or signature took the map entry of its tick with it; a kept event at that
-  // tick puts its own back.
-  if (mapsChanged) {
-    size_t first = cut;
-    while (first > 0 && wholeList_[first - 1]->ticks() == cutTicks) --first;
-    for (size_t i = first; i < cut; ++i) insertedTempoSignature(wholeList_[i].get());
-  }
+  settleMapsAt(std::move(removedMeta));
   if (numTracks_ == 0) numTracks_ = 1;
   for (MidiEvent* note : openNotes) note->setDuration(end - note->ticks());
   for (auto& event : added) wholeList_.push_back(std::move(event));

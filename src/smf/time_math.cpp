@@ -36,10 +36,14 @@ int32_t safeDivision(int16_t division) { return division > 0 ? division : 1; }
 
 double defaultTickDuration(int16_t division) { return 60000000.0 / 120.0 / safeDivision(division); }
 
-double SMPTETickDuration(int16_t SMPTEFormat, int16_t ticksPerFrame) {
+int32_t SMPTEFrameRate(int16_t SMPTEFormat) {
   // The high byte of the division word is the frame rate negated, in two's complement.
-  const int framesCode = -int(int8_t(uint8_t(0x80 | (SMPTEFormat & 0x7F))));
-  const double framesPerSecond = framesCode == 29 ? 30000.0 / 1001.0 : double(framesCode);
+  return -int32_t(int8_t(uint8_t(0x80 | (SMPTEFormat & 0x7F))));
+}
+
+double SMPTETickDuration(int16_t SMPTEFormat, int16_t ticksPerFrame) {
+  const int32_t rate = SMPTEFrameRate(SMPTEFormat);
+  const double framesPerSecond = rate == 29 ? 30000.0 / 1001.0 : double(rate);
   return 1000000.0 / (framesPerSecond * safeDivision(ticksPerFrame));
 }
 

@@ -41,9 +41,12 @@ int32_t ticksAtMeasure(const Maps& maps, const MeasureRec& measure);
 bool convertMeasureString(const Maps& maps, const std::string& text, MeasureRec* measure);
 SMPTERec SMPTEatTicks(const Maps& maps, const SMPTERec& offset, int32_t ticks);
 
-// Microseconds per tick of a SMPTE division, whose ticks run in real time whatever the tempo:
-// `SMPTEFormat` is bits 8-14 of the division word (the negative frame rate, -29 meaning
-// 29.97 frames a second), `ticksPerFrame` its low byte.
+// The frame rate a SMPTE division names: `SMPTEFormat` is bits 8-14 of the division word, the
+// negative frame rate in two's complement (24, 25, 29 meaning 29.97 frames a second, or 30 in
+// a sound file; other values as they stand).
+int32_t SMPTEFrameRate(int16_t SMPTEFormat);
+// Microseconds per tick of a SMPTE division, whose ticks run in real time whatever the tempo;
+// `ticksPerFrame` is the low byte of the division word.
 double SMPTETickDuration(int16_t SMPTEFormat, int16_t ticksPerFrame);
 
 // ---- The walks the conversions make over the maps, one step per map entry. A conversion at

@@ -189,18 +189,6 @@ StringEncoding guessNotUTF8(std::string_view buffer, std::string_view lyrics, St
 
 }  // namespace
 
-StringEncoding guessEncoding(EventView events, std::string_view lyrics,
-                             StringEncoding defaultEncoding) {
-  if (metaTextsAreUTF8(events)) return kUTF8StringEncoding;
-  return guessNotUTF8(lyrics.empty() ? metaTextBuffer(events) : std::string(), lyrics, defaultEncoding);
-}
-
-StringEncoding guessEncoding(EventView events, const DSyncArray& lyrics,
-                             StringEncoding defaultEncoding) {
-  if (metaTextsAreUTF8(events)) return kUTF8StringEncoding;
-  return guessNotUTF8(lyrics.empty() ? metaTextBuffer(events) : std::string(), joinedLyrics(lyrics), defaultEncoding);
-}
-
 StringEncoding guessEncoding(const MidiSequence& sequence, StringEncoding defaultEncoding) {
   if (metaTextsAreUTF8(sequence.events())) return kUTF8StringEncoding;
   const std::string joined = lyrics(sequence);

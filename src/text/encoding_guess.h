@@ -34,16 +34,10 @@ std::string metaTextBuffer(EventView events);
 // The bytes of all lyric items joined in order.
 std::string joinedLyrics(const DSyncArray& lyrics);
 
-// The guess: UTF-8, a detected encoding, or kNoEncoding. `lyrics` are the sequence's joined
-// lyric bytes (empty when it has none). A detection counts when it decoded the sample without
-// loss and the text does not fit the encoding the document would use without a guess (see
-// encodingForGuess).
-StringEncoding guessEncoding(EventView events, std::string_view lyrics,
-                             StringEncoding defaultEncoding = kISOLatin1StringEncoding);
-// The same with the lyric items, joined only when the meta texts are not UTF-8.
-StringEncoding guessEncoding(EventView events, const DSyncArray& lyrics,
-                             StringEncoding defaultEncoding = kISOLatin1StringEncoding);
-// The same, with the lyrics read from the sequence.
+// The guess from the meta texts and the lyrics: UTF-8, a detected encoding, or kNoEncoding.
+// The lyrics are the sample (the meta texts when there are none). A detection counts when it
+// decoded the sample without loss and the text does not fit the encoding the document would
+// use without a guess (see encodingForGuess).
 StringEncoding guessEncoding(const MidiSequence& sequence, StringEncoding defaultEncoding = kISOLatin1StringEncoding);
 
 // The guess for a whole file, made once from all of its texts together.

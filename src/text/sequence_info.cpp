@@ -34,8 +34,7 @@ bool isEmpty(const PascalString& pascal) { return pascal[0] == 0; }
 
 bool isTitleMark(std::string_view text) { return text.size() >= 2 && text.starts_with("@T"); }
 
-void fillInfo(const MidiSequence& sequence, SequenceInfo& info, DSyncArray* lyrics, DSyncArray* chords,
-              std::string* lyricBytes);
+void fillInfo(const MidiSequence& sequence, SequenceInfo& info, DSyncArray* lyrics, DSyncArray* chords);
 
 }  // namespace
 
@@ -60,18 +59,12 @@ SequenceInfo getInfo(const MidiSequence& sequence) {
 }
 
 void getInfo(const MidiSequence& sequence, SequenceInfo& info, DSyncArray* lyrics, DSyncArray* chords) {
-  fillInfo(sequence, info, lyrics, chords, nullptr);
-}
-
-void getInfoAndLyricBytes(const MidiSequence& sequence, SequenceInfo& info, std::string& lyricBytes) {
-  lyricBytes.clear();
-  fillInfo(sequence, info, nullptr, nullptr, &lyricBytes);
+  fillInfo(sequence, info, lyrics, chords);
 }
 
 namespace {
 
-void fillInfo(const MidiSequence& sequence, SequenceInfo& info, DSyncArray* lyrics, DSyncArray* chords,
-              std::string* lyricBytes) {
+void fillInfo(const MidiSequence& sequence, SequenceInfo& info, DSyncArray* lyrics, DSyncArray* chords) {
   info = SequenceInfo();
   info.division = sequence.division();
   info.numTracks = int16_t(std::min<uint16_t>(sequence.numTracks(), INT16_MAX));
@@ -170,7 +163,6 @@ void fillInfo(const MidiSequence& sequence, SequenceInfo& info, DSyncArray* lyri
   options.karaokeType = &info.karaokeType;
   options.thinChords = chords != nullptr;  // thinning always keeps the last chord
   options.validator = &validator;
-  options.joined = lyricBytes;
   options.words = &words;
   scanLyrics(sequence, options);
   info.hasChords = options.chords->empty() ? 0 : 1;

@@ -49,9 +49,6 @@ struct SequenceInfo {
 void getInfo(const MidiSequence& sequence, SequenceInfo& info, DSyncArray* lyrics = nullptr,
              DSyncArray* chords = nullptr);
 SequenceInfo getInfo(const MidiSequence& sequence);
-// The same, also handing over the lyric bytes joined in order (what the encoding guess
-// samples) without building the items.
-void getInfoAndLyricBytes(const MidiSequence& sequence, SequenceInfo& info, std::string& lyricBytes);
 
 // Rewrites the four texts: an absent argument leaves that text alone, an empty one removes
 // it. The name and copyright keep at most 255 bytes, title and author at most 253 after

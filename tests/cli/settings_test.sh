@@ -35,6 +35,20 @@ matches "factory again" "$work/out" '^transposeAmount  *factory  *integer  *0'
 check "other values kept" 0 "$cli" settings currentCreator
 matches "creator kept" "$work/out" '"TVOD"'
 
+# A saved value of the wrong type (edited by hand) is shown as passed over, not as the user's.
+cp "$SCOREWELL_CONFIG_DIR/settings.plist" "$work/kept.plist"
+check "a switch to hand-edit" 0 "$cli" settings useGMInstruments yes
+check "a switch without a factory value" 0 "$cli" settings fixSignature yes
+sed -i 's|<true/>|<string>maybe</string>|g' "$SCOREWELL_CONFIG_DIR/settings.plist"
+check "list with misfits" 0 "$cli" settings
+matches "factory value in force" "$work/out" '^useGMInstruments  *factory  *bool  *true$'
+matches "unset in force" "$work/out" '^fixSignature  *unset  *bool  *false$'
+matches "misfit reported" "$work/err" 'the value of "useGMInstruments" is not a switch'
+matches "misfit without factory value reported" "$work/err" 'the value of "fixSignature" ("maybe") is not bool'
+check "misfit as JSON" 0 "$cli" settings --json useGMInstruments
+matches "rejected value" "$work/out" '"source":"factory","type":"bool","value":true,"factory":true,"rejected":"maybe"'
+cp "$work/kept.plist" "$SCOREWELL_CONFIG_DIR/settings.plist"
+
 # A failing save (here the file-size limit, as with a full disk) reports the file and keeps the old one.
 cp "$SCOREWELL_CONFIG_DIR/settings.plist" "$work/before.plist"
 (ulimit -f 2; trap '' XFSZ; "$cli" settings nameOfTrackToRemove "$(head -c 8000 /dev/zero | tr '\0' x)") >"$work/out" 2>"$work/err"

@@ -419,6 +419,38 @@ TEST(EditOperations, BulkChangeCanAddTheTrackTheModelAccepted) {
   EXPECT_EQ(doc.list->numTracks(), 3);
 }
 
+// Moving many events to another track at once gives the list that moving them one by one
+// gives (order, note-offs, maps), and is undone exactly.
+TEST(EditOperations, BulkTrackChangeGivesWhatMovingOneByOneGives) {
+  for (int target : {1, 2, 3}) {
+    SCOPED_TRACE(target);
+    Document bulk(band()), single(band());
+    IndexSet everything;
+    for (int row = 0; row < bulk.list->filteredCount(); ++row) everything.insert(everything.end(), row);
+    FMidiEventCopy model = bulk.list->objectAtFilteredIndex(bulk.noteRow(38)).copy();
+    model.setTrackPlusOne(target);
+    BulkChange change;
+    change.track = true;
+    bulk.ops.setSelection(everything);
+    expectExactUndo(bulk, [&] { ASSERT_TRUE(bulk.ops.applyChanges(model, change)); });
+    bulk.undo.redo();
+
+    std::vector<std::pair<uint32_t, uint32_t>> ids;  // in row order
+    for (int row : everything) ids.emplace_back(single.atRow(row)->eventID(), single.atRow(row)->ticks());
+    for (const auto& [id, ticks] : ids) {
+      const IndexRange run = single.list->indexRangeAtTicks(ticks);
+      for (int w = run.location; w < run.location + run.length; ++w) {
+        if (single.list->eventAtIndex(w)->eventID() != id) continue;
+        FMidiEventPointer pointer(single.list->eventAtIndex(w), single.list.get());
+        if (pointer.isEditableKey(FieldKey::TrackPlusOne)) pointer.setValueForKey(FieldKey::TrackPlusOne, int64_t(target));
+        break;
+      }
+    }
+    EXPECT_EQ(snapshot(*bulk.list), snapshot(*single.list));
+    EXPECT_TRUE(isConsistent(*bulk.list));
+  }
+}
+
 TEST(EditOperations, TheDocumentIsCleanAgainAfterUndoingBackToTheSavePoint) {
   Document doc(band());
   doc.undo.markClean();
@@ -721,4 +753,47 @@ TEST(EditOperations, AChangeThatMovesOnlyTheMapsIsUndoable) {
   EXPECT_EQ(snapshot(*doc.list), before);
   doc.undo.redo();
   EXPECT_EQ(snapshot(*doc.list), after);
+}
+
+namespace {
+
+// The rows a fresh filter() gives the list as it is.
+std::vector<int> refiltered(FEventList& list) {
+  const std::vector<int> kept = list.filteredIndex();
+  list.filter();
+  std::vector<int> fresh = list.filteredIndex();
+  EXPECT_EQ(kept, fresh) << "the rows were not in step with the list";
+  return fresh;
+}
+
+}  // namespace
+
+// A cell edit changes only the rows of the events it touches: an event the filters would now
+// hide keeps its row until the next filter(), and undo gives the view back exactly.
+TEST(EditOperations, CellEditsKeepTheRowsInStepWithoutRefiltering) {
+  Document doc(band());
+  doc.list->setChannelMask(0x0001);  // channel 1 only (and the meta events)
+  doc.list->filter();
+  const std::vector<int> before = doc.list->filteredIndex();
+  const int row = doc.noteRow(64);
+  ASSERT_GE(row, 0);
+  const int whole = doc.list->wholeIndexAtIndex(row);
+
+  ASSERT_TRUE(doc.ops.setValue(whole, FieldKey::ChannelPlusOne, int64_t(2)));
+  EXPECT_EQ(doc.list->filteredIndex(), before);  // still shown, now on channel 2
+  EXPECT_EQ(doc.atRow(row)->channel(), 1);
+  doc.undo.undo();
+  EXPECT_EQ(doc.list->filteredIndex(), before);
+  EXPECT_EQ(doc.atRow(row)->channel(), 0);
+
+  // Moving the note re-creates it and its note-off elsewhere; the rows follow both ways.
+  ASSERT_TRUE(doc.ops.setValue(whole, FieldKey::Ticks, int64_t(100)));
+  refiltered(*doc.list);
+  EXPECT_TRUE(isConsistent(*doc.list));
+  doc.undo.undo();
+  EXPECT_EQ(doc.list->filteredIndex(), before);
+  doc.undo.redo();
+  refiltered(*doc.list);
+  doc.undo.undo();
+  EXPECT_EQ(refiltered(*doc.list), before);
 }

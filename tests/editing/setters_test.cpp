@@ -39,6 +39,13 @@ const MidiEvent* partnerOf(const MidiSequence& seq, const MidiEvent* on) {
   return p >= 0 ? seq.eventAtIndex(p) : nullptr;
 }
 
+// The whole index of the nth meta event of that type (from 0), -1 when none.
+int findNth(const MidiSequence& seq, uint8_t type, int nth) {
+  for (int i = 0; i < seq.count(); ++i)
+    if (seq.eventAtIndex(i)->isMeta(type) && nth-- == 0) return i;
+  return -1;
+}
+
 std::vector<uint8_t> payload(const MidiEvent* e) { return {e->metaData(), e->metaData() + e->metaDataSize()}; }
 
 template <typename Exception, typename F>
@@ -357,4 +364,35 @@ TEST(DataSetters, SysexTextStaysSevenBit) {
   }
   FieldValue plain = std::string("Cafe");
   EXPECT_TRUE(line.validateValue(FieldKey::Third, plain, &error));
+}
+
+// Two tempo and two signature events share tick 960: the map follows the last of each kind,
+// whichever of them a setter changes or turns into something else.
+TEST(TimeSetters, MapsFollowTheLastEventAtATick) {
+  MidiFileBuilder file(1, 480);
+  file.track()
+      .tempo(960, 600000)  // 100 BPM, hidden by the next
+      .tempo(0, 400000)    // 150 BPM
+      .timeSignature(0, 3, 2)
+      .timeSignature(0, 6, 3)
+      .endOfTrack();
+  auto list = listFrom(file);
+  auto at = [&](uint8_t type, int nth) { return *list->objectAtWholeIndex(findNth(*list, type, nth)); };
+  ASSERT_DOUBLE_EQ(list->tempoMap().at(960), 400000.0 / 480);
+
+  at(0x51, 0).setThird(std::string("50"));  // the hidden one
+  EXPECT_DOUBLE_EQ(list->tempoMap().at(960), 400000.0 / 480);
+  at(0x51, 1).setThird(std::string("120"));
+  EXPECT_DOUBLE_EQ(list->tempoMap().at(960), 500000.0 / 480);
+  at(0x51, 1).setSecond(int64_t(0x01));  // no longer a tempo: the one left rules
+  EXPECT_DOUBLE_EQ(list->tempoMap().at(960), 1200000.0 / 480);
+  at(0x51, 0).setData({0xFF, 0x01, 0x00});  // the last tempo there goes: the entry too
+  EXPECT_FALSE(list->tempoMap().count(960));
+
+  at(0x58, 0).setThird(std::string("5/4 24 8"));  // hidden by 6/8
+  EXPECT_EQ(list->signatureMap().at(960).num, 6);
+  at(0x58, 1).setSecond(int64_t(0x59));
+  EXPECT_EQ(list->signatureMap().at(960).num, 5);
+  EXPECT_EQ(list->signatureMap().at(960).denom, 4);
+  EXPECT_TRUE(isConsistent(*list));
 }

@@ -1,9 +1,11 @@
 // The browser's view of one file: listing, information columns, diagnosis, saved encoding
 // and the pending edits of the four texts.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/atomic_file.h"
 #include "base/finder_info.h"
 #include "base/log.h"
 #include "base/plist_attribute.h"
@@ -177,6 +179,81 @@ TEST(MidiFileItem, EditsStayPendingUntilWritten) {
   EXPECT_TRUE(item.isDirty());
   item.doDiscardChanges();
   EXPECT_FALSE(item.isDirty());
+}
+
+// A rewrite tells "unchanged" only when the file holds exactly the result: compared with the
+// bytes kept from the read while the file is still the one read, else with the file itself.
+TEST(MidiFileItem, RewriteIsUnchangedOnlyForTheFilesOwnBytes) {
+  swtest::TempDir dir;
+  const std::string path = dir.write("same.mid", song(1));
+  auto onDisk = [&] {
+    std::string bytes;
+    EXPECT_EQ(sw::readWholeFile(path, bytes), sw::noErr);
+    return bytes;
+  };
+  int unchanged = 0;
+  sw::BatchRun run;
+  run.unchanged = [&] { ++unchanged; };
+  auto firstNoteOn = [](sw::MidiSequence& sequence) {
+    for (int i = 0; i < sequence.count(); ++i)
+      if (sequence.eventAtIndex(i)->isNoteOn()) return sequence.eventAtIndex(i);
+    return static_cast<sw::MidiEvent*>(nullptr);
+  };
+
+  MidiFileItem item(path, nullptr);
+  list(item);
+  ASSERT_NE(item.eventList(), nullptr);
+  ASSERT_EQ(item.writeToFileByCompressing(false, run), sw::noErr);  // the writer's own form
+  const std::string written = onDisk();
+  unchanged = 0;
+  EXPECT_EQ(item.writeToFileByCompressing(false, run), sw::noErr);
+  EXPECT_EQ(unchanged, 1);
+  EXPECT_EQ(onDisk(), written);
+
+  // A result one byte away from the file is written.
+  sw::MidiEvent* note = firstNoteOn(*item.eventList());
+  ASSERT_NE(note, nullptr);
+  note->setThird(uint8_t(note->third() - 1));
+  EXPECT_EQ(item.writeToFileByCompressing(false, run), sw::noErr);
+  EXPECT_EQ(unchanged, 1);
+  const std::string edited = onDisk();
+  ASSERT_EQ(edited.size(), written.size());
+  int differing = 0;
+  for (size_t i = 0; i < edited.size(); ++i) differing += edited[i] != written[i];
+  EXPECT_EQ(differing, 1);
+
+  // Another program puts the earlier bytes back in place after the load: the result equals
+  // what was read but not what the file now holds, so the file is not reported unchanged and
+  // is left as that program made it.
+  MidiFileItem reloaded(path, nullptr);
+  list(reloaded);
+  ASSERT_NE(reloaded.eventList(), nullptr);
+  {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, written.data(), written.size()), ssize_t(written.size()));
+    const timespec later[2] = {{0, UTIME_OMIT}, {::time(nullptr) + 5, 0}};
+    ASSERT_EQ(::futimens(fd, later), 0);  // a clock too coarse to tell the write apart
+    ::close(fd);
+  }
+  unchanged = 0;
+  EXPECT_EQ(reloaded.writeToFileByCompressing(false, run), sw::kFileChangedErr);
+  EXPECT_EQ(unchanged, 0);
+  EXPECT_EQ(onDisk(), written);
+  // When the file already holds the result, it is unchanged whatever happened to it.
+  MidiFileItem again(path, nullptr);
+  list(again);
+  ASSERT_NE(again.eventList(), nullptr);
+  ASSERT_EQ(::truncate(path.c_str(), 0), 0);
+  {
+    const int fd = ::open(path.c_str(), O_WRONLY);
+    ASSERT_EQ(::write(fd, written.data(), written.size()), ssize_t(written.size()));
+    const timespec later[2] = {{0, UTIME_OMIT}, {::time(nullptr) + 9, 0}};
+    ASSERT_EQ(::futimens(fd, later), 0);
+    ::close(fd);
+  }
+  EXPECT_EQ(again.writeToFileByCompressing(false, run), sw::noErr);
+  EXPECT_EQ(unchanged, 1);
 }
 
 }  // namespace

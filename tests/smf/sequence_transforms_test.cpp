@@ -397,6 +397,43 @@ TEST(RateChange, RefusesFactorsWhoseTempiDoNotFitAndChangesNothing) {
   EXPECT_EQ(seq->tempoMap(), map);
 }
 
+// Tempo and signature events that share a tick: after a rate change or a cut between them
+// the maps are what a read of the result gives, set by the last event of each kind there.
+TEST(Transformations, MapsMatchAReadOfTheResult) {
+  MidiFileBuilder file(1, 480);
+  file.track()
+      .tempo(0, 500000)
+      .noteOn(0, 0, 60, 100)
+      .noteOff(960, 0, 60)
+      .tempo(0, 600000)
+      .timeSignature(0, 3, 2)
+      .meta(0, 0x51, {0x07, 0xA1})  // too short: read as a tempo of 0
+      .timeSignature(0, 6, 3)
+      .endOfTrack();
+  auto reread = [](MidiSequence& seq) {
+    OSStatus status = noErr;
+    auto again = load(seq.dataRepresentation(false), kSMFLoadFull, &status);
+    EXPECT_EQ(status, noErr);
+    return again;
+  };
+  auto rated = loaded(file);
+  ASSERT_TRUE(rated->changeRate(2.0));
+  EXPECT_EQ(rated->tempoMap(), reread(*rated)->tempoMap());
+  EXPECT_DOUBLE_EQ(rated->tempoMap().at(960), 0);
+
+  for (int type : {meta::kTempo, meta::kTimeSignature}) {
+    SCOPED_TRACE(type);
+    auto cut = loaded(file);
+    int last = -1;
+    for (int i = 0; i < cut->count(); ++i)
+      if (cut->eventAtIndex(i)->isMeta(uint8_t(type))) last = i;
+    ASSERT_TRUE(cut->truncateAtIndex(last));
+    const auto again = reread(*cut);
+    EXPECT_EQ(cut->tempoMap(), again->tempoMap());
+    EXPECT_EQ(cut->signatureMap(), again->signatureMap());
+  }
+}
+
 // ---------------------------------------------------------------- truncation
 
 TEST(Truncation, CutsAndAppendsTheFortyEightResets) {

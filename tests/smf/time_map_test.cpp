@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <utility>
 
 #include "sequence_test_util.h"
 #include "smf/smf_signature_map.h"
+#include "smf/time_math.h"
 
 namespace {
 
@@ -149,3 +151,13 @@ TEST(TimeMap, DegenerateMapsAreSafe) {
 }
 
 }  // namespace
+
+// The frame rate of a SMPTE division, from bits 8-14 of the division word, and its tick length.
+TEST(TimeMap, SMPTEDivisionFrameRates) {
+  for (const auto& [highByte, rate] : {std::pair{0xE8, 24}, {0xE7, 25}, {0xE3, 29}, {0xE2, 30}}) {
+    const int16_t format = int16_t(highByte & 0x7F);
+    EXPECT_EQ(sw::timemath::SMPTEFrameRate(format), rate) << highByte;
+    const double frames = rate == 29 ? 30000.0 / 1001.0 : rate;
+    EXPECT_DOUBLE_EQ(sw::timemath::SMPTETickDuration(format, 40), 1000000.0 / (frames * 40)) << highByte;
+  }
+}

@@ -7,6 +7,7 @@
 #include "../smf/sequence_test_util.h"
 #include "midi_builder.h"
 #include "sysex/sysex.h"
+#include "text/lyrics_extractor.h"
 
 namespace {
 
@@ -264,15 +265,13 @@ TEST(SequenceInfo, JoinedLyricBytesMatchTheItems) {
       .endOfTrack();
   auto sequence = loadFile(file);
   sw::DSyncArray lyrics;
-  sw::SequenceInfo withItems, withBytes;
+  sw::SequenceInfo withItems;
   sw::getInfo(*sequence, withItems, &lyrics);
-  std::string joined, bytes;
+  std::string joined;
   for (const sw::DSyncItem& item : lyrics) joined += item.data();
-  sw::getInfoAndLyricBytes(*sequence, withBytes, bytes);
-  EXPECT_EQ(bytes, joined);
+  EXPECT_EQ(sw::lyrics(*sequence), joined);
   EXPECT_EQ(joined.substr(0, 3), "One");
-  EXPECT_EQ(withItems.UTF8, withBytes.UTF8);
-  EXPECT_EQ(withItems.karaokeType, withBytes.karaokeType);
+  EXPECT_EQ(withItems.UTF8, sw::getInfo(*sequence).UTF8);
 }
 
 TEST(SequenceInfo, EmptySequenceKeepsDefaults) {

@@ -73,6 +73,13 @@ jq -e -s '
                and .jobs == 4 and .stopped == false)' <(sed "s|ROOT|$work/four|g" "$work/four.json" | sed 's/"type":"summary",/&"jobs":4,"seconds":0,"files_per_second":0,/') >/dev/null ||
   fail "the JSON lacks a promised field"
 
+# A name that is not UTF-8 still gives UTF-8 JSON, its stray byte as U+FFFD.
+mkdir -p "$work/odd"
+cp "$examples/band.mid" "$work/odd/$(printf 'bad\xffname.mid')"
+check "odd name" 0 "$cli" compand --expand --dry-run --json "$work/odd"
+iconv -f UTF-8 -t UTF-8 "$work/out" >/dev/null 2>&1 || fail "the JSON of an odd name is not UTF-8"
+contains "odd name replaced" "$work/out" 'bad\ufffdname.mid'
+
 # --output-dir: the input tree is not touched; only what changed is written, in its layout.
 snapshot() { (cd "$1" && find . -printf '%p %i %s %T@ %m\n' | sort); }
 before="$(snapshot "$tree")"

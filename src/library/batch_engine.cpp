@@ -37,6 +37,7 @@ struct BatchEngine::Job {
   FoundFile found;
   BatchFileReport report;
   bool ran = false;           // the method ran on it
+  bool clashes = false;       // its output path is that of a file found before it
   bool toldUnchanged = false;  // the method said it left the file as it was
   MidiFileItem* file = nullptr;           // while it is processed
   std::unique_ptr<MidiFileItem> owned;    // made for the run from a path
@@ -78,6 +79,11 @@ bool BatchEngine::holdsDamagedFile(const std::vector<MidiFileItem*>& roots) {
   return damaged;
 }
 
+void BatchEngine::claimOutput(Job& job) {
+  if (outputFolder_.empty() || job.found.kind != FoundFile::Kind::File || job.found.skipped) return;
+  job.clashes = !claimed_.insert(outputFolder_ + "/" + job.found.relative).second;
+}
+
 bool BatchEngine::prepare(Job& job) {
   const FoundFile& found = job.found;
   BatchFileReport& report = job.report;
@@ -100,6 +106,12 @@ bool BatchEngine::prepare(Job& job) {
       job.owned.reset();
       return false;
     }
+  }
+  if (job.clashes) {
+    report.outcome = BatchOutcome::Failed;
+    report.error = Error{dupFNErr, found.path, "has the same output path as a file before it: not processed"};
+    job.owned.reset();
+    return false;
   }
   if (!outputFolder_.empty()) {
     const std::string target = outputFolder_ + "/" + found.relative;
@@ -199,6 +211,7 @@ void BatchEngine::runHere(BatchFileFinder& finder) {
   const bool complete = finder.find([&](FoundFile&& found) {
     if (!keepGoing()) return false;
     Job job(std::move(found));
+    claimOutput(job);
     if (job.found.kind == FoundFile::Kind::File) {
       ++found_;
       if (progress_) progress_->filesFound(found_, false);
@@ -228,9 +241,11 @@ void BatchEngine::runOnThreads(BatchFileFinder& finder) {
     const bool complete = finder.find([&](FoundFile&& found) {
       if (stopRequested_.load()) return false;
       const bool file = found.kind == FoundFile::Kind::File;
+      auto job = std::make_unique<Job>(std::move(found));
+      claimOutput(*job);  // in the order found, as a one-job run claims
       {
         std::lock_guard lock(mutex);
-        pending.push_back(std::make_unique<Job>(std::move(found)));
+        pending.push_back(std::move(job));
         if (file) ++foundFiles;
       }
       changed.notify_all();
@@ -322,6 +337,7 @@ BatchResult BatchEngine::run(const std::vector<MidiFileItem*>& items, const PerF
                              const BatchRun& batchRun) {
   result_ = {};
   found_ = 0;
+  claimed_.clear();
   stopRequested_.store(false);
   // An item below another selected one is processed with its ancestor only.
   std::set<const FileSystemItem*> selected(items.begin(), items.end());

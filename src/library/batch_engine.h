@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -133,6 +134,9 @@ class BatchEngine {
   bool holdsDamagedFile(const std::vector<MidiFileItem*>& roots);
   // Takes the file up: false when it is skipped or fails before its method runs.
   bool prepare(Job& job);
+  // Two files whose results would go to the same path (two named folders holding the same
+  // names): the first one found keeps it, the later one fails.
+  void claimOutput(Job& job);
   void execute(Job& job);
   void finish(Job& job);
   void runHere(BatchFileFinder& finder);
@@ -155,6 +159,7 @@ class BatchEngine {
   const BatchRun* batchRun_ = nullptr;
   BatchResult result_;
   size_t found_ = 0;
+  std::set<std::string> claimed_;  // output paths taken
 };
 
 }  // namespace sw

@@ -201,6 +201,19 @@ TEST_F(BatchCollection, OutputFolderKeepsTheOriginals) {
   EXPECT_FALSE(fs::exists(root + "/b/results"));
   ASSERT_EQ(refused.logs.size(), 1u);
   EXPECT_NE(refused.logs[0].find("ROOT/in/b/results lies inside ROOT/in"), std::string::npos) << refused.logs[0];
+  // Two named folders with the same names: the first one found keeps the output path.
+  fs::copy(root, dir.file("twin"), fs::copy_options::recursive);
+  {
+    sw::BatchLog twinLog;
+    BatchEngine twins(twinLog);
+    twins.setJobs(3);
+    twins.setOutputFolder(dir.file("merged"));
+    MidiFileItem first(root, nullptr), second(dir.file("twin"), nullptr);
+    const sw::BatchResult both = twins.run(
+        {&first, &second}, [](MidiFileItem& file, const sw::BatchRun& each) { return file.doConvert(each); }, true);
+    EXPECT_EQ(both.failed, result.changed + result.unchanged);  // each file of the twin
+    EXPECT_EQ(contents(dir.file("merged")), written);
+  }
   MidiFileItem named(root + "/a/song0.kar", nullptr);
   EXPECT_TRUE(BatchEngine::outputFolderRefusal(root + "/a/", {&named}));
   EXPECT_FALSE(BatchEngine::outputFolderRefusal(root + "/b", {&named}));

@@ -167,9 +167,13 @@ void BatchEngine::execute(Job& job) {
   }
   if (job.owned) {
     job.owned.reset();  // frees the sequence on the thread that built it
-  } else {
-    if (releasesSequences_) file->releaseEventList();
-    if (!outputFolder_.empty()) file->setWriteTarget("");
+  } else if (!outputFolder_.empty()) {
+    // The file itself is as it was: its item forgets the changed sequence and shows the file.
+    file->setWriteTarget("");
+    file->releaseEventList();
+    file->updateInfo();
+  } else if (releasesSequences_) {
+    file->releaseEventList();
   }
   job.file = nullptr;
 }

@@ -80,8 +80,8 @@ class BatchConfirmation {
 };
 
 // Runs on the engine's threads when setJobs asks for more than one: it may read the settings
-// store, the encoding manager and the chord aliases, which are safe to share, and must change
-// nothing shared besides its item.
+// store and the encoding manager (both locked) and the chord aliases (read only: not to be
+// edited while a batch runs), and must change nothing shared besides its item.
 using PerFileMethod = std::function<Error(MidiFileItem&, const BatchRun&)>;
 
 class BatchEngine {

@@ -201,6 +201,24 @@ TEST_F(BatchCollection, OutputFolderKeepsTheOriginals) {
   EXPECT_FALSE(fs::exists(root + "/b/results"));
   ASSERT_EQ(refused.logs.size(), 1u);
   EXPECT_NE(refused.logs[0].find("ROOT/in/b/results lies inside ROOT/in"), std::string::npos) << refused.logs[0];
+  // An item of the browser's tree goes on describing its file, not the result written elsewhere.
+  {
+    MidiFileItem folder(root + "/a", nullptr);
+    MidiFileItem* song = nullptr;
+    for (const auto& child : folder.children())
+      if (child->name() == "song6.mid") song = dynamic_cast<MidiFileItem*>(child.get());
+    ASSERT_NE(song, nullptr);
+    ASSERT_EQ(song->tracks(), 1);
+    sw::BatchLog songLog;
+    BatchEngine browser(songLog);
+    browser.setOutputFolder(dir.file("browser"));
+    browser.run({song}, [](MidiFileItem& file, const sw::BatchRun& each) { return file.doConvert(each); }, true);
+    EXPECT_TRUE(fs::exists(dir.file("browser/song6.mid")));
+    EXPECT_FALSE(song->hasCachedEventList());
+    EXPECT_EQ(song->tracks(), 1);
+    EXPECT_EQ(song->fullPath(), root + "/a/song6.mid");
+  }
+
   // Two named folders with the same names: the first one found keeps the output path.
   fs::copy(root, dir.file("twin"), fs::copy_options::recursive);
   {

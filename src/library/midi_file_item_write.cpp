@@ -64,6 +64,9 @@ Error MidiFileItem::error(OSStatus status, std::string message) const {
 }
 
 Error MidiFileItem::writeFailure(OSStatus status) const {
+  if (writesElsewhere())
+    return error(status, "its result could not be written to " + writePath() + ": " + statusDescription(status) +
+                             " (the file itself is only read)");
   switch (status) {
     case permErr: return error(status, "may not be written (permission denied): the file is left as it was");
     case kFileChangedErr:

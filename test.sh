@@ -2,7 +2,7 @@
 # Installs what is missing, then builds each configuration once and runs its checks:
 #   build-release   everything (libraries, command line, tests, benchmarks), every test
 #   build-sanitize  libraries and tests under AddressSanitizer + UndefinedBehaviorSanitizer
-#   build-tsan      the playback and editing tests (and their libraries) under ThreadSanitizer
+#   build-tsan      the playback, editing and batch-collection tests under ThreadSanitizer
 #   build-fuzz      the libFuzzer targets (clang), each run for FUZZ_SECONDS (15) on its seeds
 # The checking builds keep line tables only (-g1). Each step prints its time.
 set -euo pipefail
@@ -26,7 +26,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 report_step "build-sanitize tests"
 
 configure build-tsan -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g1" -DSCOREWELL_TSAN=ON
-compile build-tsan test_playback test_editing
+compile build-tsan test_playback test_editing test_library_batch
 report_step "build-tsan built"
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp" \
   ctest --test-dir build-tsan --output-on-failure -j "$jobs"

@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <csignal>
 #include <cstdio>
@@ -48,21 +50,43 @@ class InterruptGuard {
   struct sigaction previous_ {};
 };
 
-// The progress line "file n of N: name" on a terminal; other output clears it first.
+// The progress line on a terminal, "file n of N: name" ("N+" while files are still being
+// found), redrawn at most ten times a second; other output clears it first. With --json, one
+// object per file on standard output.
 class TerminalProgress : public sw::BatchProgress {
  public:
-  explicit TerminalProgress(bool shown) : shown_(shown) {}
-  void fileStarted(size_t number, size_t total, const std::string& name) override {
-    if (!shown_) return;
+  TerminalProgress(bool shown, bool json) : shown_(shown), json_(json) {}
+  void filesFound(size_t found, bool complete) override {
+    found_ = found;
+    complete_ = complete;
+    if (number_ == 0) draw("found " + std::to_string(found) + (complete ? " files" : " files so far"), complete);
+  }
+  void fileStarted(size_t number, size_t found, const std::string& name) override {
+    number_ = number;
+    found_ = std::max(found_, found);
     std::string printable = name;
     for (char& c : printable)
       if ((unsigned char)c < 0x20 || c == 0x7F) c = '?';
-    std::fprintf(stderr, "\r\33[Kfile %zu of %zu: %s", number, total, printable.c_str());
-    std::fflush(stderr);
-    lineShown_ = true;
+    draw("file " + std::to_string(number) + " of " + std::to_string(found_) + (complete_ ? "" : "+") + ": " + printable,
+         false);
+  }
+  void fileFinished(const sw::BatchFileReport& report) override {
+    if (!json_) return;
+    clear();
+    std::string line = "{\"type\":\"file\",\"path\":" + jsonString(report.path) + ",\"outcome\":\"" +
+                       sw::outcomeName(report.outcome) + "\",\"changes\":[";
+    for (size_t i = 0; i < report.changes.size(); ++i) line += (i ? "," : "") + jsonString(report.changes[i]);
+    line += "],\"status\":" + std::to_string(report.error.status) + ",\"message\":" + jsonString(report.error.message) +
+            ",\"output\":" + (report.output.empty() ? std::string("null") : jsonString(report.output)) + ",\"written\":[";
+    for (size_t i = 0; i < report.written.size(); ++i) line += (i ? "," : "") + jsonString(report.written[i]);
+    line += "]}\n";
+    std::fputs(line.c_str(), stdout);
   }
   bool shouldContinue() override { return !gInterrupted.load(); }
-  void end(const sw::BatchResult&) override { clear(); }
+  void end(const sw::BatchResult&) override {
+    clear();
+    if (json_) std::fflush(stdout);
+  }
   void clear() {
     if (!lineShown_) return;
     std::fputs("\r\33[K", stderr);
@@ -71,8 +95,22 @@ class TerminalProgress : public sw::BatchProgress {
   }
 
  private:
+  void draw(const std::string& text, bool always) {
+    if (!shown_) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (!always && lineShown_ && now - drawn_ < std::chrono::milliseconds(100)) return;
+    drawn_ = now;
+    std::fprintf(stderr, "\r\33[K%s", text.c_str());
+    std::fflush(stderr);
+    lineShown_ = true;
+  }
+
   bool shown_;
+  bool json_;
   bool lineShown_ = false;
+  size_t found_ = 0, number_ = 0;
+  bool complete_ = false;
+  std::chrono::steady_clock::time_point drawn_{};
 };
 
 class TerminalConfirmation : public sw::BatchConfirmation {
@@ -144,9 +182,23 @@ std::string helpText(const BatchCommandSpec& spec) {
       "  --save-preset NAME\n      save every parameter of this run as a preset of this command" +
       presetListNote(spec) + "\n"
       "  --log FILE\n      also append the log of errors to FILE\n"
-      "\nFolders are processed with every MIDI file below them, in name order. Each file is\n"
-      "replaced in one step, keeping its permissions and attributes; Ctrl-C stops after the\n"
-      "current file. Exit status: 0 when every file succeeded, 1 when some failed, 2 for bad usage.\n";
+      "  --output-dir DIR\n      write the results to DIR with the layout they have below the named folders\n"
+      "      (a named file goes straight into DIR), side files beside them; the originals are\n"
+      "      not touched, and files left unchanged are not copied. DIR may not lie inside a\n"
+      "      named folder\n"
+      "  --jobs N\n      process N files at the same time [the number of cores]; the results, the\n"
+      "      log and the exit status are those of --jobs 1, in the same order\n"
+      "  --json\n      print one JSON object per file (path, outcome, changes, status, message,\n"
+      "      output, written) and a summary object at the end, instead of the report lines\n"
+      "  --include GLOB, --exclude GLOB\n      take only the files below the named folders that match an\n"
+      "      include and no exclude (repeatable; a pattern with '/' matches the path below the\n"
+      "      folder, one without the name; an excluded folder is not entered)\n"
+      "  --no-recurse\n      take only the files directly in the named folders\n"
+      "  --follow-links\n      take the files and folders that symbolic links point to\n"
+      "\nFolders are processed with every MIDI file below them, in name order; hidden files, links\n"
+      "and files that are not MIDI files are skipped. Each file is replaced in one step, keeping\n"
+      "its permissions and attributes; Ctrl-C stops after the files in progress. Exit status: 0\n"
+      "when every file succeeded, 1 when some failed or the run was stopped, 2 for bad usage.\n";
   return text;
 }
 
@@ -228,8 +280,10 @@ int runBatchCommand(const BatchCommandSpec& spec, int argc, char** argv) {
   const sw::BatchCommand& command = *sw::batchCommand(spec.parameters);
   const bool hasPresets = parameters && !parameters->presetList.empty();
 
-  bool yes = false, dryRun = false, help = false, force = false;
-  std::optional<std::string> logPath, savePreset;
+  bool yes = false, dryRun = false, help = false, force = false, json = false;
+  std::optional<std::string> logPath, savePreset, outputDir;
+  unsigned jobs = 0;  // one per core
+  sw::BatchSelection selection;
   // A preset is applied before the options are read, so that options given beside it win.
   for (int i = 0; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -296,6 +350,35 @@ int runBatchCommand(const BatchCommandSpec& spec, int argc, char** argv) {
       if (!takeValue(logPath)) {
         reportUsage(spec.name, "option --log needs a file");
         return kExitUsage;
+      }
+      continue;
+    }
+    if (arg == "--json" || arg == "--no-recurse" || arg == "--follow-links") {
+      if (inlineValue) {
+        reportUsage(spec.name, "option " + arg + " takes no value");
+        return kExitUsage;
+      }
+      if (arg == "--json") json = true;
+      if (arg == "--no-recurse") selection.recurse = false;
+      if (arg == "--follow-links") selection.followLinks = true;
+      continue;
+    }
+    if (arg == "--output-dir" || arg == "--jobs" || arg == "--include" || arg == "--exclude") {
+      std::optional<std::string> value;
+      if (!takeValue(value) || value->empty()) {
+        reportUsage(spec.name, "option " + arg + " needs a value");
+        return kExitUsage;
+      }
+      if (arg == "--output-dir") outputDir = value;
+      if (arg == "--include") selection.includes.push_back(*value);
+      if (arg == "--exclude") selection.excludes.push_back(*value);
+      if (arg == "--jobs") {
+        const auto number = parseInteger(*value);
+        if (!number || *number < 1 || *number > 256) {
+          reportUsage(spec.name, "--jobs takes a whole number from 1 to 256");
+          return kExitUsage;
+        }
+        jobs = unsigned(*number);
       }
       continue;
     }
@@ -371,7 +454,8 @@ int runBatchCommand(const BatchCommandSpec& spec, int argc, char** argv) {
       std::fprintf(stderr, "scorewell-cli %s: %s\n", spec.name.c_str(), note.c_str());
 
   const bool interactive = ::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO);
-  const bool destructive = !dryRun && command.destructive && command.destructive();
+  // Results written elsewhere leave the originals as they are: nothing to confirm.
+  const bool destructive = !dryRun && !outputDir && command.destructive && command.destructive();
   if (destructive && !yes && !interactive &&
       sw::SettingsStore::shared().boolForKey("warnBeforeDestructiveProcessing")) {
     std::fprintf(stderr,
@@ -390,7 +474,7 @@ int runBatchCommand(const BatchCommandSpec& spec, int argc, char** argv) {
     }
   }
 
-  TerminalProgress progress(::isatty(STDERR_FILENO));
+  TerminalProgress progress(::isatty(STDERR_FILENO), json);
   sw::BatchLog log;
   log.addSink([&](const std::string& line) {
     progress.clear();
@@ -403,19 +487,30 @@ int runBatchCommand(const BatchCommandSpec& spec, int argc, char** argv) {
     });
 
   // The files and folders named: what cannot be processed is logged and counted as failed.
-  const sw::BatchRoots named = sw::collectBatchRoots(paths, log);
+  const sw::BatchRoots named = sw::collectBatchRoots(paths, log, selection.followLinks);
   const size_t unusable = named.unusable;
   const std::vector<sw::MidiFileItem*> roots = named.pointers();
+  if (json)
+    for (const sw::Error& refusal : named.refusals) {
+      sw::BatchFileReport report;
+      report.path = refusal.path;
+      report.outcome = sw::BatchOutcome::Failed;
+      report.error = refusal;
+      progress.fileFinished(report);
+    }
 
   sw::BatchRun run;
   run.dryRun = dryRun;
   run.force = force;
   const bool reportsOnTerminal = ::isatty(STDOUT_FILENO);
-  // What happened to each file: once on standard output, and in the log file too.
+  // What happened to each file: once on standard output (unless JSON takes its place), and in
+  // the log file too.
   run.report = [&](const std::string& line) {
-    if (reportsOnTerminal) progress.clear();
-    std::fprintf(stdout, "%s\n", line.c_str());
-    std::fflush(stdout);
+    if (!json) {
+      if (reportsOnTerminal) progress.clear();
+      std::fprintf(stdout, "%s\n", line.c_str());
+      std::fflush(stdout);
+    }
     if (logFile) {
       std::fputs(sw::BatchLog::formatLine(std::time(nullptr), sw::BatchLog::printable(line)).c_str(), logFile.get());
       std::fflush(logFile.get());
@@ -424,27 +519,49 @@ int runBatchCommand(const BatchCommandSpec& spec, int argc, char** argv) {
   TerminalConfirmation confirmation(yes);
   sw::BatchEngine engine(log, &progress, &confirmation);
   engine.setReleasesSequences(true);
-  engine.setWarnsBeforeRewritingDamaged(command.rewritesDamagedFiles);
+  engine.setReadsGivenFiles(true);
+  engine.setWarnsBeforeRewritingDamaged(command.rewritesDamagedFiles && !outputDir);
+  engine.setJobs(jobs);
+  engine.setSelection(selection);
+  if (outputDir) engine.setOutputFolder(*outputDir);
   sw::BatchResult result;
   {
     InterruptGuard guard;
     result = engine.run(roots, command.method, destructive, run);
   }
   progress.clear();
+  if (result.refusal) return kExitUsage;  // logged by the engine
   if (result.cancelled) {
     std::fprintf(stderr, "scorewell-cli %s: cancelled; no file was changed\n", spec.name.c_str());
     return kExitFailed;
   }
   const size_t failed = result.failed + unusable;
   const size_t total = result.total + unusable;
-  const size_t succeeded = result.processed - result.failed;
+  const size_t succeeded = result.changed + result.unchanged;
   std::string summary = (dryRun ? "dry run: " : "") + std::to_string(total) + (total == 1 ? " file, " : " files, ") +
                         std::to_string(succeeded) + " succeeded";
-  if (result.unchanged > 0) summary += " (" + std::to_string(result.unchanged) + " unchanged)";
-  summary += ", " + std::to_string(failed) + " failed";
-  if (result.stopped) summary += ", " + std::to_string(result.total - result.processed) + " not processed (stopped)";
-  std::fprintf(stderr, "scorewell-cli %s: %s\n", spec.name.c_str(), summary.c_str());
+  std::string parts;
+  if (result.changed > 0) parts = std::to_string(result.changed) + (dryRun ? " would change" : " changed");
+  if (result.unchanged > 0) parts += (parts.empty() ? "" : ", ") + std::to_string(result.unchanged) + " unchanged";
+  if (!parts.empty()) summary += " (" + parts + ")";
+  summary += ", " + std::to_string(failed) + " failed, " + std::to_string(result.skipped) + " skipped";
+  if (result.stopped) summary += ", " + std::to_string(result.notProcessed()) + " found and not processed (stopped)";
+  const double perSecond = result.seconds > 0 ? double(result.processed) / result.seconds : 0;
+  char timing[96];
+  std::snprintf(timing, sizeof timing, "; %.2f s, %.0f files/s", result.seconds, perSecond);
+  std::fprintf(stderr, "scorewell-cli %s: %s%s\n", spec.name.c_str(), summary.c_str(), timing);
   if (logFile) std::fputs(sw::BatchLog::formatLine(std::time(nullptr), spec.name + ": " + summary).c_str(), logFile.get());
+  if (json) {
+    char numbers[160];
+    std::snprintf(numbers, sizeof numbers, ",\"seconds\":%.3f,\"files_per_second\":%.1f}\n", result.seconds, perSecond);
+    std::printf("{\"type\":\"summary\",\"command\":%s,\"dry_run\":%s,\"jobs\":%u,\"files\":%zu,\"changed\":%zu,"
+                "\"unchanged\":%zu,\"failed\":%zu,\"skipped\":%zu,\"not_processed\":%zu,\"stopped\":%s,"
+                "\"output_dir\":%s%s",
+                jsonString(spec.name).c_str(), dryRun ? "true" : "false", engine.jobs(), total, result.changed,
+                result.unchanged, failed, result.skipped, result.stopped ? result.notProcessed() : size_t(0),
+                result.stopped ? "true" : "false", outputDir ? jsonString(*outputDir).c_str() : "null", numbers);
+    std::fflush(stdout);
+  }
   return failed > 0 || result.stopped ? kExitFailed : kExitOK;
 }
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "smf/midi_sequence.h"
+#include "text/utf8_validator.h"
 
 namespace fs = std::filesystem;
 
@@ -128,7 +129,19 @@ void reportUsage(const std::string& command, const std::string& message) {
 
 std::string jsonString(const std::string& text) {
   std::string out = "\"";
-  for (unsigned char c : text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) {
+      // Bytes that are not UTF-8 (a file name can hold any) become U+FFFD: the text stays JSON.
+      const size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+      if (length && i + length <= text.size() && sw::isWellFormedUTF8(std::string_view(text).substr(i, length))) {
+        out.append(text, i, length);
+        i += length - 1;
+      } else {
+        out += "\\ufffd";
+      }
+      continue;
+    }
     switch (c) {
       case '"': out += "\\\""; break;
       case '\\': out += "\\\\"; break;

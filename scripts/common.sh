@@ -9,7 +9,7 @@ SCOREWELL_BUILD_PACKAGES=(
 )
 # What the tests, the benchmarks and the fuzzers need on top (test.sh).
 SCOREWELL_TEST_PACKAGES=(
-  libgtest-dev libgmock-dev libbenchmark-dev timgm6mb-soundfont
+  libgtest-dev libgmock-dev libbenchmark-dev timgm6mb-soundfont jq
   clang libclang-rt-14-dev
 )
 

@@ -1,6 +1,6 @@
 // What a per-file batch method needs besides the user defaults: whether it only reports what
-// it would change, where it tells what it changed, and where it tells that it left the file
-// as it was.
+// it would change, where it tells what it changed and what it wrote, and where it tells that
+// it left the file as it was.
 #pragma once
 
 #include <functional>
@@ -19,12 +19,18 @@ struct BatchRun {
   // Damaged files are rewritten too, from what could be read of them; otherwise every
   // rewriting method but Fix refuses them and leaves them as they are.
   bool force = false;
+  // Called after each file the method wrote (the MIDI file, a side file, new attributes); a
+  // rename gives the path it left as `previous`.
+  std::function<void(const std::string& path, const std::string& previous)> wrote;
 
   void tell(const std::string& line) const {
     if (report) report(line);
   }
   void tellUnchanged() const {
     if (unchanged) unchanged();
+  }
+  void tellWritten(const std::string& path, const std::string& previous = "") const {
+    if (wrote) wrote(path, previous);
   }
 };
 

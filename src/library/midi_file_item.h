@@ -108,6 +108,20 @@ class MidiFileItem : public FileSystemItem {
   // Drops the cached sequence without reading the file again.
   void releaseEventList();
 
+  // ---- Where results go: the file itself, or, for a batch that keeps the originals, another
+  // path (in an output folder). Writes, side files, renames and attributes then go to that
+  // path, which is created (with the file's permissions and attributes) only when something is
+  // written; the file itself is only read. Empty: the file itself.
+  void setWriteTarget(std::string path);
+  bool writesElsewhere() const { return !writeTarget_.empty(); }
+  // The path results go to: the target, else the file's own path.
+  std::string writePath() const { return writeTarget_.empty() ? fullPath() : writeTarget_; }
+  // Creates the folders above writePath() that are missing.
+  OSStatus makeWriteFolder() const;
+  // When writing elsewhere, makes sure writePath() holds the file's bytes (so that a new type,
+  // name or attribute has a file to go to), copying them once; tells the run. noErr otherwise.
+  OSStatus copyToWriteTarget(const BatchRun& run);
+
   // ---- Writing (midi_file_item_write.cpp). Under a dry run nothing is written and the run is
   // told what would be.
   // Writes the cached sequence over the file, atomically and keeping its permissions,
@@ -187,6 +201,9 @@ class MidiFileItem : public FileSystemItem {
   EncodingGuess guess_;
   OSStatus scanStatus_ = noErr;
   int16_t SMPTEFormat_ = 0;
+  // The write target and, once written in this run, what it holds.
+  std::string writeTarget_;
+  std::optional<std::vector<uint8_t>> targetBytes_;
 };
 
 }  // namespace sw

@@ -160,10 +160,12 @@ Error MidiFileItem::doFix(const BatchRun& run) {
                                                          : ""));
       } else {
         int failure = 0;
-        const OSStatus status = wanted.write(fullPath(), &failure);
+        OSStatus status = copyToWriteTarget(run);
+        if (status == noErr) status = wanted.write(writePath(), &failure);
         if (status != noErr && failure != ENOTSUP) return error(status, "type could not be set: " + statusDescription(status));
         // A file system without attributes keeps no type: the name is what counts there.
         if (status == noErr) {
+          run.tellWritten(writePath());
           run.tell("type set to 'Midi'");
           setFinderCodes(wanted.type, wanted.creator);
         }
@@ -275,7 +277,7 @@ Error MidiFileItem::doConvertToUTF8(const BatchRun& run) {
     return {};
   }
   if (run.dryRun) {
-    if (const OSStatus refusal = checkReplaceable(fullPath()); refusal != noErr) return writeFailure(refusal);
+    if (const OSStatus refusal = checkReplaceable(writePath()); refusal != noErr) return writeFailure(refusal);
     return {};
   }
   if (!changes.empty()) {
@@ -287,8 +289,11 @@ Error MidiFileItem::doConvertToUTF8(const BatchRun& run) {
     if (status != noErr) return writeFailure(status);
   }
   // The file's texts are UTF-8 from now on: the browser and the editor decode them so.
-  if (writeNumberAttribute(fullPath(), kEncodingAttribute, kUTF8StringEncoding) == noErr)
+  if (copyToWriteTarget(run) == noErr &&
+      writeNumberAttribute(writePath(), kEncodingAttribute, kUTF8StringEncoding) == noErr) {
     encoding_ = kUTF8StringEncoding;
+    run.tellWritten(writePath());
+  }
   return {};
 }
 

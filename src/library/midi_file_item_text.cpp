@@ -166,14 +166,16 @@ Error MidiFileItem::doExtractLyrics(const BatchRun& run) {
   // A text file ends with a line feed, or its last line runs into whatever follows it (the
   // prompt of a terminal showing it).
   if (!text.empty() && text.back() != '\n') text.push_back('\n');
-  const std::string target = sideFilePath(fullPath(), extension);
-  if (target == fullPath() || sameFile(target, fullPath()))
+  const std::string target = sideFilePath(writePath(), extension);
+  if (target == fullPath() || sameFile(target, fullPath()) || target == writePath())
     return edit.failure(paramErr, "the side file " + lastComponent(target) + " would replace the MIDI file itself");
   run.tell("lyrics written to " + lastComponent(target) + " (" + plural(lineCount(text), "line", "lines") + ")");
   if (run.dryRun) return {};
-  const OSStatus status =
-      writeFileAtomically(target, {reinterpret_cast<const unsigned char*>(text.data()), text.size()});
+  OSStatus status = makeWriteFolder();
+  if (status == noErr)
+    status = writeFileAtomically(target, {reinterpret_cast<const unsigned char*>(text.data()), text.size()});
   if (status != noErr) return Error{status, target, "cannot be written: " + statusDescription(status)};
+  run.tellWritten(target);
   return {};
 }
 

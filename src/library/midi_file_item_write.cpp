@@ -9,9 +9,11 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <span>
 
 #include "base/atomic_file.h"
+#include "base/xattr.h"
 #include "library/midi_file_item.h"
 #include "smf/midi_sequence.h"
 #include "text/lyrics_extractor.h"
@@ -62,6 +64,9 @@ Error MidiFileItem::error(OSStatus status, std::string message) const {
 }
 
 Error MidiFileItem::writeFailure(OSStatus status) const {
+  if (writesElsewhere())
+    return error(status, "its result could not be written to " + writePath() + ": " + statusDescription(status) +
+                             " (the file itself is only read)");
   switch (status) {
     case permErr: return error(status, "may not be written (permission denied): the file is left as it was");
     case kFileChangedErr:
@@ -91,6 +96,67 @@ std::string MidiFileItem::correctedPath(const std::string& path, bool karaoke) {
   return path.substr(0, start) + wanted;
 }
 
+void MidiFileItem::setWriteTarget(std::string path) {
+  writeTarget_ = std::move(path);
+  targetBytes_.reset();
+}
+
+OSStatus MidiFileItem::makeWriteFolder() const {
+  const std::string target = writePath();
+  const size_t slash = target.find_last_of('/');
+  if (slash == std::string::npos || slash == 0) return noErr;
+  std::error_code failure;
+  std::filesystem::create_directories(target.substr(0, slash), failure);
+  return failure ? statusFromErrno(failure.value()) : OSStatus(noErr);
+}
+
+namespace {
+
+// A new copy of a file gets the file's permissions and extended attributes (its type, its
+// encoding), as a rewrite in place keeps them.
+void adoptAttributes(const std::string& from, const std::string& to) {
+  const int source = ::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (source < 0) return;
+  const int target = ::open(to.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  struct stat info {};
+  if (target >= 0) {
+    if (::fstat(source, &info) == 0) ::fchmod(target, info.st_mode & 0777);
+    xattr::copyAll(source, target);
+    ::close(target);
+  }
+  ::close(source);
+}
+
+// Writes a new copy elsewhere: the folders it needs, the bytes, then the original's attributes.
+OSStatus writeCopy(const MidiFileItem& item, const std::vector<uint8_t>& bytes) {
+  if (const OSStatus status = item.makeWriteFolder(); status != noErr) return status;
+  const std::string target = item.writePath();
+  struct stat existing {};
+  const bool existed = ::stat(target.c_str(), &existing) == 0;
+  const OSStatus status = writeFileAtomically(target, std::span(bytes.data(), bytes.size()));
+  if (status == noErr && !existed) adoptAttributes(item.fullPath(), target);
+  return status;
+}
+
+}  // namespace
+
+OSStatus MidiFileItem::copyToWriteTarget(const BatchRun& run) {
+  if (!writesElsewhere() || targetBytes_ || run.dryRun) return noErr;
+  std::vector<uint8_t> bytes;
+  if (readIdentity_ && !fileBytes_.empty() && FileIdentity::of(fullPath()) == readIdentity_) {
+    bytes = fileBytes_;
+  } else {
+    std::string contents;
+    if (const OSStatus status = readWholeFile(fullPath(), contents); status != noErr) return status;
+    bytes.assign(contents.begin(), contents.end());
+  }
+  if (const OSStatus refusal = checkReplaceable(writePath()); refusal != noErr) return refusal;
+  if (const OSStatus status = writeCopy(*this, bytes); status != noErr) return status;
+  targetBytes_ = std::move(bytes);
+  run.tellWritten(writePath());
+  return noErr;
+}
+
 OSStatus MidiFileItem::writeToFileByCompressing(bool compress, const BatchRun& run) {
   if (!eventList_) return noErr;
   return writeSequence(*eventList_, compress, run);
@@ -106,19 +172,31 @@ bool MidiFileItem::sameAsFile(const std::vector<uint8_t>& bytes) const {
 
 OSStatus MidiFileItem::writeSequence(MidiSequence& sequence, bool compress, const BatchRun& run) {
   std::vector<uint8_t> bytes = sequence.dataRepresentation(compress);
-  if (sameAsFile(bytes)) {
+  // Written elsewhere already in this run: compared with what was written there.
+  if (targetBytes_ ? bytes == *targetBytes_ : sameAsFile(bytes)) {
     run.tellUnchanged();
     return noErr;
   }
-  if (const OSStatus refusal = checkReplaceable(fullPath()); refusal != noErr) return refusal;
+  if (const OSStatus refusal = checkReplaceable(writePath()); refusal != noErr) return refusal;
   if (run.dryRun) {
     run.tell(compress ? "would be written with running status" : "would be written");
     return noErr;
+  }
+  if (writesElsewhere()) {
+    const OSStatus status = writeCopy(*this, bytes);
+    if (status == noErr) {
+      sequence.clearDamage();
+      targetBytes_ = std::move(bytes);
+      run.tellWritten(writePath());
+    }
+    updateInfo();
+    return status;
   }
   const OSStatus status = MidiSequence::writeDataToFile(fullPath(), bytes, readIdentity_ ? &*readIdentity_ : nullptr);
   if (status == noErr) {
     sequence.clearDamage();  // the file now holds what was salvaged
     fileBytes_ = std::move(bytes);
+    run.tellWritten(fullPath());
   }
   // Another program's version of the file stays: the cached sequence no longer describes it.
   if (status == kFileChangedErr || status == fnfErr) releaseEventList();
@@ -127,14 +205,16 @@ OSStatus MidiFileItem::writeSequence(MidiSequence& sequence, bool compress, cons
 }
 
 Error MidiFileItem::writeToFile(const std::string& text, const std::string& extension, const BatchRun& run) {
-  const std::string target = pathWithExtension(fullPath(), extension);
+  const std::string target = pathWithExtension(writePath(), extension);
   if (run.dryRun) {
     run.tell("would write " + lastComponent(target));
     return {};
   }
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  const OSStatus status = writeFileAtomically(target, std::span(bytes, text.size()));
+  OSStatus status = makeWriteFolder();
+  if (status == noErr) status = writeFileAtomically(target, std::span(bytes, text.size()));
   if (status != noErr) return Error{status, target, "could not be written: " + statusDescription(status)};
+  run.tellWritten(target);
   return {};
 }
 
@@ -142,10 +222,25 @@ Error MidiFileItem::fixExtension(const BatchRun& run) { return fixExtensionFor(i
 
 Error MidiFileItem::fixExtensionFor(const SequenceInfo& content, const BatchRun& run) {
   const bool karaoke = content.numTracks >= 2 && content.karaokeType == kSoftKaraokeType;
-  const std::string from = fullPath();
+  const std::string from = writePath();
   const std::string to = correctedPath(from, karaoke);
   if (lowerCased(to) == lowerCased(from)) return {};  // SONG.MID keeps its name
   const std::string newName = lastComponent(to);
+  if (writesElsewhere()) {
+    // The copy takes the corrected name; a result of an earlier run there is replaced.
+    if (run.dryRun) {
+      run.tell("would be written as " + newName);
+      return {};
+    }
+    OSStatus status = copyToWriteTarget(run);
+    if (status == noErr && ::rename(from.c_str(), to.c_str()) != 0) status = statusFromErrno(errno);
+    if (status != noErr)
+      return Error{status, from, "cannot be written as " + newName + ": " + statusDescription(status)};
+    writeTarget_ = to;
+    run.tellWritten(to, from);
+    run.tell("written as " + newName);
+    return {};
+  }
   if (run.dryRun) {
     struct stat existing {};
     if (::lstat(to.c_str(), &existing) == 0) return error(dupFNErr, "cannot be renamed: " + newName + " exists");
@@ -166,6 +261,7 @@ Error MidiFileItem::fixExtensionFor(const SequenceInfo& content, const BatchRun&
   const std::string& relative = relativePath();
   const size_t slash = relative.find_last_of('/');
   setRelativePath(slash == std::string::npos ? newName : relative.substr(0, slash + 1) + newName);
+  run.tellWritten(to, from);
   run.tell("renamed to " + newName);
   return {};
 }

@@ -63,7 +63,7 @@ check "fix renames" 0 "$cli" fix "$songs"
 [ -e "$songs/sub/scale.mid" ] && [ ! -e "$songs/sub/scale" ] ||
   { echo "FAIL: scale was not renamed to scale.mid"; failures=$((failures + 1)); }
 same "fix without repairs" "$songs/sub/scale.mid" "$work/originals/sub/scale"
-contains "summary" "$work/err" "3 files, 3 succeeded, 0 failed"
+contains "summary" "$work/err" "3 files, 3 succeeded (3 changed), 0 failed, 0 skipped"
 # Options are for the run only.
 if [ -e "$work/config/settings.plist" ] && grep -q fixSignature "$work/config/settings.plist"; then
   echo "FAIL: an option was saved"; failures=$((failures + 1))

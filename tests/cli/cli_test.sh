@@ -31,6 +31,16 @@ contains "status shown" "$work/out" "garbage.mid"
 check "a folder skips what is not MIDI" 0 "$cli" info "$work"
 check "missing path" 1 "$cli" info "$work/none.mid"
 check "unknown option" 2 "$cli" info --bogus "$examples"
+
+# Files read on several threads come out as one thread lists them, failures included.
+mkdir -p "$work/many"
+for i in $(seq 1 40); do cp "$examples/band.mid" "$work/many/s$i.mid"; cp "$examples/twinkle.kar" "$work/many/k$i.kar"; done
+printf 'garbage' >"$work/many/g.mid"
+"$cli" info --json --all --jobs 1 "$work/many" "$work/garbage.mid" >"$work/one-job" 2>&1
+"$cli" info --json --all --jobs 3 "$work/many" "$work/garbage.mid" >"$work/three-jobs" 2>&1
+cmp -s "$work/one-job" "$work/three-jobs" || { echo "FAIL: info --jobs 3 differs from --jobs 1"; failures=$((failures + 1)); }
+[ "$(wc -l <"$work/one-job")" -ge 82 ] || { echo "FAIL: info --jobs listed $(wc -l <"$work/one-job") lines"; failures=$((failures + 1)); }
+check "info --jobs 0 is a usage error" 2 "$cli" info --jobs 0 "$examples"
 check "unknown command" 2 "$cli" bogus
 
 check "dump" 0 "$cli" dump "$examples/scale.mid"

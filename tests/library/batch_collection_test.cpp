@@ -15,6 +15,7 @@
 #include "base/settings_store.h"
 #include "library/batch_engine.h"
 #include "library/batch_log.h"
+#include "library/file_information_stream.h"
 #include "library/midi_file_item.h"
 #include "karaoke_generator.h"
 #include "midi_builder.h"
@@ -344,6 +345,30 @@ TEST_F(BatchCollection, WhichFilesARunTakes) {
   // A folder named twice, and a file inside it named too: each file once.
   MidiFileItem again(root, nullptr), twice(root, nullptr);
   EXPECT_EQ(taken({}, {&again, &twice}).size(), 24u);
+}
+
+}  // namespace
+
+namespace {
+
+// The records of a listing read on several threads: the same, in the same order, as on one.
+TEST_F(BatchCollection, InformationOnSeveralThreadsMatchesOneThread) {
+  makeCollection(dir.path());
+  std::vector<std::string> paths;
+  for (const auto& entry : fs::recursive_directory_iterator(dir.path()))
+    if (entry.is_regular_file()) paths.push_back(entry.path().string());
+  std::sort(paths.begin(), paths.end());
+  auto listing = [&](unsigned jobs) {
+    std::vector<std::string> rows;
+    sw::streamFileInformation(paths, std::nullopt, jobs, [&](const sw::FileInformation& f) {
+      rows.push_back(f.path + " " + std::to_string(f.readable) + " " + f.duration + " " + f.karaokeType + " " +
+                     f.title + " " + std::to_string(f.encoding.encoding) + " " + std::to_string(f.defects.size()));
+    });
+    return rows;
+  };
+  const std::vector<std::string> one = listing(1);
+  ASSERT_EQ(one.size(), paths.size());
+  EXPECT_EQ(listing(4), one);
 }
 
 }  // namespace

@@ -81,6 +81,13 @@ BatchJob* BatchJob::current() { return runningJob(); }
 BatchJob* BatchJob::start(QWidget* parent, const std::string& name, const QStringList& paths,
                           FileChanged fileChanged) {
   if (runningJob() || !sw::batchCommand(name)) return nullptr;
+  // Quitting mid-batch waits for the file being processed: files are never left half written.
+  static const bool quitHook = [] {
+    if (QCoreApplication* application = QCoreApplication::instance())
+      QObject::connect(application, &QCoreApplication::aboutToQuit, [] { finishNow(); });
+    return true;
+  }();
+  (void)quitHook;
   auto* job = new BatchJob(parent, name, paths, std::move(fileChanged));
   runningJob() = job;
   return job;

@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
@@ -74,6 +75,27 @@ QComboBox* encodingCombo(SettingsForm& form, QWidget* parent) {
   form.bind("selectedEncoding", box);
   return box;
 }
+
+// The modifiers of the last mouse click on the buttons it watches.
+class ClickModifiers : public QObject {
+ public:
+  using QObject::QObject;
+  Qt::KeyboardModifiers take() {
+    const Qt::KeyboardModifiers taken = modifiers_;
+    modifiers_ = Qt::NoModifier;
+    return taken;
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease)
+      modifiers_ = static_cast<QMouseEvent*>(event)->modifiers();
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  Qt::KeyboardModifiers modifiers_ = Qt::NoModifier;
+};
 
 struct CreatorEntry {
   const char* title;
@@ -421,14 +443,19 @@ void BatchSheet::buildTranspose() {
   layout->addWidget(new QLabel(tr("Channels (Alt-click: only that one; Ctrl-click: all but that one):"), body_));
   auto* channelRow = new QHBoxLayout;
   channelRow->setSpacing(2);
+  body_->setStyleSheet(QStringLiteral(
+      "QToolButton { border: 1px solid #9a9a9a; border-radius: 3px; padding: 3px; background: #f6f6f6; }"
+      "QToolButton:checked { background: #3874d8; border-color: #2a5aa8; color: white; }"
+      "QToolButton:disabled { color: #b0b0b0; border-color: #d0d0d0; }"));
   std::vector<QToolButton*> buttons;
+  auto* clickModifiers = new ClickModifiers(this);
   for (int channel = 1; channel <= 16; ++channel) {
     auto* button = new QToolButton(body_);
+    button->installEventFilter(clickModifiers);
     button->setObjectName(QStringLiteral("channel%1").arg(channel));
     button->setText(QString::number(channel));
     button->setCheckable(true);
     button->setMinimumWidth(26);
-    button->setStyleSheet(QStringLiteral("QToolButton:checked { background: #3874d8; color: white; }"));
     channelRow->addWidget(button);
     buttons.push_back(button);
   }
@@ -474,8 +501,8 @@ void BatchSheet::buildTranspose() {
   connect(all, &QPushButton::clicked, this, [setAll] { setAll(true); });
   connect(none, &QPushButton::clicked, this, [setAll] { setAll(false); });
   for (QToolButton* clicked : buttons) {
-    connect(clicked, &QToolButton::clicked, this, [this, clicked, buttons, applyChannel10] {
-      const Qt::KeyboardModifiers modifiers = QApplication::keyboardModifiers();
+    connect(clicked, &QToolButton::clicked, this, [this, clicked, buttons, applyChannel10, clickModifiers] {
+      const Qt::KeyboardModifiers modifiers = clickModifiers->take();
       const bool only = modifiers & Qt::AltModifier, others = modifiers & Qt::ControlModifier;
       if (only || others) {
         for (QToolButton* button : buttons) button->setChecked(button == clicked ? only : others);

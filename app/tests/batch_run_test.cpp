@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -133,6 +134,12 @@ class BatchRunTest : public QObject {
     }
     QVERIFY(lines.last().contains(QStringLiteral("Transpose: 4 files, 1 succeeded, 3 failed")));
     QVERIFY(LogWindow::shared().isVisible());
+    // The log prints, here into a PDF file.
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(dir_->file("log.pdf")));
+    LogWindow::shared().printTo(printer);
+    QVERIFY(swtest::TempDir::read(dir_->file("log.pdf")).size() > 500);
     QCOMPARE(store().integerForKey("transposeChannelMask"), 0xFFFF);
     store().removeObjectForKey("transposeChannelMask");
   }
@@ -196,6 +203,7 @@ class BatchRunTest : public QObject {
     for (const QString& path : paths) untouched += swtest::TempDir::read(path.toStdString()) == bytes;
     QCOMPARE(untouched, 40 - int(result.processed));
     QCOMPARE(changes.paths.size(), int(result.processed));
+    qInfo("longest pause of the event loop during the batch: %lld ms", longest);
     QVERIFY2(longest < 100, qPrintable(QStringLiteral("the event loop stood still for %1 ms").arg(longest)));
     QVERIFY(LogWindow::shared().text().contains(QStringLiteral("not processed (stopped)")));
   }

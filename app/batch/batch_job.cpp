@@ -5,6 +5,8 @@
 #include <QMessageBox>
 #include <QWidget>
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <climits>
 #include <exception>
@@ -80,7 +82,7 @@ BatchJob* BatchJob::current() { return runningJob(); }
 
 BatchJob* BatchJob::start(QWidget* parent, const std::string& name, const QStringList& paths,
                           FileChanged fileChanged) {
-  if (runningJob() || !sw::batchCommand(name)) return nullptr;
+  if (runningJob() || !sw::batchCommand(name) || paths.isEmpty()) return nullptr;
   // Quitting mid-batch waits for the file being processed: files are never left half written.
   static const bool quitHook = [] {
     if (QCoreApplication* application = QCoreApplication::instance())
@@ -167,13 +169,23 @@ void BatchJob::work(std::vector<std::string> paths) {
         run.tellUnchanged();
       };
       const sw::Error error = command.method(item, mine);
-      if (!unchanged && fileChanged_) {
-        const std::string after = item.fullPath();
-        post([this, before = QString::fromStdString(before), after = QString::fromStdString(after)] {
-          fileChanged_(before);
-          if (after != before) fileChanged_(after);
-        });
+      if (unchanged || !fileChanged_) return error;
+      QStringList changed;
+      if (name_ == "ExtractLyrics") {
+        // The MIDI file stays as it was; the side file beside it is new.
+        const int64_t format = sw::SettingsStore::shared().integerForKey("extractLyricsFormat");
+        const std::string side =
+            sw::MidiFileItem::pathWithExtension(before, format == 0 ? "txt" : format == 3 ? "cpm" : "lrc");
+        struct stat info {};
+        if (!error && ::stat(side.c_str(), &info) == 0) changed << QString::fromStdString(side);
+      } else {
+        changed << QString::fromStdString(before);
+        if (item.fullPath() != before) changed << QString::fromStdString(item.fullPath());
       }
+      if (!changed.isEmpty())
+        post([this, changed] {
+          for (const QString& path : changed) fileChanged_(path);
+        });
       return error;
     };
     sw::BatchEngine engine(log, progressSink_.get(), confirmation_.get());

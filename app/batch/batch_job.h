@@ -27,13 +27,15 @@ class ProgressWindow;
 class BatchJob : public QObject {
   Q_OBJECT
  public:
+  // Called on the main thread with each file rewritten, renamed (old and new path) or created
+  // (the side files of Extract lyrics).
   using FileChanged = std::function<void(const QString& path)>;
   // Asks before files are rewritten: true to go on. Replaced by tests.
   using Question = std::function<bool(QWidget* parent, const QString& title, const QString& message)>;
   static Question& question();
 
   // Starts command `name` (its parameters already in the settings) over `paths`; null when
-  // another batch is running or there is no such command. The job deletes itself when done.
+  // another batch is running, there is no such command or no path. The job deletes itself when done.
   static BatchJob* start(QWidget* parent, const std::string& name, const QStringList& paths,
                          FileChanged fileChanged = {});
   // The running batch, or null.

@@ -166,6 +166,24 @@ class BatchRunTest : public QObject {
     QVERIFY(swtest::TempDir::read(path) != apptest::song());
   }
 
+  void extractLyricsReportsTheSideFilesItWrites() {
+    const std::string withLyrics = dir_->write("words.mid", apptest::song());
+    swtest::MidiFileBuilder plain(1, 480);
+    plain.track().tempo(0, 500000).endOfTrack();
+    const std::string withoutLyrics = dir_->write("plain.mid", plain.bytes());
+    store().setInteger("extractLyricsFormat", 0);
+    Changes changes;
+    QVERIFY(startBatchCommand(nullptr, "ExtractLyrics",
+                              {QString::fromStdString(withLyrics), QString::fromStdString(withoutLyrics)},
+                              recorder(changes)));
+    QVERIFY(waitForBatch());
+    QCOMPARE(questions_, 0);  // nothing is rewritten
+    QCOMPARE(changes.paths, QStringList{QString::fromStdString(dir_->file("words.txt"))});
+    QVERIFY(swtest::TempDir::read(withLyrics) == apptest::song());
+    store().removeObjectForKey("extractLyricsFormat");
+    QVERIFY(!startBatchCommand(nullptr, "ExtractLyrics", {}, {}));  // nothing to run over
+  }
+
   void stopEndsTheRunBetweenFilesAndTheLoopKeepsTurning() {
     const swtest::Bytes bytes = longSong();
     QStringList paths;

@@ -72,12 +72,17 @@ MidiSettingsWindow::MidiSettingsWindow(sw::MIDIClient& client, QWidget* parent) 
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(synthesizer, &QPushButton::clicked, this, [this] { showSynthesizerEditor(this); });
   connect(resetNow, &QPushButton::clicked, this, [this] {
-    client_.midiOutput()->resetDevice(form_->value("GMReset").boolValue(), form_->value("GSReset").boolValue(),
-                                      form_->value("XGReset").boolValue());
+    const std::shared_ptr<sw::MIDIFilter>& output = client_.midiOutput();
+    output->setMuted(false);
+    output->resetDevice(form_->value("GMReset").boolValue(), form_->value("GSReset").boolValue(),
+                        form_->value("XGReset").boolValue());
+    output->setMuted(true);
   });
   const std::shared_ptr<sw::MIDIFilter>& output = client_.midiOutput();
   auto* device = output ? dynamic_cast<sw::DLSMusicDevice*>(output->musicDevice()) : nullptr;
   volume_->setValue(device ? int(device->masterVolume() * 100.0f + 0.5f) : 100);
+  // Nothing plays while the destination is being chosen.
+  if (output) output->setMuted(true);
   connect(volume_, &QSlider::valueChanged, this,
           [this](int value) { client_.midiOutput()->sendMasterVolume(float(value) / 100.0f); });
   refresh();
@@ -112,6 +117,15 @@ void MidiSettingsWindow::refresh() {
     note_->clear();
   }
   note_->setVisible(!note_->text().isEmpty());
+}
+
+void MidiSettingsWindow::done(int result) {
+  if (const std::shared_ptr<sw::MIDIFilter>& output = client_.midiOutput()) output->setMuted(false);
+  QDialog::done(result);
+}
+
+MidiSettingsWindow::~MidiSettingsWindow() {
+  if (const std::shared_ptr<sw::MIDIFilter>& output = client_.midiOutput()) output->setMuted(false);
 }
 
 void MidiSettingsWindow::accept() {

@@ -1,7 +1,8 @@
 // The MIDI settings: where playback goes (a sequencer destination, or the built-in synthesizer,
 // which is also the fallback), the reset messages sent before playing, all sounds off on stop,
 // and the master volume. Without a sequencer the window says so and the synthesizer is used.
-// OK stores the choice; Cancel leaves everything as it was.
+// OK stores the choice; Cancel leaves everything as it was. The output is muted while the
+// window is open.
 #pragma once
 
 #include <QDialog>
@@ -30,7 +31,9 @@ class MidiSettingsWindow : public QDialog {
   SettingsForm& form() const { return *form_; }
   // Lists the destinations again and selects the one the settings choose.
   void refresh();
+  ~MidiSettingsWindow() override;
   void accept() override;
+  void done(int result) override;
 
  private:
   sw::MIDIClient& client_;

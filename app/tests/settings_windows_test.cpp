@@ -91,6 +91,7 @@ class SettingsWindowsTest : public QObject {
     sw::MIDIClient client(std::make_unique<FakeTransport>(), apptest::recording());
     {
       MidiSettingsWindow window(client);
+      QVERIFY(client.midiOutput()->muted());  // nothing plays while it is open
       QCOMPARE(window.destinations()->count(), 3);  // the synthesizer first
       QCOMPARE(window.destinations()->currentRow(), 0);
       QVERIFY(window.transportNote()->isHidden());
@@ -99,6 +100,7 @@ class SettingsWindowsTest : public QObject {
       window.reject();
     }
     QCOMPARE(store().integerForKey("MIDIDevice"), 0);  // Cancel changes nothing
+    QVERIFY(!client.midiOutput()->muted());
     QVERIFY(!store().boolForKey("GSReset"));
     {
       MidiSettingsWindow window(client);

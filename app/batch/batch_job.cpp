@@ -137,11 +137,14 @@ void BatchJob::post(std::function<void()> task) {
 bool BatchJob::askOnMainThread(const std::string& title, const std::string& message) {
   auto answer = std::make_shared<std::promise<bool>>();
   std::future<bool> future = answer->get_future();
-  // The task keeps nothing of the job after the question: the job may be gone by then.
-  post([answer, parent = QPointer<QWidget>(progress_.data() ? static_cast<QWidget*>(progress_.data()) : parent_.data()),
-        abandoned = abandoned_.load(), title = QString::fromStdString(title),
+  // The task finds the window on the main thread and keeps nothing of the job after the
+  // question: the job may be gone by then.
+  post([answer, abandoned = abandoned_.load(), title = QString::fromStdString(title),
         message = QString::fromStdString(message)] {
-    answer->set_value(!abandoned && question()(parent.data(), title, message));
+    BatchJob* job = runningJob();
+    QWidget* parent = job ? (job->progress_ ? static_cast<QWidget*>(job->progress_.data()) : job->parent_.data())
+                          : nullptr;
+    answer->set_value(!abandoned && question()(parent, title, message));
   });
   while (future.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
     if (abandoned_.load()) return false;

@@ -12,6 +12,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "batch/batch_windows.h"
 #include "text/xf_chord_manager.h"
 
 namespace swapp {
@@ -47,6 +48,7 @@ ChordAliasPanel::ChordAliasPanel(sw::XFChordManager& manager, QWidget* parent)
 
   connect(table_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
     if (refreshing_ || item->column() != 1) return;
+    if (refuseWhileBatchRuns()) return refresh();
     if (manager_.setAliases(size_t(item->row()), item->text().toStdString()) != sw::noErr) {
       QApplication::beep();
       showProblem(tr("These aliases cannot be kept (control characters?)."));
@@ -87,11 +89,17 @@ void ChordAliasPanel::refresh() {
   refreshing_ = true;
   const auto& types = manager_.types();
   table_->setRowCount(int(types.size()));
+  // The items are kept and only their texts change: refresh may run while an item reports an edit.
   for (size_t row = 0; row < types.size(); ++row) {
-    auto* type = new QTableWidgetItem(QString::fromStdString(types[row].XF.empty() ? "Maj" : types[row].XF));
-    type->setFlags(type->flags() & ~Qt::ItemIsEditable);
-    table_->setItem(int(row), 0, type);
-    table_->setItem(int(row), 1, new QTableWidgetItem(QString::fromStdString(types[row].aliases)));
+    QTableWidgetItem* type = table_->item(int(row), 0);
+    if (!type) {
+      table_->setItem(int(row), 0, type = new QTableWidgetItem);
+      type->setFlags(type->flags() & ~Qt::ItemIsEditable);
+    }
+    type->setText(QString::fromStdString(types[row].XF.empty() ? "Maj" : types[row].XF));
+    QTableWidgetItem* aliases = table_->item(int(row), 1);
+    if (!aliases) table_->setItem(int(row), 1, aliases = new QTableWidgetItem);
+    aliases->setText(QString::fromStdString(types[row].aliases));
   }
   table_->resizeColumnToContents(0);
   refreshing_ = false;
@@ -111,7 +119,16 @@ void ChordAliasPanel::showDuplicates() {
                                        : tr("Listed more than once (the later type wins): %1").arg(repeated.join(QLatin1Char(' '))));
 }
 
+bool ChordAliasPanel::refuseWhileBatchRuns() {
+  // A running batch may be writing chords with these aliases on its own thread.
+  if (!batchIsRunning()) return false;
+  QApplication::beep();
+  showProblem(tr("A batch is running: the aliases can be changed once it has ended."));
+  return true;
+}
+
 bool ChordAliasPanel::importFrom(const QString& path) {
+  if (refuseWhileBatchRuns()) return false;
   const sw::Error error = manager_.importDefinitions(path.toStdString());
   refresh();
   if (error) showProblem(tr("%1 could not be imported: %2").arg(path, QString::fromStdString(error.message)));
@@ -125,6 +142,7 @@ bool ChordAliasPanel::exportTo(const QString& path) {
 }
 
 bool ChordAliasPanel::revert() {
+  if (refuseWhileBatchRuns()) return false;
   const sw::Error error = manager_.revertToDefaults();
   refresh();
   if (error) showProblem(QString::fromStdString(error.message));

@@ -1,6 +1,7 @@
 // The chord alias panel: for each XF chord type, the spellings that mean it, edited in place
 // (the chord map follows every edit), imported from or exported to ".xgdef" files, or put back
-// to the shipped defaults. The aliases are saved when the panel closes.
+// to the shipped defaults. The aliases are saved when the panel closes. While a batch runs
+// (it may be writing chords with them) they cannot be changed.
 #pragma once
 
 #include <QWidget>
@@ -34,6 +35,7 @@ class ChordAliasPanel : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  bool refuseWhileBatchRuns();
   void showProblem(const QString& text);
   void showDuplicates();
 

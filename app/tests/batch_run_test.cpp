@@ -24,6 +24,8 @@
 #include "batch/progress_window.h"
 #include "library/batch_defaults.h"
 #include "library/factory_defaults.h"
+#include "settings/chord_alias_panel.h"
+#include "text/xf_chord_manager.h"
 #include "temp_dir.h"
 #include "test_files.h"
 
@@ -233,6 +235,13 @@ class BatchRunTest : public QObject {
     auto* browser = new QWidget;
     browser->show();
     QVERIFY(startBatchCommand(browser, "Compand", paths, [browser](const QString&) { browser->update(); }));
+    {
+      // The chord aliases a batch may be using cannot change under it.
+      sw::XFChordManager manager(dir_->file("aliases.plist"));
+      ChordAliasPanel panel(manager);
+      QVERIFY(!panel.revert());
+      QVERIFY(panel.message()->text().contains(QStringLiteral("batch is running")));
+    }
     QTest::qWait(30);
     delete browser;  // the browser closes while the files are processed
     QTest::qWait(30);

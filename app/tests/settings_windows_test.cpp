@@ -185,6 +185,10 @@ class SettingsWindowsTest : public QObject {
     QVERIFY(!panel.message()->text().isEmpty());
     QCOMPARE(panel.table()->item(min7, 1)->text(), QStringLiteral("zz7"));
 
+    // A control character cannot go into the definitions: the cell goes back.
+    panel.table()->item(min7, 1)->setText(QStringLiteral("bad\x01"));
+    QCOMPARE(panel.table()->item(min7, 1)->text(), QStringLiteral("zz7"));
+
     // Closing saves the user's file; reverting goes back to the shipped aliases.
     panel.close();
     QVERIFY(QFile::exists(QString::fromStdString(dir.file("aliases.plist"))));

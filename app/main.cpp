@@ -2,6 +2,7 @@
 //   --screenshot FILE   grabs the first window into a PNG once it is shown, then quits.
 //   --tab NAME          shows the "events", "lyrics" or "karaoke" tab first.
 //   --play-for MS       plays the first window's file; with --screenshot the grab comes MS later.
+//   --show-window NAME  shows one batch or settings window alone (see swapp::showWindowNamed).
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QPointer>
@@ -11,6 +12,7 @@
 #include <algorithm>
 
 #include "adapters/engine_adapters.h"
+#include "batch/batch_windows.h"
 #include "editor/editor_window.h"
 #include "editor/event_table_model.h"
 #include "editor/lyrics_tab.h"
@@ -36,6 +38,10 @@ int main(int argc, char** argv) {
                              QStringLiteral("Play the first file; a screenshot is taken this many ms later."),
                              QStringLiteral("MS"));
   parser.addOption(playFor);
+  QCommandLineOption showWindow(QStringLiteral("show-window"),
+                                QStringLiteral("Show one window alone: fix-sheet, progress, log, preferences..."),
+                                QStringLiteral("NAME"));
+  parser.addOption(showWindow);
   parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("MIDI files to open."), QStringLiteral("[FILE...]"));
   parser.process(app);
 
@@ -47,8 +53,19 @@ int main(int argc, char** argv) {
       if (auto* window = qobject_cast<swapp::EditorWindow*>(widget)) window->model().reload();
   });
 
-  QList<swapp::EditorWindow*> windows;
   const QStringList files = parser.positionalArguments();
+  if (parser.isSet(showWindow)) {
+    QWidget* shown = swapp::showWindowNamed(parser.value(showWindow), files);
+    if (!shown) return 1;
+    if (parser.isSet(screenshot))
+      QTimer::singleShot(1500, [shown = QPointer<QWidget>(shown), target = parser.value(screenshot)] {
+        QApplication::exit(shown && shown->grab().save(target, "PNG") ? 0 : 2);
+      });
+    const int result = app.exec();
+    swapp::stopBatchAndWait();
+    return result;
+  }
+  QList<swapp::EditorWindow*> windows;
   for (const QString& path : files)
     if (swapp::EditorWindow* window = swapp::EditorWindow::openFile(path)) windows << window;
   if (files.isEmpty()) {

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Screenshots of the desktop application on a virtual display: the editor window on
 # examples/twinkle.kar (the event table, the lyrics tab, and the karaoke view while playing
-# through the silent synthesizer), and the edit dialogs (drawn by the application's test program).
+# through the silent synthesizer), the edit dialogs (drawn by the application's test program), and
+# the batch and settings windows: the Fix and Transpose sheets, the progress window, the log of a
+# batch, the preferences, the MIDI settings, the synthesizer editor and the chord alias panel.
 #   scripts/screenshots.sh [BUILD_DIR] [OUT_DIR]      (defaults: build-dev, screenshots)
 # Needs xvfb-run (package xvfb). Works on a copy of the example and a private settings folder.
 set -euo pipefail
@@ -19,6 +21,9 @@ export SCOREWELL_AUDIO_DRIVER=none
 run "$build/app/scorewell" --screenshot "$out/editor.png" "$work/twinkle.kar"
 run "$build/app/scorewell" --screenshot "$out/lyrics.png" --tab lyrics "$work/twinkle.kar"
 run "$build/app/scorewell" --screenshot "$out/karaoke.png" --tab karaoke --play-for 5500 "$work/twinkle.kar"
+for window in fix-sheet transpose-sheet progress log preferences midi-settings synthesizer chord-aliases; do
+  run "$build/app/scorewell" --show-window "$window" --screenshot "$out/$window.png" "$work/twinkle.kar"
+done
 if [ -x "$build/app/test_app" ]; then
   SCOREWELL_SCREENSHOT_DIR="$out" run "$build/app/test_app" >/dev/null
 fi

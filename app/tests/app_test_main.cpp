@@ -9,6 +9,9 @@ int runEventTableModelTests(int argc, char** argv);
 int runEditorDocumentTests(int argc, char** argv);
 int runLyricsEncodingTests(int argc, char** argv);
 int runTransportTests(int argc, char** argv);
+int runBatchSheetsTests(int argc, char** argv);
+int runBatchRunTests(int argc, char** argv);
+int runSettingsWindowsTests(int argc, char** argv);
 
 std::shared_ptr<apptest::RecordingOutput> apptest::recording() {
   static auto output = std::make_shared<RecordingOutput>();
@@ -24,5 +27,8 @@ int main(int argc, char** argv) {
   failures += runEditorDocumentTests(argc, argv);
   failures += runLyricsEncodingTests(argc, argv);
   failures += runTransportTests(argc, argv);
+  failures += runBatchSheetsTests(argc, argv);
+  failures += runBatchRunTests(argc, argv);
+  failures += runSettingsWindowsTests(argc, argv);
   return failures == 0 ? 0 : 1;
 }

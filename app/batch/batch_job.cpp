@@ -1,4 +1,5 @@
 #include "batch/batch_job.h"
+#include "batch/batch_sheet.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -191,14 +192,19 @@ void BatchJob::work(std::vector<std::string> paths) {
         });
       return error;
     };
+    // Results written elsewhere leave the originals as they are: nothing to warn about.
+    const std::string outputFolder = BatchSheet::outputFolder();
     sw::BatchEngine engine(log, progressSink_.get(), confirmation_.get());
     engine.setReleasesSequences(true);
-    engine.setWarnsBeforeRewritingDamaged(command.rewritesDamagedFiles);
+    engine.setReadsGivenFiles(true);
+    engine.setJobs(0);
+    engine.setOutputFolder(outputFolder);
+    engine.setWarnsBeforeRewritingDamaged(command.rewritesDamagedFiles && outputFolder.empty());
     {
       std::lock_guard<std::mutex> lock(engineMutex_);
       engine_ = &engine;
     }
-    const bool destructive = command.destructive && command.destructive();
+    const bool destructive = outputFolder.empty() && command.destructive && command.destructive();
     result = engine.run(roots.pointers(), method, destructive, sw::BatchRun{});
     std::lock_guard<std::mutex> lock(engineMutex_);
     engine_ = nullptr;

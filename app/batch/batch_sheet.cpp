@@ -4,6 +4,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -128,6 +129,7 @@ BatchSheet::BatchSheet(const std::string& command, const QStringList& paths, QWi
   problem_->setWordWrap(true);
   problem_->hide();
   layout->addWidget(problem_);
+  layout->addLayout(buildOutputFolderRow());
   auto* bottom = new QHBoxLayout;
   const sw::BatchCommandParameters* parameters = sw::batchCommandParameters(command);
   if (parameters && !parameters->presetList.empty()) {
@@ -166,13 +168,42 @@ BatchSheet::BatchSheet(const std::string& command, const QStringList& paths, QWi
   connect(form_, &SettingsForm::edited, problem_, &QLabel::hide);
 }
 
+std::string BatchSheet::outputFolder() {
+  const sw::SettingsStore& store = sw::SettingsStore::shared();
+  return store.boolForKey(kWritesElsewhereKey) ? store.stringForKey(kOutputFolderKey) : std::string();
+}
+
+QLayout* BatchSheet::buildOutputFolderRow() {
+  // Results may go to another folder, keeping the originals as they are.
+  auto* row = new QHBoxLayout;
+  auto* elsewhere = named(new QCheckBox(tr("Write results to:"), this), kWritesElsewhereKey);
+  auto* folder = named(new QLineEdit(this), kOutputFolderKey);
+  folder->setPlaceholderText(tr("a folder outside the files' folders"));
+  auto* choose = new QPushButton(tr("Choose…"), this);
+  choose->setObjectName(QStringLiteral("chooseOutputFolder"));
+  row->addWidget(elsewhere);
+  row->addWidget(folder, 1);
+  row->addWidget(choose);
+  form_->bind(kWritesElsewhereKey, elsewhere);
+  form_->bind(kOutputFolderKey, folder);
+  connect(choose, &QPushButton::clicked, this, [this, elsewhere, folder] {
+    const QString chosen = QFileDialog::getExistingDirectory(this, tr("Write Results To"), folder->text());
+    if (chosen.isEmpty()) return;
+    folder->setText(chosen);
+    elsewhere->setChecked(true);
+  });
+  return row;
+}
+
 QString BatchSheet::problem() const { return problem_->isVisible() ? problem_->text() : QString(); }
 
 void BatchSheet::accept() {
   // A failed write keeps the values in memory, and the run reads them from there.
   form_->commit();
   const sw::BatchCommand* command = sw::batchCommand(command_);
-  const std::string problem = command && command->checkParameters ? command->checkParameters() : std::string();
+  std::string problem = command && command->checkParameters ? command->checkParameters() : std::string();
+  if (problem.empty() && outputFolder().empty() && form_->store().boolForKey(kWritesElsewhereKey))
+    problem = tr("Choose the folder the results are written to.").toStdString();
   if (!problem.empty()) {
     QApplication::beep();
     problem_->setText(QString::fromStdString(problem));
@@ -257,7 +288,7 @@ void BatchSheet::buildFix() {
       code->setText(text.left(4));
     }
   });
-  connect(form_, &SettingsForm::edited, this, [=] {
+  connect(form_, &SettingsForm::edited, this, [=, this] {
     synchronizeCreatorPopup();
     creators->setEnabled(extension->isChecked());
     setCreator->setEnabled(extension->isChecked());

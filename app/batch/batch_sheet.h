@@ -11,6 +11,7 @@
 #include <string>
 
 class QLabel;
+class QLayout;
 class QPushButton;
 
 namespace swapp {
@@ -33,8 +34,15 @@ class BatchSheet : public QDialog {
 
   void accept() override;
 
+  // The settings of "Write results to…": whether results go to another folder, and which.
+  static constexpr const char* kWritesElsewhereKey = "batchWritesElsewhere";
+  static constexpr const char* kOutputFolderKey = "batchOutputFolder";
+  // The folder the next run writes its results to; empty to rewrite the files in place.
+  static std::string outputFolder();
+
  private:
   BatchSheet(const std::string& command, const QStringList& paths, QWidget* parent);
+  QLayout* buildOutputFolderRow();
   void buildFix();
   void buildConvert();
   void buildConvertKaraoke();

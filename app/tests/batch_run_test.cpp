@@ -2,6 +2,7 @@
 // the browser refreshes, the warning before rewriting, bad files left as they were, and an
 // event loop that keeps turning while the files are processed.
 #include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPrinter>
@@ -15,10 +16,12 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <filesystem>
 #include <memory>
 
 #include "base/settings_store.h"
 #include "batch/batch_job.h"
+#include "batch/batch_sheet.h"
 #include "batch/batch_windows.h"
 #include "batch/log_window.h"
 #include "batch/progress_window.h"
@@ -144,6 +147,35 @@ class BatchRunTest : public QObject {
     QVERIFY(swtest::TempDir::read(dir_->file("log.pdf")).size() > 500);
     QCOMPARE(store().integerForKey("transposeChannelMask"), 0xFFFF);
     store().removeObjectForKey("transposeChannelMask");
+  }
+
+  void resultsWrittenElsewhereKeepTheOriginals() {
+    std::filesystem::create_directories(dir_->file("in/deep"));
+    const std::string first = dir_->write("in/first.mid", apptest::song());
+    const std::string second = dir_->write("in/deep/second.mid", apptest::song());
+    const std::string output = dir_->file("out");
+    // The sheet refuses the choice without a folder.
+    std::unique_ptr<BatchSheet> sheet(BatchSheet::create("Transpose", {}, nullptr));
+    auto* elsewhere = sheet->findChild<QCheckBox*>(QString::fromLatin1(BatchSheet::kWritesElsewhereKey));
+    QVERIFY(elsewhere);
+    sheet->show();
+    elsewhere->setChecked(true);
+    sheet->accept();
+    QVERIFY(!sheet->problem().isEmpty());
+    store().setString(BatchSheet::kOutputFolderKey, output);
+    QCOMPARE(BatchSheet::outputFolder(), output);
+
+    Changes changes;
+    QVERIFY(startBatchCommand(nullptr, "Transpose", {QString::fromStdString(dir_->file("in"))}, recorder(changes)));
+    QVERIFY(waitForBatch());
+    store().removeObjectForKey(BatchSheet::kWritesElsewhereKey);
+    store().removeObjectForKey(BatchSheet::kOutputFolderKey);
+    QCOMPARE(questions_, 0);  // nothing is rewritten: no warning
+    QVERIFY(swtest::TempDir::read(first) == apptest::song());
+    QVERIFY(swtest::TempDir::read(second) == apptest::song());
+    const std::vector<uint8_t> written = swtest::TempDir::read(output + "/deep/second.mid");
+    QVERIFY(!written.empty() && written != apptest::song());
+    QVERIFY(!swtest::TempDir::read(output + "/first.mid").empty());
   }
 
   void refusedWarningTouchesNothing() {

@@ -1,9 +1,9 @@
 // Whole collections as a user converts them: N generated karaoke files of about 50 KB (a
 // hundred per folder) converted to format 0 in place by scorewell-cli, with --jobs 1 and with
 // --jobs 2 on a fresh copy, each a separate process timed on the wall clock; then the same run
-// again, which reads every file and writes none. Prints files per second for each and the
-// ratios, so that runs over 1,000, 10,000 and 100,000 files show whether the cost per file
-// stays the same.
+// again, which reads every file and writes none; then info --json over the converted files.
+// Prints files per second for each and the ratios, so that runs over 1,000, 10,000 and
+// 100,000 files show whether the cost per file stays the same.
 //
 //   collection_bench [N...] [--only-parallel N...] [--dir FOLDER]
 //   collection_bench --make N FOLDER      (only makes the files)
@@ -68,6 +68,7 @@ double timedRun(const std::vector<std::string>& arguments) {
 struct Rates {
   double written = 0;    // files per second converting every file (each rewritten, with fsync)
   double unchanged = 0;  // files per second of the same run again: every file read, none written
+  double info = 0;       // files per second of info --json over the converted files
 };
 
 Rates filesPerSecond(const fs::path& root, size_t files, unsigned jobs) {
@@ -81,6 +82,8 @@ Rates filesPerSecond(const fs::path& root, size_t files, unsigned jobs) {
   Rates rates;
   rates.written = rate();
   rates.unchanged = rate();
+  const double listing = timedRun({SCOREWELL_CLI, "info", "--json", "--jobs", std::to_string(jobs), root.string()});
+  rates.info = listing > 0 ? double(files) / listing : 0;
   fs::remove_all(root);
   return rates;
 }
@@ -109,19 +112,23 @@ int main(int argc, char** argv) {
   const fs::path root = base / ("scorewell-collection-bench-" + std::to_string(::getpid()));
   // The settings of the run are its own: no question before rewriting.
   ::setenv("SCOREWELL_CONFIG_DIR", (root.string() + "-config").c_str(), 1);
-  std::printf("%10s | %-27s | %-27s\n", "", "files/s converting (written)", "files/s again (unchanged)");
-  std::printf("%10s | %8s %8s %8s | %8s %8s %8s\n", "files", "jobs 1", "jobs 2", "ratio", "jobs 1", "jobs 2", "ratio");
+  std::printf("%10s | %-27s | %-27s | %-27s\n", "", "files/s converting (written)", "files/s again (unchanged)",
+              "files/s info --json");
+  std::printf("%10s | %8s %8s %8s | %8s %8s %8s | %8s %8s %8s\n", "files", "jobs 1", "jobs 2", "ratio", "jobs 1",
+              "jobs 2", "ratio", "jobs 1", "jobs 2", "ratio");
   for (size_t files : both) {
     const Rates one = filesPerSecond(root, files, 1);
     const Rates two = filesPerSecond(root, files, 2);
-    std::printf("%10zu | %8.0f %8.0f %8.2f | %8.0f %8.0f %8.2f\n", files, one.written, two.written,
-                one.written > 0 ? two.written / one.written : 0.0, one.unchanged, two.unchanged,
-                one.unchanged > 0 ? two.unchanged / one.unchanged : 0.0);
+    std::printf("%10zu | %8.0f %8.0f %8.2f | %8.0f %8.0f %8.2f | %8.0f %8.0f %8.2f\n", files, one.written,
+                two.written, one.written > 0 ? two.written / one.written : 0.0, one.unchanged, two.unchanged,
+                one.unchanged > 0 ? two.unchanged / one.unchanged : 0.0, one.info, two.info,
+                one.info > 0 ? two.info / one.info : 0.0);
     std::fflush(stdout);
   }
   for (size_t files : parallelOnly) {
     const Rates two = filesPerSecond(root, files, 2);
-    std::printf("%10zu | %8s %8.0f %8s | %8s %8.0f %8s\n", files, "-", two.written, "", "-", two.unchanged, "");
+    std::printf("%10zu | %8s %8.0f %8s | %8s %8.0f %8s | %8s %8.0f %8s\n", files, "-", two.written, "", "-",
+                two.unchanged, "", "-", two.info, "");
     std::fflush(stdout);
   }
   fs::remove_all(root.string() + "-config");

@@ -4,10 +4,12 @@
 // with defects. Folders always stay, so their entries can still be reached.
 #pragma once
 
-#include <QCollator>
 #include <QSortFilterProxyModel>
 
 namespace swapp {
+
+// Natural order: case-insensitive, with runs of digits compared as numbers ("song2" < "song10").
+int naturalCompare(const QString& a, const QString& b);
 
 class BrowserFilterProxy : public QSortFilterProxyModel {
   Q_OBJECT
@@ -26,7 +28,6 @@ class BrowserFilterProxy : public QSortFilterProxyModel {
  private:
   QString filterText_;
   bool onlyDefective_ = false;
-  QCollator collator_;
 };
 
 }  // namespace swapp

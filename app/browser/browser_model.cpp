@@ -543,6 +543,7 @@ QVariant BrowserModel::data(const QModelIndex& index, int role) const {
       QString text = item->name;
       if (info)
         text += QLatin1Char('\n') + QString::fromStdString(info->title) + QLatin1Char('\n') +
+                QString::fromStdString(info->sequenceName) + QLatin1Char('\n') +
                 QString::fromStdString(info->author) + QLatin1Char('\n') + QString::fromStdString(info->karaokeType) +
                 QLatin1Char('\n') + QString::fromStdString(info->bugExplanation);
       return text;

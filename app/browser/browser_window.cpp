@@ -135,6 +135,11 @@ BrowserWindow::BrowserWindow(QWidget* parent) : QMainWindow(parent) {
 
 BrowserWindow::~BrowserWindow() {
   if (infoPanel_) infoPanel_->transport()->stop();
+  // The children go after this part of the window: their last signals must not reach it.
+  disconnect(view_->selectionModel(), nullptr, this, nullptr);
+  disconnect(model_, nullptr, this, nullptr);
+  disconnect(view_, nullptr, this, nullptr);
+  disconnect(view_->header(), nullptr, this, nullptr);
 }
 
 void BrowserWindow::buildCentralWidget() {
@@ -462,6 +467,7 @@ void BrowserWindow::closeEvent(QCloseEvent* event) {
   sw::SettingsStore::shared().setBool("showBrowserWindow", false);
   if (infoPanel_) infoPanel_->discardAndClose();
   event->accept();
+  updateActions();
   emit visibilityChanged(false);
 }
 
@@ -520,8 +526,10 @@ bool BrowserWindow::chooseRoots(const QStringList& paths, bool quiet) {
 }
 
 void BrowserWindow::expandSingleRoot() {
-  if (model_->rowCount() == 1 && model_->isDirectory(model_->index(0, 0)))
-    view_->expand(proxy_->mapFromSource(model_->index(0, 0)));
+  if (model_->rowCount() != 1 || !model_->isDirectory(model_->index(0, 0))) return;
+  const QModelIndex root = proxy_->mapFromSource(model_->index(0, 0));
+  proxy_->fetchMore(root);  // listed now, not at the view's next layout
+  view_->expand(root);
 }
 
 void BrowserWindow::browse() {

@@ -44,15 +44,19 @@ bool InstanceChannel::handOver(const QStringList& paths, int timeoutMs) const {
 }
 
 bool InstanceChannel::listen() {
-  if (server_) return server_->isListening();
+  if (server_ && server_->isListening()) return true;
+  delete server_;
+  server_ = nullptr;
+  // Listening would take the name over from a running instance: ask first whether one answers.
+  {
+    QLocalSocket probe;
+    probe.connectToServer(name_);
+    if (probe.waitForConnected(500)) return false;
+  }
   server_ = new QLocalServer(this);
   server_->setSocketOptions(QLocalServer::UserAccessOption);
   if (!server_->listen(name_)) {
-    // A channel left by an instance that crashed: nobody answers on it.
-    QLocalSocket probe;
-    probe.connectToServer(name_);
-    if (probe.waitForConnected(500)) return false;  // another instance is running
-    QLocalServer::removeServer(name_);
+    QLocalServer::removeServer(name_);  // left by an instance that crashed
     if (!server_->listen(name_)) return false;
   }
   connect(server_, &QLocalServer::newConnection, this, &InstanceChannel::readConnection);

@@ -9,6 +9,8 @@ int runEventTableModelTests(int argc, char** argv);
 int runEditorDocumentTests(int argc, char** argv);
 int runLyricsEncodingTests(int argc, char** argv);
 int runTransportTests(int argc, char** argv);
+int runBrowserModelTests(int argc, char** argv);
+int runShellTests(int argc, char** argv);
 
 std::shared_ptr<apptest::RecordingOutput> apptest::recording() {
   static auto output = std::make_shared<RecordingOutput>();
@@ -24,5 +26,7 @@ int main(int argc, char** argv) {
   failures += runEditorDocumentTests(argc, argv);
   failures += runLyricsEncodingTests(argc, argv);
   failures += runTransportTests(argc, argv);
+  failures += runBrowserModelTests(argc, argv);
+  failures += runShellTests(argc, argv);
   return failures == 0 ? 0 : 1;
 }

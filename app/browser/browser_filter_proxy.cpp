@@ -4,31 +4,6 @@
 
 namespace swapp {
 
-int naturalCompare(const QString& a, const QString& b) {
-  qsizetype i = 0, j = 0;
-  while (i < a.size() && j < b.size()) {
-    if (a[i].isDigit() && b[j].isDigit()) {
-      qsizetype endA = i, endB = j;
-      while (endA < a.size() && a[endA].isDigit()) ++endA;
-      while (endB < b.size() && b[endB].isDigit()) ++endB;
-      // Without leading zeros, the longer run is the larger number.
-      QStringView x = QStringView(a).mid(i, endA - i), y = QStringView(b).mid(j, endB - j);
-      while (x.size() > 1 && x.front() == u'0') x = x.mid(1);
-      while (y.size() > 1 && y.front() == u'0') y = y.mid(1);
-      if (x.size() != y.size()) return x.size() < y.size() ? -1 : 1;
-      if (const int order = x.compare(y); order != 0) return order < 0 ? -1 : 1;
-      i = endA, j = endB;
-      continue;
-    }
-    const QChar x = a[i].toCaseFolded(), y = b[j].toCaseFolded();
-    if (x != y) return QString::localeAwareCompare(QString(x), QString(y)) < 0 ? -1 : 1;
-    ++i, ++j;
-  }
-  if (i < a.size()) return 1;
-  if (j < b.size()) return -1;
-  return QString::compare(a, b);  // "a" and "A": a fixed order all the same
-}
-
 BrowserFilterProxy::BrowserFilterProxy(QObject* parent) : QSortFilterProxyModel(parent) {
   setSortRole(BrowserModel::kSortRole);
   setDynamicSortFilter(true);

@@ -8,9 +8,6 @@
 
 namespace swapp {
 
-// Natural order: case-insensitive, with runs of digits compared as numbers ("song2" < "song10").
-int naturalCompare(const QString& a, const QString& b);
-
 class BrowserFilterProxy : public QSortFilterProxyModel {
   Q_OBJECT
  public:

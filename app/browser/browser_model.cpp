@@ -94,6 +94,31 @@ QString resetsText(const sw::FileInformation& info) {
 
 }  // namespace
 
+int naturalCompare(const QString& a, const QString& b) {
+  qsizetype i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (a[i].isDigit() && b[j].isDigit()) {
+      qsizetype endA = i, endB = j;
+      while (endA < a.size() && a[endA].isDigit()) ++endA;
+      while (endB < b.size() && b[endB].isDigit()) ++endB;
+      // Without leading zeros, the longer run is the larger number.
+      QStringView x = QStringView(a).mid(i, endA - i), y = QStringView(b).mid(j, endB - j);
+      while (x.size() > 1 && x.front() == u'0') x = x.mid(1);
+      while (y.size() > 1 && y.front() == u'0') y = y.mid(1);
+      if (x.size() != y.size()) return x.size() < y.size() ? -1 : 1;
+      if (const int order = x.compare(y); order != 0) return order < 0 ? -1 : 1;
+      i = endA, j = endB;
+      continue;
+    }
+    const QChar x = a[i].toCaseFolded(), y = b[j].toCaseFolded();
+    if (x != y) return QString::localeAwareCompare(QString(x), QString(y)) < 0 ? -1 : 1;
+    ++i, ++j;
+  }
+  if (i < a.size()) return 1;
+  if (j < b.size()) return -1;
+  return QString::compare(a, b);  // "a" and "A": a fixed order all the same
+}
+
 // ---- Columns
 
 QString BrowserModel::columnKey(int column) {
@@ -263,7 +288,8 @@ void BrowserModel::listFolder(Node* folder) {
     }
     ::closedir(dir);
   }
-  std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  // In the outline's usual order, so that records arriving for neighbours change neighbouring rows.
+  std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return naturalCompare(a.first, b.first) < 0; });
   folder->childrenLoaded = true;
   std::vector<std::unique_ptr<Node>> shown;
   for (const auto& [name, kind] : entries) {
@@ -373,7 +399,7 @@ void BrowserModel::rescanFolder(Node* folder, bool rereadFiles) {
     hiddenByPath_.remove(child->path, child.get());
     return true;
   });
-  std::sort(added.begin(), added.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::sort(added.begin(), added.end(), [](const auto& a, const auto& b) { return naturalCompare(a.first, b.first) < 0; });
   std::vector<std::unique_ptr<Node>> shown;
   for (const auto& [name, kind] : added) {
     auto item = makeNode(name, folder, kind == EntryKind::Folder);
@@ -444,7 +470,7 @@ QStringList BrowserModel::loadedFolders() const {
 
 void BrowserModel::apply(const std::vector<InformationResult>& results) {
   struct Changes {
-    int first = INT_MAX, last = -1;
+    std::vector<int> changed;
     std::vector<int> removed;
     std::vector<std::unique_ptr<Node>> shown;
   };
@@ -457,8 +483,7 @@ void BrowserModel::apply(const std::vector<InformationResult>& results) {
       if (readable) {
         item->information = result.information;
         item->size = result.size;
-        folder.first = std::min(folder.first, item->row);
-        folder.last = std::max(folder.last, item->row);
+        folder.changed.push_back(item->row);
       } else {
         folder.removed.push_back(item->row);
       }
@@ -478,9 +503,17 @@ void BrowserModel::apply(const std::vector<InformationResult>& results) {
     }
   }
   for (auto& [folder, change] : changes) {
-    if (change.last >= 0)
-      emit dataChanged(indexOf(childrenOf(folder)[change.first].get(), kBuggyColumn),
-                       indexOf(childrenOf(folder)[change.last].get(), kColumnCount - 1));
+    // One signal per run of neighbouring rows: a range over unchanged rows would make the
+    // sorting proxy and the view go through all of them.
+    std::sort(change.changed.begin(), change.changed.end());
+    const auto& children = childrenOf(folder);
+    for (size_t begin = 0; begin < change.changed.size();) {
+      size_t end = begin + 1;
+      while (end < change.changed.size() && change.changed[end] <= change.changed[end - 1] + 1) ++end;
+      emit dataChanged(indexOf(children[change.changed[begin]].get(), kBuggyColumn),
+                       indexOf(children[change.changed[end - 1]].get(), kColumnCount - 1));
+      begin = end;
+    }
     removeChildren(folder, std::move(change.removed));
     insertChildren(folder, std::move(change.shown));
   }
@@ -548,12 +581,15 @@ QVariant BrowserModel::data(const QModelIndex& index, int role) const {
                 QLatin1Char('\n') + QString::fromStdString(info->bugExplanation);
       return text;
     }
-    case Qt::DecorationRole:
-      if (column == kNameColumn)
-        return QApplication::style()->standardIcon(item->isDirectory ? QStyle::SP_DirIcon : QStyle::SP_FileIcon);
-      if (column == kBuggyColumn && info && !info->bugExplanation.empty())
-        return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+    case Qt::DecorationRole: {
+      // Looked up once: the style's icons are costly to find row by row.
+      if (icons_.empty())
+        for (QStyle::StandardPixmap icon : {QStyle::SP_DirIcon, QStyle::SP_FileIcon, QStyle::SP_MessageBoxWarning})
+          icons_.push_back(QApplication::style()->standardIcon(icon));
+      if (column == kNameColumn) return icons_[item->isDirectory ? 0 : 1];
+      if (column == kBuggyColumn && info && !info->bugExplanation.empty()) return icons_[2];
       return {};
+    }
     case Qt::ToolTipRole:
       if ((column == kBuggyColumn || column == kNameColumn) && info && !info->bugExplanation.empty())
         return QString::fromStdString(info->bugExplanation);

@@ -7,6 +7,7 @@
 
 #include <QAbstractItemModel>
 #include <QHash>
+#include <QIcon>
 #include <QStringList>
 
 #include <memory>
@@ -37,6 +38,9 @@ enum BrowserColumn {
   kCreatorColumn,
   kColumnCount
 };
+
+// Natural order: case-insensitive, with runs of digits compared as numbers ("song2" < "song10").
+int naturalCompare(const QString& a, const QString& b);
 
 class BrowserModel : public QAbstractItemModel {
   Q_OBJECT
@@ -143,6 +147,7 @@ class BrowserModel : public QAbstractItemModel {
   // Files without a MIDI extension waiting for their record before they are shown.
   QMultiHash<QString, Node*> hiddenByPath_;
   InformationLoader loader_;
+  mutable std::vector<QIcon> icons_;  // folder, file, defect
 };
 
 }  // namespace swapp

@@ -2,6 +2,7 @@
 // MIDI files, the columns, sorting and filtering, the selection as a batch takes it, drops, and
 // changes on disk (a rewritten file, a vanished file or folder).
 #include <QMimeData>
+#include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
 
@@ -242,6 +243,22 @@ class BrowserModelTest : public QObject {
     QStringList refused;
     BrowserModel::rootCandidates({q(root_ + "/missing.mid"), q(root_ + "/pipe.mid")}, &refused);
     QCOMPARE(refused.size(), 2);
+  }
+
+  void recordsChangeOnlyTheirOwnRows() {
+    // A change signal over unchanged rows makes the sorting proxy and the view visit them all.
+    BrowserModel model;
+    model.setRoots({q(root_)});
+    const QModelIndex root = model.index(0, 0);
+    model.fetchMore(root);
+    settle(model);
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    model.refreshPath(q(root_ + "/a.mid"));
+    model.refreshPath(q(root_ + "/noextension"));
+    settle(model);
+    QCOMPARE(changed.size(), 2);
+    for (const QList<QVariant>& signal : changed)
+      QCOMPARE(signal[0].value<QModelIndex>().row(), signal[1].value<QModelIndex>().row());
   }
 
   void thousandsOfFilesListBeforeTheyAreRead() {

@@ -190,11 +190,15 @@ void BrowserModel::setRoots(const QStringList& paths) {
   nodesByPath_.clear();
   hiddenByPath_.clear();
   roots_.clear();
+  listedFiles_ = 0;
   for (const QString& path : paths) {
     auto root = makeNode(path, nullptr, entryKind(QFile::encodeName(path)) == EntryKind::Folder);
     root->row = int(roots_.size());
     nodesByPath_.insert(root->path, root.get());
-    if (!root->isDirectory) loader_.request(root->path);
+    if (!root->isDirectory) {
+      ++listedFiles_;
+      loader_.request(root->path);
+    }
     roots_.push_back(std::move(root));
   }
   endResetModel();
@@ -314,6 +318,7 @@ void BrowserModel::insertChildren(Node* folder, std::vector<std::unique_ptr<Node
   for (auto& item : nodes) {
     item->row = int(children.size());
     nodesByPath_.insert(item->path, item.get());
+    if (!item->isDirectory) ++listedFiles_;
     children.push_back(std::move(item));
   }
   endInsertRows();
@@ -321,6 +326,7 @@ void BrowserModel::insertChildren(Node* folder, std::vector<std::unique_ptr<Node
 
 void BrowserModel::forget(Node* item) {
   nodesByPath_.remove(item->path, item);
+  if (!item->isDirectory) --listedFiles_;
   for (auto& child : item->children) forget(child.get());
   for (auto& child : item->hidden) hiddenByPath_.remove(child->path, child.get());
   if (item->isDirectory && item->childrenLoaded) loader_.discardBelow(item->path);

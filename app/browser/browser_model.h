@@ -96,6 +96,8 @@ class BrowserModel : public QAbstractItemModel {
   // The loaded folders (watched for changes by the window).
   QStringList loadedFolders() const;
 
+  // The file rows listed now.
+  int listedFileCount() const { return listedFiles_; }
   InformationLoader& loader() { return loader_; }
   // Files listed or waiting whose record has not arrived.
   int pendingCount() const;
@@ -148,6 +150,7 @@ class BrowserModel : public QAbstractItemModel {
   QMultiHash<QString, Node*> hiddenByPath_;
   InformationLoader loader_;
   mutable std::vector<QIcon> icons_;  // folder, file, defect
+  int listedFiles_ = 0;
 };
 
 }  // namespace swapp

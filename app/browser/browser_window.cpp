@@ -175,10 +175,13 @@ void BrowserWindow::buildCentralWidget() {
   QHeaderView* header = view_->header();
   header->setSectionsMovable(true);
   header->setStretchLastSection(false);
-  header->resizeSection(kNameColumn, 260);
+  header->resizeSection(kNameColumn, 200);
+  header->resizeSection(kTitleColumn, 150);
+  header->resizeSection(kAuthorColumn, 120);
+  header->resizeSection(kFileSizeColumn, 80);
   header->resizeSection(kBuggyColumn, 28);
-  for (int column : {kFormatColumn, kTracksColumn, kTempoColumn, kHasChordsColumn}) header->resizeSection(column, 58);
-  for (int column : {kDivisionColumn, kDurationColumn, kKarTypeColumn, kResetSysExColumn}) header->resizeSection(column, 70);
+  for (int column : {kFormatColumn, kTracksColumn, kTempoColumn, kHasChordsColumn}) header->resizeSection(column, 56);
+  for (int column : {kDivisionColumn, kDurationColumn, kKarTypeColumn, kResetSysExColumn}) header->resizeSection(column, 66);
   for (int column = 0; column < kColumnCount; ++column)
     header->setSectionHidden(column, !BrowserModel::shownByDefault(column));
   header->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -662,8 +665,9 @@ void BrowserWindow::stepInfo(int direction) {
 
 void BrowserWindow::updateStatus() {
   const int pending = model_->pendingCount();
-  QString text = tr("%n root(s)", nullptr, model_->rowCount());
-  if (pending > 0) text += tr(" · reading %n file(s)", nullptr, pending);
+  const int files = model_->listedFileCount();
+  QString text = files == 1 ? tr("1 file listed") : tr("%1 files listed").arg(files);
+  if (pending > 0) text += tr(" · %1 being read").arg(pending);
   statusLabel_->setText(text);
 }
 

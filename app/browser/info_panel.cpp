@@ -1,9 +1,8 @@
 #include "browser/info_panel.h"
 
-#include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QFormLayout>
-#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -64,17 +63,20 @@ InfoPanel::InfoPanel(QWidget* parent) : QDialog(parent) {
   transport_ = new TransportBar;
   layout->addWidget(transport_);
 
-  auto* buttons = new QDialogButtonBox;
-  previousButton_ = buttons->addButton(tr("Previous"), QDialogButtonBox::ActionRole);
-  nextButton_ = buttons->addButton(tr("Next"), QDialogButtonBox::ActionRole);
-  buttons->addButton(QDialogButtonBox::Cancel);
-  QPushButton* ok = buttons->addButton(QDialogButtonBox::Ok);
+  auto* buttons = new QHBoxLayout;
+  previousButton_ = new QPushButton(tr("Previous"));
+  nextButton_ = new QPushButton(tr("Next"));
+  auto* cancel = new QPushButton(tr("Cancel"));
+  auto* ok = new QPushButton(tr("OK"));
   ok->setDefault(true);
+  for (QPushButton* button : {previousButton_, nextButton_}) buttons->addWidget(button);
+  buttons->addStretch(1);
+  for (QPushButton* button : {cancel, ok}) buttons->addWidget(button);
   connect(previousButton_, &QPushButton::clicked, this, [this] { commitAndStep(kPrevious); });
   connect(nextButton_, &QPushButton::clicked, this, [this] { commitAndStep(kNext); });
   connect(ok, &QPushButton::clicked, this, [this] { commitAndStep(kClose); });
-  connect(buttons, &QDialogButtonBox::rejected, this, &InfoPanel::discardAndClose);
-  layout->addWidget(buttons);
+  connect(cancel, &QPushButton::clicked, this, &InfoPanel::discardAndClose);
+  layout->addLayout(buttons);
   resize(520, sizeHint().height());
 }
 
@@ -124,8 +126,11 @@ void InfoPanel::fillRecord(const sw::FileInformation* info) {
   html += row.arg(tr("Chords"), info->hasChords ? tr("yes") : tr("no"));
   html += row.arg(tr("Resets"), resets.isEmpty() ? tr("none") : resets.join(QLatin1Char(' ')));
   html += row.arg(tr("Size"), locale.formattedDataSize(QFileInfo(path_).size()));
-  html += row.arg(tr("Type / creator"), QStringLiteral("'%1' / '%2'").arg(QString::fromStdString(info->type).toHtmlEscaped(),
-                                                                        QString::fromStdString(info->creator).toHtmlEscaped()));
+  auto code = [this](const std::string& text) {
+    return text.find_first_not_of(std::string("\0 ", 2)) == std::string::npos ? tr("none")
+                                                                               : QString::fromStdString("'" + text + "'").toHtmlEscaped();
+  };
+  html += row.arg(tr("Type / creator"), code(info->type) + QStringLiteral(" / ") + code(info->creator));
   html += row.arg(tr("Encoding"), QString::fromStdString(sw::nameOfEncoding(info->encoding.encoding)).toHtmlEscaped());
   html += QStringLiteral("</table>");
   recordLabel_->setText(html);

@@ -89,6 +89,7 @@ class BrowserModelTest : public QObject {
     // Once read: the unreadable one leaves, the readable one without extension comes.
     QCOMPARE(names(model, root), (QStringList{"a.mid", "b.kar", "sub", "noextension"}));
     QCOMPARE(model.pendingCount(), 0);
+    QCOMPARE(model.listedFileCount(), 3);
     const QModelIndex sub = child(model, root, "sub");
     QVERIFY(model.canFetchMore(sub));  // not listed until expanded
     QCOMPARE(model.loadedFolders(), QStringList{q(root_)});
@@ -180,6 +181,7 @@ class BrowserModelTest : public QObject {
     QCOMPARE(model.rowCount(root), 0);
     QVERIFY(model.canFetchMore(root));
     QCOMPARE(model.loadedFolders(), QStringList{});
+    QCOMPARE(model.listedFileCount(), 0);
     settle(model);  // records of forgotten files go nowhere
     model.fetchMore(root);
     settle(model);

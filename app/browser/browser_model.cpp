@@ -153,6 +153,7 @@ BrowserModel::~BrowserModel() { loader_.discardAll(); }
 
 QStringList BrowserModel::rootCandidates(const QStringList& paths, QStringList* refused) {
   QStringList candidates;
+  QSet<QString> taken;  // a drop may bring thousands of paths
   for (const QString& given : paths) {
     const QString path = QDir::cleanPath(QFileInfo(given).absoluteFilePath());
     const QByteArray native = QFile::encodeName(path);
@@ -166,7 +167,10 @@ QStringList BrowserModel::rootCandidates(const QStringList& paths, QStringList* 
     else if (kind == EntryKind::File && !beginsWithHeader(native))
       reason = QStringLiteral("is not a Standard MIDI File");
     if (reason.isEmpty()) {
-      if (!candidates.contains(path)) candidates << path;
+      if (!taken.contains(path)) {
+        taken.insert(path);
+        candidates << path;
+      }
     } else if (refused) {
       *refused << path + QLatin1Char(' ') + reason;
     }

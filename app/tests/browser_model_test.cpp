@@ -279,6 +279,14 @@ class BrowserModelTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(model.pendingCount(), 0, 20000);
     QTRY_VERIFY(model.index(1999, kTracksColumn, model.index(0, 0)).data().isValid());
     QVERIFY(batches < 200);
+    // A drop of every one of them: thousands of roots, listed at once.
+    QMimeData drop;
+    QList<QUrl> urls;
+    for (int number = 0; number < 2000; ++number) urls << QUrl::fromLocalFile(q(many + "/s" + std::to_string(number) + ".mid"));
+    urls << urls.first();  // twice: one root
+    drop.setUrls(urls);
+    QVERIFY(model.dropMimeData(&drop, Qt::CopyAction, -1, -1, {}));
+    QCOMPARE(model.rowCount(), 2000);
     // Replacing the roots while records are on their way forgets them.
     model.setRoots({q(many)});
     model.fetchMore(model.index(0, 0));

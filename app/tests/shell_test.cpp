@@ -165,6 +165,27 @@ class ShellTest : public QObject {
     QCOMPARE(window.model().rootPaths(), QStringList{file});
   }
 
+  void expandedFoldersFollowTheFileSystem() {
+    std::filesystem::create_directories(dir_->path() + "/watched/inner");
+    write("watched/old.mid", apptest::song());
+    BrowserWindow window;
+    QVERIFY(window.chooseRoots({q(dir_->path() + "/watched")}));
+    window.show();
+    BrowserModel& model = window.model();
+    QTRY_COMPARE(model.listedFileCount(), 1);
+    const QString added = write("watched/added.mid", apptest::song());
+    QTRY_VERIFY_WITH_TIMEOUT(!model.indexesOfPath(added).isEmpty(), 5000);
+    std::filesystem::remove(dir_->path() + "/watched/old.mid");
+    QTRY_VERIFY_WITH_TIMEOUT(model.indexesOfPath(q(dir_->path() + "/watched/old.mid")).isEmpty(), 5000);
+    // An expanded folder that goes away leaves without an error.
+    const QModelIndex inner = window.proxy().mapFromSource(model.indexesOfPath(q(dir_->path() + "/watched/inner")).first());
+    window.view()->expand(inner);
+    QTRY_VERIFY(model.loadedFolders().contains(q(dir_->path() + "/watched/inner")));
+    std::filesystem::remove_all(dir_->path() + "/watched/inner");
+    QTRY_VERIFY_WITH_TIMEOUT(model.indexesOfPath(q(dir_->path() + "/watched/inner")).isEmpty(), 5000);
+    QCOMPARE(model.listedFileCount(), 1);
+  }
+
   void theInfoPanelCommitsOrDiscardsTheTexts() {
     const QString first = write("first.mid", apptest::song());
     const QString second = write("second.mid", apptest::song());

@@ -152,6 +152,16 @@ class BrowserModelTest : public QObject {
     QCOMPARE(names(proxy, root), (QStringList{"deeper", "plain.mid"}));
   }
 
+  void namesSortInNaturalOrder() {
+    QVERIFY(naturalCompare("song2", "song10") < 0);
+    QVERIFY(naturalCompare("song010", "song9") > 0);
+    QVERIFY(naturalCompare("song007", "song7") != 0);  // a fixed order, never equal
+    QVERIFY(naturalCompare("Apple", "banana") < 0);
+    QVERIFY(naturalCompare("track 2b", "track 2a") > 0);
+    QVERIFY(naturalCompare("a", "a1") < 0);
+    QCOMPARE(naturalCompare("same", "same"), 0);
+  }
+
   void aBatchGetsTheSelectionWithoutRowsBelowASelectedFolder() {
     BrowserModel model;
     model.setRoots({q(root_)});

@@ -186,6 +186,45 @@ class ShellTest : public QObject {
     QCOMPARE(model.listedFileCount(), 1);
   }
 
+  void doubleClicksOpenFoldersAndFiles() {
+    std::filesystem::create_directories(dir_->path() + "/folder");
+    const QString file = write("folder/song.mid", apptest::song());
+    BrowserWindow window;
+    window.chooseRoots({q(dir_->path())});
+    window.show();
+    QTRY_VERIFY(!window.model().indexesOfPath(q(dir_->path() + "/folder")).isEmpty());
+    const QModelIndex folder = window.proxy().mapFromSource(window.model().indexesOfPath(q(dir_->path() + "/folder")).first());
+    emit window.view()->doubleClicked(folder);
+    QVERIFY(window.view()->isExpanded(folder));
+    QVERIFY(selectFile(window, file));
+    emit window.view()->doubleClicked(window.view()->currentIndex());
+    EditorWindow* editor = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+      if (auto* opened = qobject_cast<EditorWindow*>(widget); opened && opened->isVisible()) editor = opened;
+    QVERIFY(editor);
+    QCOMPARE(q(editor->document().path()), file);
+    delete editor;
+    emit window.view()->doubleClicked(folder);
+    QVERIFY(!window.view()->isExpanded(folder));
+    QCOMPARE(window.model().listedFileCount(), 0);  // a closed folder forgets its files
+  }
+
+  void theInfoPanelFillsInWhenTheRecordArrives() {
+    const QString file = write("late.mid", apptest::song());
+    BrowserWindow window;
+    window.model().loader().setDeliveryInterval(400);
+    window.chooseRoots({file});
+    window.view()->setCurrentIndex(window.proxy().index(0, 0));
+    window.showInfo();  // before the record is there
+    InfoPanel* panel = window.infoPanel();
+    QCOMPARE(panel->path(), file);
+    QVERIFY(!panel->textField(InfoPanel::kSequenceName)->isEnabled());
+    QVERIFY(!panel->isDirty());
+    QTRY_VERIFY(panel->textField(InfoPanel::kSequenceName)->isEnabled());
+    QCOMPARE(panel->textField(InfoPanel::kSequenceName)->text(), QStringLiteral("Conductor"));
+    panel->discardAndClose();
+  }
+
   void theInfoPanelCommitsOrDiscardsTheTexts() {
     const QString first = write("first.mid", apptest::song());
     const QString second = write("second.mid", apptest::song());

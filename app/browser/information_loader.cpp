@@ -17,6 +17,7 @@ InformationLoader::~InformationLoader() {
 
 void InformationLoader::request(const QString& path) {
   std::lock_guard lock(mutex_);
+  latest_[path] = ++nextRequest_;
   if (queued_.contains(path)) return;
   queued_.insert(path);
   queue_.push_back(path);
@@ -32,7 +33,10 @@ void InformationLoader::discardBelow(const QString& folder) {
   std::lock_guard lock(mutex_);
   std::erase_if(queue_, [&](const QString& path) {
     const bool below = path == folder || path.startsWith(prefix);
-    if (below) queued_.remove(path);
+    if (below) {
+      queued_.remove(path);
+      latest_.remove(path);
+    }
     return below;
   });
 }
@@ -41,6 +45,7 @@ void InformationLoader::discardAll() {
   std::lock_guard lock(mutex_);
   queue_.clear();
   queued_.clear();
+  latest_.clear();
 }
 
 int InformationLoader::outstanding() const {
@@ -51,6 +56,7 @@ int InformationLoader::outstanding() const {
 void InformationLoader::work() {
   for (;;) {
     QString path;
+    quint64 request = 0;
     {
       std::lock_guard lock(mutex_);
       if (queue_.empty()) {
@@ -60,6 +66,7 @@ void InformationLoader::work() {
       path = std::move(queue_.front());
       queue_.pop_front();
       queued_.remove(path);
+      request = latest_.value(path);
       ++reading_;
     }
     InformationResult result;
@@ -70,6 +77,8 @@ void InformationLoader::work() {
     result.information = std::make_shared<const sw::FileInformation>(sw::fileInformation(path.toStdString()));
     std::lock_guard lock(mutex_);
     --reading_;
+    if (latest_.value(path) != request) continue;  // requested again meanwhile: that read decides
+    latest_.remove(path);
     finished_.push_back(std::move(result));
   }
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QObject>
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QThread>
@@ -55,6 +56,10 @@ class InformationLoader : public QObject {
   QTimer timer_;
   mutable std::mutex mutex_;
   std::deque<QString> queue_;
+  // Per path, the number of the latest request: a read that a newer request overtook (a
+  // refresh while the file was being read) is not delivered, so old values never win.
+  QHash<QString, quint64> latest_;
+  quint64 nextRequest_ = 0;
   std::vector<InformationResult> finished_;
   QSet<QString> queued_;
   int running_ = 0;   // workers started and not finished

@@ -518,8 +518,12 @@ bool BrowserWindow::chooseRoots(const QStringList& paths, bool quiet) {
   QStringList refused;
   const QStringList roots = BrowserModel::rootCandidates(paths, &refused);
   if (paths.size() == 1 && !refused.isEmpty() && !quiet) {
-    QMessageBox::warning(this, tr("Scorewell"), tr("“%1” cannot be browsed.").arg(paths.first()),
-                         QMessageBox::Ok);
+    // Not a nested event loop: the start and a screenshot run go on underneath.
+    auto* box = new QMessageBox(QMessageBox::Warning, tr("Scorewell"), tr("“%1” cannot be browsed.").arg(paths.first()),
+                                QMessageBox::Ok, this);
+    box->setInformativeText(refused.first());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
   } else {
     for (const QString& line : refused) sw::logMessage(line.toStdString());
   }

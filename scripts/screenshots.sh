@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Screenshots of the desktop application on a virtual display: the editor window on
+# Screenshots of the desktop application on a virtual display: the browser on a copy of
+# examples/ with twinkle.kar selected and its info panel, the editor window on
 # examples/twinkle.kar (the event table, the lyrics tab, and the karaoke view while playing
 # through the silent synthesizer), the edit dialogs (drawn by the application's test program), and
 # the batch and settings windows: the Fix and Transpose sheets, the progress window, the log of a
@@ -15,9 +16,13 @@ out="$(cd "$out" && pwd)"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 cp examples/twinkle.kar "$work/"
+mkdir -p "$work/examples"
+cp examples/* "$work/examples/"
 export SCOREWELL_CONFIG_DIR="$work/config"
 run() { xvfb-run -a -s "-screen 0 1280x900x24" "$@"; }
 export SCOREWELL_AUDIO_DRIVER=none
+run "$build/app/scorewell" --browse "$work/examples" --select twinkle.kar --screenshot "$out/browser.png"
+run "$build/app/scorewell" --browse "$work/examples" --select twinkle.kar --info --screenshot "$out/info-panel.png"
 run "$build/app/scorewell" --screenshot "$out/editor.png" "$work/twinkle.kar"
 run "$build/app/scorewell" --screenshot "$out/lyrics.png" --tab lyrics "$work/twinkle.kar"
 run "$build/app/scorewell" --screenshot "$out/karaoke.png" --tab karaoke --play-for 5500 "$work/twinkle.kar"

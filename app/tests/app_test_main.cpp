@@ -12,6 +12,8 @@ int runTransportTests(int argc, char** argv);
 int runBatchSheetsTests(int argc, char** argv);
 int runBatchRunTests(int argc, char** argv);
 int runSettingsWindowsTests(int argc, char** argv);
+int runBrowserModelTests(int argc, char** argv);
+int runShellTests(int argc, char** argv);
 
 std::shared_ptr<apptest::RecordingOutput> apptest::recording() {
   static auto output = std::make_shared<RecordingOutput>();
@@ -30,5 +32,7 @@ int main(int argc, char** argv) {
   failures += runBatchSheetsTests(argc, argv);
   failures += runBatchRunTests(argc, argv);
   failures += runSettingsWindowsTests(argc, argv);
+  failures += runBrowserModelTests(argc, argv);
+  failures += runShellTests(argc, argv);
   return failures == 0 ? 0 : 1;
 }

@@ -25,6 +25,7 @@
 #include <QVBoxLayout>
 
 #include "adapters/engine_adapters.h"
+#include "batch/batch_windows.h"
 #include "base/log.h"
 #include "base/settings_store.h"
 #include "dialogs/edit_dialogs.h"
@@ -65,6 +66,15 @@ QStringList EditorWindow::recentFiles() {
     if (value.isString()) files << QString::fromStdString(value.stringValue());
   return files;
 }
+
+namespace {
+std::function<void()>& browserOpener() {
+  static std::function<void()> opener;
+  return opener;
+}
+}  // namespace
+
+void EditorWindow::setBrowserOpener(std::function<void()> opener) { browserOpener() = std::move(opener); }
 
 void EditorWindow::noteRecentFile(const QString& path) {
   QStringList files = recentFiles();
@@ -391,6 +401,13 @@ void EditorWindow::buildMenus() {
   previewOnSelectAction_->setChecked(sw::SettingsStore::shared().boolForKey("previewSelectedEvent"));
   connect(previewOnSelectAction_, &QAction::toggled, this,
           [](bool on) { sw::SettingsStore::shared().setBool("previewSelectedEvent", on); });
+
+  QMenu* window = menuBar()->addMenu(tr("&Window"));
+  QAction* browser = window->addAction(tr("&Browser"), QKeySequence(tr("Ctrl+0")), this, [] {
+    if (browserOpener()) browserOpener()();
+  });
+  connect(window, &QMenu::aboutToShow, this, [browser] { browser->setVisible(bool(browserOpener())); });
+  window->addAction(tr("&Log"), this, [] { showLogWindow(); });
 }
 
 // ---------------------------------------------------------------- state

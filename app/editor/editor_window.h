@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 
+#include <functional>
 #include <memory>
 
 #include "editor/editor_document.h"
@@ -47,6 +48,8 @@ class EditorWindow : public QMainWindow {
   static sw::Pasteboard& pasteboard();
   static QStringList recentFiles();
   static void noteRecentFile(const QString& path);
+  // What Window > Browser does: set by the application shell; without one the item is hidden.
+  static void setBrowserOpener(std::function<void()> opener);
 
   QTabWidget* tabs() { return tabs_; }
   LyricsTab* lyricsTab() { return lyricsTab_; }

@@ -23,9 +23,11 @@ ApplicationShell::ApplicationShell(QObject* parent) : QObject(parent) {
   browser_ = new BrowserWindow;
   browser_->setAttribute(Qt::WA_QuitOnClose, true);
   connect(browser_, &BrowserWindow::quitRequested, this, &ApplicationShell::quit);
+  EditorWindow::setBrowserOpener([this] { showBrowser(); });
 }
 
 ApplicationShell::~ApplicationShell() {
+  EditorWindow::setBrowserOpener({});
   storeStateAndStopPlayers();
   delete browser_.data();
 }

@@ -311,6 +311,13 @@ class ShellTest : public QObject {
       QCOMPARE(shell.browser()->model().rootPaths(), QStringList{file});
       QCOMPARE(shell.printInfo().at("orientation").integerValue(), 1);
       QCOMPARE(shell.browser()->geometry().size(), QSize(900, 500));
+      // The editor's Window menu brings the hidden browser back.
+      QAction* showBrowser = nullptr;
+      for (QAction* action : editors.first()->findChildren<QAction*>())
+        if (action->text() == QStringLiteral("&Browser")) showBrowser = action;
+      QVERIFY(showBrowser);
+      showBrowser->trigger();
+      QVERIFY(shell.browser()->isVisible());
       delete editors.first();
       // A file that does not open is logged, and no window comes of it.
       QVERIFY(shell.openFiles({write("broken.mid", {'M', 'T'})}).isEmpty());

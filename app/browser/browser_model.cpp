@@ -278,9 +278,26 @@ int BrowserModel::pendingCount() const { return loader_.outstanding(); }
 
 // ---- Folders
 
+void BrowserModel::addEntries(Node* folder, std::vector<std::pair<QString, bool>> entries) {
+  // In the outline's usual order, so that records arriving for neighbours change neighbouring rows.
+  std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return naturalCompare(a.first, b.first) < 0; });
+  std::vector<std::unique_ptr<Node>> shown;
+  for (const auto& [name, isFolder] : entries) {
+    auto item = makeNode(name, folder, isFolder);
+    if (!item->isDirectory) loader_.request(item->path);
+    if (item->isDirectory || hasMidiExtension(name)) {
+      shown.push_back(std::move(item));
+    } else {
+      hiddenByPath_.insert(item->path, item.get());
+      folder->hidden.push_back(std::move(item));
+    }
+  }
+  insertChildren(folder, std::move(shown));
+}
+
 void BrowserModel::listFolder(Node* folder) {
   // Only names and kinds are read here; the files themselves are read by the loader.
-  std::vector<std::pair<QString, EntryKind>> entries;
+  std::vector<std::pair<QString, bool>> entries;  // name, whether a folder
   const QByteArray native = QFile::encodeName(folder->path);
   if (DIR* dir = ::opendir(native.constData())) {
     while (const dirent* entry = ::readdir(dir)) {
@@ -292,25 +309,12 @@ void BrowserModel::listFolder(Node* folder) {
         kind = EntryKind::File;
       else if (entry->d_type == DT_UNKNOWN)
         kind = entryKind(native + '/' + entry->d_name);
-      if (kind != EntryKind::Other) entries.emplace_back(QFile::decodeName(entry->d_name), kind);
+      if (kind != EntryKind::Other) entries.emplace_back(QFile::decodeName(entry->d_name), kind == EntryKind::Folder);
     }
     ::closedir(dir);
   }
-  // In the outline's usual order, so that records arriving for neighbours change neighbouring rows.
-  std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return naturalCompare(a.first, b.first) < 0; });
   folder->childrenLoaded = true;
-  std::vector<std::unique_ptr<Node>> shown;
-  for (const auto& [name, kind] : entries) {
-    auto item = makeNode(name, folder, kind == EntryKind::Folder);
-    if (!item->isDirectory) loader_.request(item->path);
-    if (item->isDirectory || hasMidiExtension(name)) {
-      shown.push_back(std::move(item));
-    } else {
-      hiddenByPath_.insert(item->path, item.get());
-      folder->hidden.push_back(std::move(item));
-    }
-  }
-  insertChildren(folder, std::move(shown));
+  addEntries(folder, std::move(entries));
   emit foldersChanged();
 }
 
@@ -380,7 +384,7 @@ void BrowserModel::collapse(const QModelIndex& index) {
 void BrowserModel::rescanFolder(Node* folder, bool rereadFiles) {
   const QByteArray native = QFile::encodeName(folder->path);
   QSet<QString> present;
-  std::vector<std::pair<QString, EntryKind>> added;
+  std::vector<std::pair<QString, bool>> added;  // name, whether a folder
   QSet<QString> known;
   for (const auto& child : folder->children) known.insert(child->name);
   for (const auto& child : folder->hidden) known.insert(child->name);
@@ -391,7 +395,7 @@ void BrowserModel::rescanFolder(Node* folder, bool rereadFiles) {
       const EntryKind kind = entryKind(native + '/' + entry->d_name);
       if (kind == EntryKind::Other) continue;
       present.insert(name);
-      if (!known.contains(name)) added.emplace_back(name, kind);
+      if (!known.contains(name)) added.emplace_back(name, kind == EntryKind::Folder);
     }
     ::closedir(dir);
   }
@@ -409,19 +413,7 @@ void BrowserModel::rescanFolder(Node* folder, bool rereadFiles) {
     hiddenByPath_.remove(child->path, child.get());
     return true;
   });
-  std::sort(added.begin(), added.end(), [](const auto& a, const auto& b) { return naturalCompare(a.first, b.first) < 0; });
-  std::vector<std::unique_ptr<Node>> shown;
-  for (const auto& [name, kind] : added) {
-    auto item = makeNode(name, folder, kind == EntryKind::Folder);
-    if (!item->isDirectory) loader_.request(item->path);
-    if (item->isDirectory || hasMidiExtension(name)) {
-      shown.push_back(std::move(item));
-    } else {
-      hiddenByPath_.insert(item->path, item.get());
-      folder->hidden.push_back(std::move(item));
-    }
-  }
-  insertChildren(folder, std::move(shown));
+  addEntries(folder, std::move(added));
   if (rereadFiles)
     for (auto& child : folder->children)
       if (child->isDirectory && child->childrenLoaded) rescanFolder(child.get(), true);

@@ -136,6 +136,9 @@ class BrowserModel : public QAbstractItemModel {
   QModelIndex indexOf(Node* node, int column = 0) const;
   std::unique_ptr<Node> makeNode(const QString& name, Node* parent, bool isDirectory);
   void listFolder(Node* folder);
+  // Adds the entries found in the folder (name, whether a folder): MIDI files and folders as
+  // rows, other files kept aside until they read as MIDI files.
+  void addEntries(Node* folder, std::vector<std::pair<QString, bool>> entries);
   void rescanFolder(Node* folder, bool rereadFiles);
   void insertChildren(Node* folder, std::vector<std::unique_ptr<Node>> nodes);
   void removeChildren(Node* folder, std::vector<int> rows);

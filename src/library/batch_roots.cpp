@@ -1,6 +1,5 @@
 #include "library/batch_roots.h"
 
-#include <dirent.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
 
@@ -168,16 +167,7 @@ bool BatchFileFinder::walkItem(FileSystemItem& folder, const std::string& relati
 bool BatchFileFinder::walkPath(const std::string& folder, const std::string& relative,
                                const std::function<bool(FoundFile&&)>& take) {
   if (!removeTemporaries(folder, "", take)) return false;
-  std::vector<std::string> names;
-  if (DIR* dir = ::opendir(folder.c_str())) {
-    while (const dirent* entry = ::readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    ::closedir(dir);
-  }
-  std::sort(names.begin(), names.end());
-  for (const std::string& name : names) {
+  for (const std::string& name : sortedFolderNames(folder)) {
     const std::string path = joined(folder, name);
     const std::string below = joined(relative, name);
     struct stat info {};

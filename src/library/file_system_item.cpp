@@ -55,19 +55,23 @@ std::unique_ptr<FileSystemItem> FileSystemItem::makeChild(const std::string& nam
   return std::make_unique<FileSystemItem>(name, this);
 }
 
+std::vector<std::string> sortedFolderNames(const std::string& folder) {
+  std::vector<std::string> names;
+  if (DIR* dir = ::opendir(folder.c_str())) {
+    while (const dirent* entry = ::readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    ::closedir(dir);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 void FileSystemItem::loadChildren() {
   std::vector<std::unique_ptr<FileSystemItem>> items;
   if (isDirectory_) {
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(fullPath().c_str())) {
-      while (const dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name != "." && name != "..") names.push_back(name);
-      }
-      ::closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    for (const std::string& name : names) {
+    for (const std::string& name : sortedFolderNames(fullPath())) {
       std::unique_ptr<FileSystemItem> child = makeChild(name);
       OSStatus status = noErr;
       if (child->isDisplayable(&status)) items.push_back(std::move(child));

@@ -63,4 +63,7 @@ class FileSystemItem {
   std::optional<std::vector<std::unique_ptr<FileSystemItem>>> children_;
 };
 
+// The names in a folder, sorted, without "." and ".."; none when it cannot be read.
+std::vector<std::string> sortedFolderNames(const std::string& folder);
+
 }  // namespace sw

@@ -84,7 +84,9 @@ TEST(Corruption, EveryDamagedFileGivesAStatusOrAConsistentSequence) {
         ASSERT_GE(fault.offset, 14);
         ASSERT_LE(fault.offset, int64_t(bytes.size()));
       }
-      if (flags != kSMFLoadInfoScan) ASSERT_TRUE(isConsistent(*seq)) << "round " << round;
+      if (flags != kSMFLoadInfoScan) {
+        ASSERT_TRUE(isConsistent(*seq)) << "round " << round;
+      }
       ASSERT_LE(seq->numTracks(), kMaxTracks);
     }
   }

@@ -80,7 +80,9 @@ TEST(RoundTrip, EveryKindOfEventSurvivesWriting) {
         EXPECT_EQ(second->SMPTEOffset(), first->SMPTEOffset());
         EXPECT_EQ(second->dataRepresentation(compress), written);  // a fixed point
         EXPECT_EQ(written[9], format);
-        if (compress) EXPECT_LT(written.size(), first->dataRepresentation(false).size());
+        if (compress) {
+          EXPECT_LT(written.size(), first->dataRepresentation(false).size());
+        }
       }
 }
 

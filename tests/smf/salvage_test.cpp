@@ -148,7 +148,9 @@ TEST(Salvage, AnEventOrDeltaPastTheEndOfItsTrackIsALoss) {
     EXPECT_EQ(seq->damage()[0].message, "event runs past the end of the track");
     EXPECT_EQ(seq->damage()[1].track, 1);
     EXPECT_EQ(seq->damage()[1].offset, int64_t(chunkOffset(file, 1) + 8 + deltaAt));
-    if (flags == kSMFLoadFull) EXPECT_EQ(eventsPerTrack(*seq), (std::vector<int>{9, 13, 61}));
+    if (flags == kSMFLoadFull) {
+      EXPECT_EQ(eventsPerTrack(*seq), (std::vector<int>{9, 13, 61}));
+    }
   }
 }
 

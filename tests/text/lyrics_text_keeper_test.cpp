@@ -46,7 +46,9 @@ TEST(LyricsTextKeeper, LyricsAndChordsSurviveBothConversions) {
   for (const MidiEvent* e : seq->events()) {
     if (e->isMeta(meta::kText)) texts.push_back(textOf(e));
     if (e->isMeta(meta::kLyric)) lyricEvents.push_back(textOf(e));
-    if (e->isMeta(meta::kTrackName)) EXPECT_EQ(textOf(e), "Song");
+    if (e->isMeta(meta::kTrackName)) {
+      EXPECT_EQ(textOf(e), "Song");
+    }
   }
   // The header goes with the Soft Karaoke texts; the words are lyric events now.
   EXPECT_EQ(texts, (Strings{"@TSong title", "G 7"}));

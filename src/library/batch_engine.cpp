@@ -98,7 +98,7 @@ bool BatchEngine::prepare(Job& job) {
   if (!job.file) job.file = (job.owned = std::make_unique<MidiFileItem>(found.path, nullptr)).get();
   if (job.owned || (found.named && readsGivenFiles_)) {
     OSStatus status = noErr;
-    if (!job.file->isDisplayable(&status)) {
+    if (!job.file->isDisplayableLoadingAll(&status)) {
       if (status == noErr) status = paramErr;
       // A file named on purpose fails; one met in a folder is only not taken.
       report.outcome = found.named ? BatchOutcome::Failed : BatchOutcome::Skipped;

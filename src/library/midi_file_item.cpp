@@ -44,6 +44,12 @@ bool MidiFileItem::isDisplayable(OSStatus* status) {
   return result == noErr;
 }
 
+bool MidiFileItem::isDisplayableLoadingAll(OSStatus* status) {
+  struct stat info {};
+  if (!isInvisible() && isFile() && ::lstat(fullPath().c_str(), &info) == 0 && S_ISREG(info.st_mode)) eventList();
+  return isDisplayable(status);  // from the loaded sequence; a file that did not load is scanned
+}
+
 OSStatus MidiFileItem::updateInfo() {
   if (eventList_) {
     // The cached sequence is what the file holds (or will hold once saved): the file is not

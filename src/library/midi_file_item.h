@@ -32,6 +32,9 @@ class MidiFileItem : public FileSystemItem {
   // Invisible entries and symbolic links are left out; folders are listed; a file is listed
   // when it reads as a Standard MIDI File (`status` then 0, else the reader's status).
   bool isDisplayable(OSStatus* status) override;
+  // The same answer for a batch about to work on the file: the whole file is loaded, and its
+  // information taken from what was loaded, so the file is read once.
+  bool isDisplayableLoadingAll(OSStatus* status);
   // Refreshes the information from the file (or from the cached sequence when there is one),
   // reading the file once; the same pass guesses the encoding of its texts.
   OSStatus updateInfo();

@@ -178,8 +178,12 @@ TEST_F(BatchCollection, OutputFolderKeepsTheOriginals) {
   EXPECT_FALSE(written.count("a/song3"));
   for (const auto& [relative, bytes] : written) EXPECT_EQ(relative.find(".scorewell-"), std::string::npos) << relative;
   for (const std::string& line : transcript.files) {
-    if (line.find(" changed") != std::string::npos) EXPECT_NE(line.find("> ROOT/out/"), std::string::npos) << line;
-    if (line.find(" unchanged") != std::string::npos) EXPECT_EQ(line.find(" > "), std::string::npos) << line;
+    if (line.find(" changed") != std::string::npos) {
+      EXPECT_NE(line.find("> ROOT/out/"), std::string::npos) << line;
+    }
+    if (line.find(" unchanged") != std::string::npos) {
+      EXPECT_EQ(line.find(" > "), std::string::npos) << line;
+    }
   }
 
   // Side files go beside the results, not beside the originals.

@@ -72,7 +72,10 @@ class BatchTest : public ::testing::Test {
     return texts;
   }
   sw::BatchRun recording(bool dryRun = false) {
-    return {dryRun, [this](const std::string& line) { told.push_back(line); }};
+    sw::BatchRun run;
+    run.dryRun = dryRun;
+    run.report = [this](const std::string& line) { told.push_back(line); };
+    return run;
   }
 
   swtest::TempDir dir;

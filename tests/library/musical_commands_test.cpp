@@ -64,7 +64,9 @@ TEST_F(MusicalCommands, ChangeChannelMovesEveryChannelMessageOnly) {
     if (line.compare(at + 2, 1, "F") != 0 && line[at + 3] == '0') line[at + 3] = '2';  // channel 1 to 3
   }
   EXPECT_EQ(dump(*reread(song->fullPath())), expected);
-  if (attributes) EXPECT_EQ(sw::readNumberAttribute(song->fullPath(), MidiFileItem::kEncodingAttribute), 8);
+  if (attributes) {
+    EXPECT_EQ(sw::readNumberAttribute(song->fullPath(), MidiFileItem::kEncodingAttribute), 8);
+  }
 
   set("MIDIChannelNew", 17);  // would wrap onto channel 1
   EXPECT_EQ(song->doChangeMIDIChannel().status, sw::paramErr);
@@ -132,7 +134,9 @@ TEST_F(MusicalCommands, RemoveTrackTakesTheFirstOfTheName) {
   EXPECT_EQ(after->trackNames(), (Strings{"Drums", "Piano"}));
   EXPECT_EQ(metaTexts(*after, meta::kTrackName), (Strings{"0:0:Drums", "1:0:Piano"}));
   for (const sw::MidiEvent* e : after->events())
-    if (e->isNoteOn()) EXPECT_NE(e->second(), 60);  // the first piano's notes are gone
+    if (e->isNoteOn()) {
+      EXPECT_NE(e->second(), 60);  // the first piano's notes are gone
+    }
   EXPECT_EQ(song->tracks(), 2);
   ASSERT_EQ(told.size(), 4u);
   EXPECT_EQ(told[2], "track 2 \"Piano\" removed (3 events)");

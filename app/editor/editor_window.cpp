@@ -87,14 +87,19 @@ void EditorWindow::noteRecentFile(const QString& path) {
   sw::SettingsStore::shared().setObject(kRecentKey, std::move(array));
 }
 
+QMessageBox* EditorWindow::openFailureAlert(const QString& path, const sw::Error& error, QWidget* parent) {
+  auto* box = new QMessageBox(QMessageBox::Warning, tr("Scorewell"),
+                              tr("The file “%1” could not be opened.").arg(QFileInfo(path).fileName()),
+                              QMessageBox::Ok, parent);
+  box->setInformativeText(tr("%1\n%2").arg(path, statusLine(error)));
+  return box;
+}
+
 EditorWindow* EditorWindow::openFile(const QString& path, QWidget* dialogParent) {
   auto document = std::make_unique<EditorDocument>(pasteboard());
   if (sw::Error error = document->open(path.toStdString())) {
-    QMessageBox box(QMessageBox::Warning, tr("Scorewell"),
-                    tr("The file “%1” could not be opened.").arg(QFileInfo(path).fileName()), QMessageBox::Ok,
-                    dialogParent);
-    box.setInformativeText(tr("%1\n%2").arg(path, statusLine(error)));
-    box.exec();
+    std::unique_ptr<QMessageBox> box(openFailureAlert(path, error, dialogParent));
+    box->exec();
     return nullptr;
   }
   noteRecentFile(path);

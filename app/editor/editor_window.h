@@ -13,6 +13,7 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QMessageBox;
 class QProgressDialog;
 class QTableView;
 class QTabWidget;
@@ -32,6 +33,8 @@ class EditorWindow : public QMainWindow {
   // Opens the file in a new window; on failure shows a dialog naming the file, the failure and
   // its status, and answers nullptr.
   static EditorWindow* openFile(const QString& path, QWidget* dialogParent = nullptr);
+  // The alert naming a file that did not open, the failure and its status (not shown yet).
+  static QMessageBox* openFailureAlert(const QString& path, const sw::Error& error, QWidget* parent = nullptr);
   // A window on a document (a new untitled one when none is given).
   explicit EditorWindow(std::unique_ptr<EditorDocument> document = {});
   ~EditorWindow() override;

@@ -69,6 +69,11 @@ QList<EditorWindow*> ApplicationShell::openFiles(const QStringList& paths) {
     if (const sw::Error error = document->open(path.toStdString())) {
       sw::logMessage(sw::BatchLog::abbreviatedPath(path.toStdString()) + " " + error.message + " [" +
                      std::to_string(error.status) + "]");
+      // Said in a window too; not modal, so a start with several files goes on.
+      QMessageBox* alert = EditorWindow::openFailureAlert(path, error, nullptr);
+      alert->setAttribute(Qt::WA_DeleteOnClose);
+      alert->setObjectName(QStringLiteral("openFailure"));
+      alert->show();
       continue;
     }
     EditorWindow::noteRecentFile(path);

@@ -319,8 +319,16 @@ class ShellTest : public QObject {
       showBrowser->trigger();
       QVERIFY(shell.browser()->isVisible());
       delete editors.first();
-      // A file that does not open is logged, and no window comes of it.
+      // A file that does not open opens no editor; an alert names it, the failure and its status.
       QVERIFY(shell.openFiles({write("broken.mid", {'M', 'T'})}).isEmpty());
+      QMessageBox* alert = nullptr;
+      for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->objectName() == QStringLiteral("openFailure") && widget->isVisible())
+          alert = qobject_cast<QMessageBox*>(widget);
+      QVERIFY(alert);
+      QVERIFY(alert->text().contains(QStringLiteral("broken.mid")));
+      QVERIFY(alert->informativeText().contains(QStringLiteral("Status: -")));
+      alert->close();
     }
     store.setBool("saveSelection", false);
     {

@@ -30,4 +30,9 @@ void setUpHeap() {
   if (end > from) madvise(reinterpret_cast<void*>(from), end - from, MADV_HUGEPAGE);
 }
 
+void setUpHeapForManyFiles() {
+  mallopt(M_TRIM_THRESHOLD, 256 << 20);
+  mallopt(M_TOP_PAD, 16 << 20);
+}
+
 }  // namespace swcli

@@ -79,7 +79,14 @@ int main(int argc, char** argv) {
     return swcli::kExitUsage;
   }
   std::string name = argv[1];
-  if (loadsWholeFiles(name)) swcli::setUpHeap();
+  if (loadsWholeFiles(name)) {
+    swcli::setUpHeap();
+  } else if (name == "info") {
+    swcli::setUpHeapForManyFiles();
+  } else {
+    for (const swcli::BatchCommandSpec& command : swcli::batchCommands())
+      if (name == command.name) swcli::setUpHeapForManyFiles();
+  }
   if (name == "--help" || name == "-h" || name == "help") {
     std::fputs(kUsage, stdout);
     return swcli::kExitOK;

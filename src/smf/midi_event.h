@@ -119,7 +119,8 @@ class MidiEvent {
   // Same status, and the same controller number or meta type where those apply.
   bool isSameTypeOfEvent(const MidiEvent& other) const;
 
-  // The process-wide serial number that the next event will receive.
+  // The serial number the next event made on this thread receives; every event made before,
+  // on any thread, has a lower one.
   static uint32_t nextEventID();
 
  private:

@@ -95,7 +95,9 @@ TEST(FEventListView, TrackChannelKindAndMetaMasks) {
   list->filter();
   for (int w : list->filteredIndex()) {
     const MidiEvent* e = list->eventAtIndex(w);
-    if (e->isChannelMessage()) EXPECT_EQ(e->channel(), 1);
+    if (e->isChannelMessage()) {
+      EXPECT_EQ(e->channel(), 1);
+    }
   }
   EXPECT_EQ(list->filteredCount(), 4 + 5);
 

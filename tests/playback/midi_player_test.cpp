@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <thread>
 
@@ -52,7 +53,9 @@ TEST(MidiPlayerWindows, EveryTickIsPlayedOnceInOrderAcrossWindowBoundaries) {
   ASSERT_EQ(notes.size(), 300u);
   for (size_t i = 0; i < notes.size(); ++i) {
     EXPECT_EQ(notes[i].bytes[1], uint8_t(40 + i % 40)) << i;
-    if (i) EXPECT_GT(notes[i].timeStamp, notes[i - 1].timeStamp) << i;
+    if (i) {
+      EXPECT_GT(notes[i].timeStamp, notes[i - 1].timeStamp) << i;
+    }
   }
 }
 
@@ -219,8 +222,19 @@ TEST(MidiPlayerThread, PlaysInOrderAndStopSendsAllNotesOff) {
   EXPECT_EQ(player.play(0), 0) << "a second play returns at once";
   clock.allow(5);  // five windows of 40 ms: ticks 0-191
   clock.waitUntilUsed();
+  // The thread goes on one window at a time while stop() waits for it: opening the clock
+  // instead could let it reach the end of the song before stop() is called.
+  std::atomic<bool> stopped{false};
+  std::thread stopper([&] {
+    player.stop();
+    stopped = true;
+  });
+  while (!stopped) {
+    clock.allow(1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  stopper.join();
   clock.open();
-  player.stop();
   EXPECT_FALSE(player.isPlayingThreadRunning());
   EXPECT_EQ(output->allNotesOffCalls(), (std::vector<bool>{true}));  // "allSoundsOffOnStop" is YES
   auto notes = output->sentOfKind(0x90);
@@ -236,7 +250,9 @@ TEST(MidiPlayerThread, PlaysInOrderAndStopSendsAllNotesOff) {
   // is nothing left to resume.
   ASSERT_TRUE(swtest::eventually([&] { return !output->sentOfKind(0x90).empty() || player.isDone(); }));
   player.stop();
-  if (!output->sentOfKind(0x90).empty()) EXPECT_EQ(output->sentOfKind(0x90)[0].bytes[1], uint8_t(40 + at % 40));
+  if (!output->sentOfKind(0x90).empty()) {
+    EXPECT_EQ(output->sentOfKind(0x90)[0].bytes[1], uint8_t(40 + at % 40));
+  }
 }
 
 TEST(MidiPlayerThread, StopAtTheEndSendsNoAllNotesOff) {

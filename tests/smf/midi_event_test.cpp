@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
+#include <thread>
+#include <vector>
+
 #include "smf/flattened_event_list.h"
 #include "smf/midi_event.h"
 #include "smf/vlq.h"
@@ -148,4 +153,27 @@ TEST(FlattenedEventList, SortedAddAndMerge) {
   raw = merged.bytes();
   raw.resize(raw.size() - 5);
   EXPECT_EQ(FlattenedEventList(raw).recordCount(), 4u);
+}
+
+// Events made on several threads at once never share an ID, and an ID announced as the next
+// one lies above every event made before it, on whatever thread.
+TEST(MidiEvent, IDsStayUniqueAcrossThreadsAndNextIsAboveAll) {
+  const uint8_t noteOn[] = {0x90, 0x3C, 0x64};
+  std::vector<std::vector<uint32_t>> ids(3);
+  std::vector<std::thread> threads;
+  for (auto& list : ids)
+    threads.emplace_back([&list, &noteOn] {
+      for (int i = 0; i < 5000; ++i) list.push_back(MidiEvent(noteOn, 3, 0, 0).eventID());
+    });
+  for (std::thread& thread : threads) thread.join();
+  std::vector<uint32_t> all;
+  for (const auto& list : ids) {
+    EXPECT_TRUE(std::is_sorted(list.begin(), list.end()));
+    all.insert(all.end(), list.begin(), list.end());
+  }
+  std::sort(all.begin(), all.end());
+  EXPECT_EQ(std::adjacent_find(all.begin(), all.end()), all.end());
+  const uint32_t next = MidiEvent::nextEventID();
+  EXPECT_GT(next, all.back());
+  EXPECT_GE(MidiEvent(noteOn, 3, 0, 0).eventID(), next);
 }

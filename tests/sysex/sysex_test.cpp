@@ -430,7 +430,9 @@ TEST(SysexRandom, ArbitraryBytesDecodeSafely) {
     (void)Sysex::masterVolume(data);
     if (sysex.canSetText()) {
       const Bytes before = sysex.data();
-      if (!sysex.setText("12")) EXPECT_EQ(sysex.data(), before);
+      if (!sysex.setText("12")) {
+        EXPECT_EQ(sysex.data(), before);
+      }
     }
   }
 }

@@ -6,7 +6,6 @@
 #include <QMessageBox>
 #include <QWidget>
 
-#include <sys/stat.h>
 
 #include <chrono>
 #include <climits>
@@ -56,6 +55,18 @@ class BatchJob::Progress : public sw::BatchProgress {
       job.progress_->setMessage(text);
       job.progress_->setValue(int(std::min<size_t>(number - 1, INT_MAX)), int(std::min<size_t>(total, INT_MAX)));
     });
+  }
+  // The browser's rows follow every file written (side files too) and the old name of a
+  // renamed one, as the engine reports them.
+  void fileFinished(const sw::BatchFileReport& report) override {
+    if (report.outcome != sw::BatchOutcome::Changed || !job_.fileChanged_) return;
+    QStringList changed;
+    if (!report.output.empty() && report.output != report.path) changed << QString::fromStdString(report.path);
+    for (const std::string& written : report.written) changed << QString::fromStdString(written);
+    if (!changed.isEmpty())
+      job_.post([&job = job_, changed] {
+        for (const QString& path : changed) job.fileChanged_(path);
+      });
   }
   bool shouldContinue() override { return !job_.stopRequested_.load() && !job_.abandoned_.load(); }
 
@@ -163,35 +174,6 @@ void BatchJob::work(std::vector<std::string> paths) {
     const sw::BatchCommand& command = *sw::batchCommand(name_);
     const sw::BatchRoots roots = sw::collectBatchRoots(paths, log);
     unusable = roots.unusable;
-    // The browser's rows follow the files the method touched (and the new name of a renamed one).
-    sw::PerFileMethod method = [this, &command](sw::MidiFileItem& item, const sw::BatchRun& run) {
-      const std::string before = item.fullPath();
-      bool unchanged = false;
-      sw::BatchRun mine = run;
-      mine.unchanged = [&] {
-        unchanged = true;
-        run.tellUnchanged();
-      };
-      const sw::Error error = command.method(item, mine);
-      if (unchanged || !fileChanged_) return error;
-      QStringList changed;
-      if (name_ == "ExtractLyrics") {
-        // The MIDI file stays as it was; the side file beside it is new.
-        const int64_t format = sw::SettingsStore::shared().integerForKey("extractLyricsFormat");
-        const std::string side =
-            sw::MidiFileItem::pathWithExtension(before, format == 0 ? "txt" : format == 3 ? "cpm" : "lrc");
-        struct stat info {};
-        if (!error && ::stat(side.c_str(), &info) == 0) changed << QString::fromStdString(side);
-      } else {
-        changed << QString::fromStdString(before);
-        if (item.fullPath() != before) changed << QString::fromStdString(item.fullPath());
-      }
-      if (!changed.isEmpty())
-        post([this, changed] {
-          for (const QString& path : changed) fileChanged_(path);
-        });
-      return error;
-    };
     // Results written elsewhere leave the originals as they are: nothing to warn about.
     const std::string outputFolder = BatchSheet::outputFolder();
     sw::BatchEngine engine(log, progressSink_.get(), confirmation_.get());
@@ -205,7 +187,7 @@ void BatchJob::work(std::vector<std::string> paths) {
       engine_ = &engine;
     }
     const bool destructive = outputFolder.empty() && command.destructive && command.destructive();
-    result = engine.run(roots.pointers(), method, destructive, sw::BatchRun{});
+    result = engine.run(roots.pointers(), command.method, destructive, sw::BatchRun{});
     std::lock_guard<std::mutex> lock(engineMutex_);
     engine_ = nullptr;
   } catch (const std::exception& exception) {

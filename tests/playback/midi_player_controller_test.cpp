@@ -69,13 +69,22 @@ TEST_F(Controllers, AnEmptySongDoesNotCountAsPlaying) {
 TEST_F(Controllers, StartAtTheEndRewindsAndTheSecondsTimerEndsTheSong) {
   MidiFileBuilder file(0, 480);
   file.track().tempo(0, 500000).noteOn(0, 0, 60, 100).noteOff(960, 0, 60).endOfTrack();  // 1 s
-  sw::MidiPlayerController controller(output, clock);
+  // The playing thread waits at its first sleep until the time is read: a free-running clock
+  // could already be near the end of the song under load.
+  swtest::GatedClock gated;
+  auto gatedOutput = std::make_shared<sw::MIDIFilter>(nullptr, 0, synth, gated);
+  sw::MidiPlayerController controller(gatedOutput, gated);
+  struct OpenAtExit {  // a failed assertion must not leave the thread waiting
+    swtest::GatedClock& clock;
+    ~OpenAtExit() { clock.open(); }
+  } openAtExit{gated};
   controller.setEventList(swtest::sequenceFrom(file));
   controller.doSetTime(5.0);  // past the end
   controller.start();
   ASSERT_TRUE(controller.isPlaying());
   EXPECT_LT(controller.midiPlayer().time(), 1000u) << "rewound";
-  // The fake clock runs ahead as fast as the thread sleeps; the timer sees the end.
+  // Then the clock runs ahead as fast as the thread sleeps; the timer sees the end.
+  gated.open();
   while (controller.secondsTimerFired()) {
     EXPECT_GT(controller.secondsTimerInterval(), 0.0);
     EXPECT_LE(controller.secondsTimerInterval(), 1.0);

@@ -81,6 +81,7 @@ bool BatchEngine::holdsDamagedFile(const std::vector<MidiFileItem*>& roots) {
 
 void BatchEngine::claimOutput(Job& job) {
   if (outputFolder_.empty() || job.found.kind != FoundFile::Kind::File || job.found.skipped) return;
+  std::lock_guard lock(claimedMutex_);
   job.clashes = !claimed_.insert(outputFolder_ + "/" + job.found.relative).second;
 }
 
@@ -136,6 +137,11 @@ void BatchEngine::execute(Job& job) {
   BatchRun perFile = *batchRun_;  // the run's values (dry run, force), with its own report
   perFile.report = [&](const std::string& line) { report.changes.push_back(line); };
   perFile.unchanged = [&] { job.toldUnchanged = true; };
+  if (!outputFolder_.empty())
+    perFile.claim = [this](const std::string& target) {
+      std::lock_guard lock(claimedMutex_);
+      return claimed_.insert(target).second;
+    };
   perFile.wrote = [&](const std::string& written, const std::string& previous) {
     std::vector<std::string>& list = report.written;
     auto at = std::find(list.begin(), list.end(), previous.empty() ? written : previous);

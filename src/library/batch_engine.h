@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -159,6 +160,7 @@ class BatchEngine {
   const BatchRun* batchRun_ = nullptr;
   BatchResult result_;
   size_t found_ = 0;
+  std::mutex claimedMutex_;        // the walker and the workers claim paths
   std::set<std::string> claimed_;  // output paths taken
 };
 

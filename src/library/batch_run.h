@@ -22,6 +22,9 @@ struct BatchRun {
   // Called after each file the method wrote (the MIDI file, a side file, new attributes); a
   // rename gives the path it left as `previous`.
   std::function<void(const std::string& path, const std::string& previous)> wrote;
+  // For results written elsewhere: takes a path for this file's result, false when another
+  // file's result of the same run has it. Without it every path may be taken.
+  std::function<bool(const std::string& path)> claim;
 
   void tell(const std::string& line) const {
     if (report) report(line);
@@ -29,6 +32,7 @@ struct BatchRun {
   void tellUnchanged() const {
     if (unchanged) unchanged();
   }
+  bool claimPath(const std::string& path) const { return !claim || claim(path); }
   void tellWritten(const std::string& path, const std::string& previous = "") const {
     if (wrote) wrote(path, previous);
   }

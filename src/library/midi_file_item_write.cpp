@@ -227,7 +227,15 @@ Error MidiFileItem::fixExtensionFor(const SequenceInfo& content, const BatchRun&
   if (lowerCased(to) == lowerCased(from)) return {};  // SONG.MID keeps its name
   const std::string newName = lastComponent(to);
   if (writesElsewhere()) {
-    // The copy takes the corrected name; a result of an earlier run there is replaced.
+    // The copy takes the corrected name; a result of an earlier run there is replaced, not the
+    // result of another file: the name must be free beside the original, as a rename in place
+    // needs it, and not taken by another result of this run.
+    const std::string original = fullPath();
+    const size_t slash = original.find_last_of('/');
+    const std::string besideOriginal = slash == std::string::npos ? newName : original.substr(0, slash + 1) + newName;
+    struct stat existing {};
+    if (::lstat(besideOriginal.c_str(), &existing) == 0 || !run.claimPath(to))
+      return Error{dupFNErr, from, "cannot be written as " + newName + ": the name is taken by another file"};
     if (run.dryRun) {
       run.tell("would be written as " + newName);
       return {};

@@ -243,6 +243,40 @@ TEST_F(BatchCollection, OutputFolderKeepsTheOriginals) {
   EXPECT_EQ(contents(root), originals);
 }
 
+TEST_F(BatchCollection, ARenamedResultElsewhereNeverReplacesAnotherFilesResult) {
+  settings().setRunValue("formatChosen", int64_t(0));
+  const std::string root = dir.file("in"), out = dir.file("out");
+  const auto languages = swtest::languages();
+  fs::create_directories(root);
+  // song.kar is named song.mid once it is of format 0, where song.mid's own result goes; tune
+  // and tune.kar both are to be named tune.mid.
+  dir.write("in/song.kar", swtest::makeKaraokeFile(languages[0], 1));
+  dir.write("in/song.mid", swtest::makeSong(3, 60, 2));
+  dir.write("in/tune", formatZeroSong(50));
+  dir.write("in/tune.kar", swtest::makeKaraokeFile(languages[1], 3));
+  const auto originals = contents(root);
+  for (unsigned jobs : {1u, 3u}) {
+    fs::remove_all(out);
+    Transcript transcript(dir.path());
+    const sw::BatchResult result = convert(root, jobs, transcript, out);
+    EXPECT_EQ(contents(root), originals);
+    const auto written = contents(out);
+    // song.mid's result is song.mid's own content; song.kar's stays under its name and fails.
+    sw::OSStatus status = 1;
+    sw::MidiSequence song(out + "/song.mid", sw::kSMFLoadFull, &status);
+    ASSERT_EQ(status, sw::noErr);
+    EXPECT_EQ(song.numTracks(), 1);
+    EXPECT_TRUE(written.count("song.kar")) << "jobs " << jobs;
+    // Of tune and tune.kar one takes tune.mid, the other keeps its name and fails.
+    ASSERT_TRUE(written.count("tune.mid"));
+    EXPECT_EQ(written.count("tune") + written.count("tune.kar"), 1u) << "jobs " << jobs;
+    EXPECT_EQ(result.failed, 2u);
+    size_t taken = 0;
+    for (const std::string& line : transcript.files) taken += line.find("the name is taken") != std::string::npos;
+    EXPECT_EQ(taken, 2u);
+  }
+}
+
 TEST_F(BatchCollection, WritesElsewhereThatFailLeaveNothingHalfWritten) {
   const std::string root = dir.file("in"), out = dir.file("out");
   makeCollection(root);

@@ -29,6 +29,8 @@ constexpr size_t kTempSuffixDigits = 16;
 // A temporary file younger than this may belong to a writer that has created it and not yet
 // locked it.
 constexpr int64_t kStaleAfterSeconds = 2;
+// Folders a DeferredFolderSync holds before it flushes them.
+constexpr size_t kDeferredFoldersMax = 64;
 
 FileIdentity identityOf(const struct stat& info) {
   return FileIdentity{info.st_dev, info.st_ino, int64_t(info.st_size),
@@ -97,6 +99,27 @@ int createTemporary(const std::string& folder, const std::string& name, bool res
   error = errno;
   tempPath.clear();
   return -1;
+}
+
+thread_local DiskWaitObserver* diskWaitObserver = nullptr;
+
+// fsync, told to this thread's observer.
+int observedSync(int fd) {
+  DiskWaitObserver* observer = diskWaitObserver;
+  if (observer) observer->waitBegins();
+  const int result = ::fsync(fd);
+  const int error = errno;
+  if (observer) observer->waitEnds();
+  errno = error;
+  return result;
+}
+
+void syncFolder(const std::string& folder) {
+  int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    observedSync(dirFd);
+    ::close(dirFd);
+  }
 }
 
 OSStatus writeAll(int fd, std::span<const unsigned char> bytes) {
@@ -212,7 +235,7 @@ OSStatus writeFileAtomically(const std::string& path, std::span<const unsigned c
     }
   }
   if (status == noErr) status = writeAll(fd, bytes);
-  if (status == noErr && ::fsync(fd) != 0) status = statusFromErrno(errno);
+  if (status == noErr && observedSync(fd) != 0) status = statusFromErrno(errno);
   struct stat written {};
   if (status == noErr && ::fstat(fd, &written) != 0) status = statusFromErrno(errno);
 
@@ -230,13 +253,40 @@ OSStatus writeFileAtomically(const std::string& path, std::span<const unsigned c
     ::unlink(tempPath.c_str());
     return status;
   }
-  int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {
-    ::fsync(dirFd);
-    ::close(dirFd);
-  }
+  if (!DeferredFolderSync::defer(folder)) syncFolder(folder);
   if (expected) *expected = identityOf(written);
   return noErr;
+}
+
+namespace {
+thread_local DeferredFolderSync* currentFolderSync = nullptr;
+}  // namespace
+
+DiskWaitObserver* observeDiskWaits(DiskWaitObserver* observer) {
+  DiskWaitObserver* previous = diskWaitObserver;
+  diskWaitObserver = observer;
+  return previous;
+}
+
+DeferredFolderSync::DeferredFolderSync() : outer_(currentFolderSync) { currentFolderSync = this; }
+
+DeferredFolderSync::~DeferredFolderSync() {
+  flush();
+  currentFolderSync = outer_;
+}
+
+void DeferredFolderSync::flush() {
+  for (const std::string& folder : folders_) syncFolder(folder);
+  folders_.clear();
+}
+
+bool DeferredFolderSync::defer(const std::string& folder) {
+  if (!currentFolderSync) return false;
+  std::vector<std::string>& folders = currentFolderSync->folders_;
+  // Batches write folder after folder; a long list is flushed before it grows further.
+  if (folders.empty() || folders.back() != folder) folders.push_back(folder);
+  if (folders.size() >= kDeferredFoldersMax) currentFolderSync->flush();
+  return true;
 }
 
 OSStatus readWholeFile(const std::string& path, std::string& contents) {

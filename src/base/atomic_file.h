@@ -42,6 +42,38 @@ struct FileIdentity {
 OSStatus writeFileAtomically(const std::string& path, std::span<const unsigned char> bytes,
                              FileIdentity* expected = nullptr);
 
+// While one lives on a thread, the replacements that thread makes flush each file's content
+// before its rename as always, but leave flushing the folders (which makes the renames last
+// through a power loss) to the scope: once per folder, at flush() and at its end. Until then a
+// power loss can only bring back a file's previous content, complete. For batches, where a
+// folder flush per file would double the waits on the disk.
+class DeferredFolderSync {
+ public:
+  DeferredFolderSync();
+  ~DeferredFolderSync();
+  DeferredFolderSync(const DeferredFolderSync&) = delete;
+  DeferredFolderSync& operator=(const DeferredFolderSync&) = delete;
+  // Flushes the folders written to so far.
+  void flush();
+  // Takes a folder to flush later: false when no scope lives on this thread.
+  static bool defer(const std::string& folder);
+
+ private:
+  DeferredFolderSync* outer_;
+  std::vector<std::string> folders_;
+};
+
+// Told when a thread starts and ends waiting for the disk to flush a replacement, so that a
+// pool of threads can let another one compute meanwhile.
+class DiskWaitObserver {
+ public:
+  virtual ~DiskWaitObserver() = default;
+  virtual void waitBegins() = 0;
+  virtual void waitEnds() = 0;
+};
+// Sets the observer of this thread's disk waits (null for none); returns the previous one.
+DiskWaitObserver* observeDiskWaits(DiskWaitObserver* observer);
+
 // Whether writeFileAtomically could replace the file: noErr, or the status it would refuse
 // with (permErr for a file the user may not write, paramErr for one that is not a regular
 // file). A missing file counts as replaceable.

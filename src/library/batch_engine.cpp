@@ -15,6 +15,7 @@
 #include <set>
 #include <thread>
 
+#include "base/atomic_file.h"
 #include "base/settings_store.h"
 #include "library/library_strings.h"
 #include "library/midi_file_item.h"
@@ -96,7 +97,10 @@ bool BatchEngine::prepare(Job& job) {
     return false;
   }
   job.file = found.item;
-  if (!job.file) job.file = (job.owned = std::make_unique<MidiFileItem>(found.path, nullptr)).get();
+  if (!job.file) {
+    job.file = (job.owned = std::make_unique<MidiFileItem>(found.path, nullptr)).get();
+    job.file->setInfoOnDemand(true);  // nobody shows it: what the method asks for is enough
+  }
   if (job.owned || (found.named && readsGivenFiles_)) {
     OSStatus status = noErr;
     if (!job.file->isDisplayableLoadingAll(&status)) {
@@ -217,6 +221,7 @@ void BatchEngine::finish(Job& job) {
 }
 
 void BatchEngine::runHere(BatchFileFinder& finder) {
+  DeferredFolderSync folderSync;  // each file is flushed before its rename; the folders once
   size_t started = 0;
   const bool complete = finder.find([&](FoundFile&& found) {
     if (!keepGoing()) return false;
@@ -237,6 +242,36 @@ void BatchEngine::runHere(BatchFileFinder& finder) {
   if (progress_ && complete) progress_->filesFound(found_, true);
 }
 
+namespace {
+
+// Turns to compute among a pool's workers: a worker takes one for each file and gives it up
+// while its thread waits for the disk.
+class ComputeSlots : public DiskWaitObserver {
+ public:
+  explicit ComputeSlots(unsigned count) : free_(count) {}
+  void acquire() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return free_ > 0; });
+    --free_;
+  }
+  void release() {
+    {
+      std::lock_guard lock(mutex_);
+      ++free_;
+    }
+    changed_.notify_one();
+  }
+  void waitBegins() override { release(); }
+  void waitEnds() override { acquire(); }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  unsigned free_;
+};
+
+}  // namespace
+
 void BatchEngine::runOnThreads(BatchFileFinder& finder) {
   std::mutex mutex;
   std::condition_variable changed;
@@ -245,7 +280,6 @@ void BatchEngine::runOnThreads(BatchFileFinder& finder) {
   size_t nextToTake = 0;
   size_t foundFiles = 0;
   bool walkDone = false, walkComplete = false;
-  unsigned activeWorkers = jobs_;
 
   std::thread walker([&] {
     const bool complete = finder.find([&](FoundFile&& found) {
@@ -268,9 +302,16 @@ void BatchEngine::runOnThreads(BatchFileFinder& finder) {
     }
     changed.notify_all();
   });
+  // Twice as many workers as jobs, of which only `jobs_` compute at a time: a worker waiting
+  // for the disk to flush a file gives its turn to another.
+  ComputeSlots slots(jobs_);
+  const unsigned workerCount = jobs_ * 2;
+  unsigned activeWorkers = workerCount;  // counted down by the workers as they end
   std::vector<std::thread> workers;
-  for (unsigned i = 0; i < jobs_; ++i)
+  for (unsigned i = 0; i < workerCount; ++i)
     workers.emplace_back([&] {
+      DeferredFolderSync folderSync;
+      DiskWaitObserver* const previous = observeDiskWaits(&slots);
       for (;;) {
         Job* job = nullptr;
         {
@@ -284,13 +325,16 @@ void BatchEngine::runOnThreads(BatchFileFinder& finder) {
           job = pending[nextToTake - first].get();
           ++nextToTake;
         }
+        slots.acquire();
         if (prepare(*job)) execute(*job);
+        slots.release();
         {
           std::lock_guard lock(mutex);
           job->done = true;
         }
         changed.notify_all();
       }
+      observeDiskWaits(previous);
       {
         std::lock_guard lock(mutex);
         --activeWorkers;

@@ -56,8 +56,11 @@ OSStatus MidiFileItem::updateInfo() {
     // read again, only checked to be there, so a batch reads each file once.
     struct stat info {};
     if (::stat(fullPath().c_str(), &info) != 0) return errno == ENOENT || errno == ENOTDIR ? fnfErr : ioErr;
-    getInfo(*eventList_, info_);  // shows the cached sequence's unsaved changes
-    guess_ = guessFileEncoding(*eventList_);
+    infoPending_ = guessPending_ = true;
+    if (!infoOnDemand_) {
+      settleInfo();  // shows the cached sequence's unsaved changes
+      settleGuess();
+    }
     scanStatus_ = noErr;
     SMPTEFormat_ = eventList_->SMPTEFormat();
     damage_ = eventList_->damage();
@@ -69,6 +72,7 @@ OSStatus MidiFileItem::updateInfo() {
     MidiSequence scan(image, kSMFLoadInfoScan, &buildStatus);
     getInfo(scan, info_);
     guess_ = guessFileEncoding(scan);
+    infoPending_ = guessPending_ = false;
     scanStatus_ = buildStatus;
     SMPTEFormat_ = scan.SMPTEFormat();
     damage_ = scan.damage();
@@ -76,6 +80,16 @@ OSStatus MidiFileItem::updateInfo() {
   for (Error& fault : damage_) fault.path = fullPath();
   refreshFileSize();
   return noErr;
+}
+
+void MidiFileItem::settleInfo() const {
+  if (infoPending_ && eventList_) getInfo(*eventList_, info_);
+  infoPending_ = false;
+}
+
+void MidiFileItem::settleGuess() const {
+  if (guessPending_ && eventList_) guess_ = guessFileEncoding(*eventList_);
+  guessPending_ = false;
 }
 
 OSStatus MidiFileItem::reload() {
@@ -101,30 +115,30 @@ std::optional<std::string> MidiFileItem::creator() const {
 
 std::optional<int> MidiFileItem::format() const {
   if (!isFile()) return std::nullopt;
-  return info_.numTracks < 2 ? 0 : 1;
+  return info().numTracks < 2 ? 0 : 1;
 }
 
 std::optional<int> MidiFileItem::tracks() const {
   if (!isFile()) return std::nullopt;
-  return info_.numTracks;
+  return info().numTracks;
 }
 
 std::optional<int> MidiFileItem::division() const {
   if (!isFile()) return std::nullopt;
-  return info_.division;
+  return info().division;
 }
 
 std::optional<std::string> MidiFileItem::resetSysEx() const {
   if (!isFile()) return std::nullopt;
-  return std::string(pascalBytes(info_.sysex));
+  return std::string(pascalBytes(info().sysex));
 }
 
 std::optional<std::string> MidiFileItem::karType() const {
   if (!isFile()) return std::nullopt;
-  return fourCCString(info_.karaokeType);
+  return fourCCString(info().karaokeType);
 }
 
-std::string MidiFileItem::hasChords() const { return isFile() && info_.hasChords ? "YES" : ""; }
+std::string MidiFileItem::hasChords() const { return isFile() && info().hasChords ? "YES" : ""; }
 
 std::optional<std::string> MidiFileItem::decoded(const PascalString& text) const {
   if (!isFile()) return std::nullopt;
@@ -133,21 +147,21 @@ std::optional<std::string> MidiFileItem::decoded(const PascalString& text) const
   return utf8;
 }
 
-std::optional<std::string> MidiFileItem::sequenceName() const { return decoded(info_.seqName); }
-std::optional<std::string> MidiFileItem::title() const { return decoded(info_.title); }
-std::optional<std::string> MidiFileItem::author() const { return decoded(info_.author); }
-std::optional<std::string> MidiFileItem::copyright() const { return decoded(info_.copyright); }
+std::optional<std::string> MidiFileItem::sequenceName() const { return decoded(info().seqName); }
+std::optional<std::string> MidiFileItem::title() const { return decoded(info().title); }
+std::optional<std::string> MidiFileItem::author() const { return decoded(info().author); }
+std::optional<std::string> MidiFileItem::copyright() const { return decoded(info().copyright); }
 
 std::optional<int> MidiFileItem::tempo() const {
   if (!isFile()) return std::nullopt;
-  return info_.bpm;
+  return info().bpm;
 }
 
-uint32_t MidiFileItem::durationMSecs() const { return isFile() ? info_.duration : 0; }
+uint32_t MidiFileItem::durationMSecs() const { return isFile() ? info().duration : 0; }
 
 std::optional<std::string> MidiFileItem::duration() const {
   if (!isFile()) return std::nullopt;
-  const auto seconds = uint32_t(float(info_.duration) / 1000.0f);
+  const auto seconds = uint32_t(float(info().duration) / 1000.0f);
   char text[32];
   std::snprintf(text, sizeof text, "%.1u:%.2u", seconds / 60, seconds % 60);
   return std::string(text);
@@ -163,8 +177,8 @@ std::string MidiFileItem::bugExplanation() const {
   // Files on this system rarely carry a type: only a type other than 'Midi' counts.
   const bool badType = fdType_ != 0 && fdType_ != fourCC("Midi");
   if (badType || (extension != "mid" && extension != "kar")) text += libraryString("BAD_FINDER_TYPE");
-  if (info_.badTempoSignatureTrack) text += libraryString("BAD_TEMPO_SIGNATURE");
-  if (pascalBytes(info_.sysex).empty()) text += libraryString("MISSING_RESET_MESSAGE");
+  if (info().badTempoSignatureTrack) text += libraryString("BAD_TEMPO_SIGNATURE");
+  if (pascalBytes(info().sysex).empty()) text += libraryString("MISSING_RESET_MESSAGE");
   if (!damage_.empty()) {
     text += libraryString("DAMAGED");
     for (const Error& fault : damage_) text += fault.where() + fault.message + "\n";
@@ -205,7 +219,7 @@ MidiSequence* MidiFileItem::eventList() {
 // ---- Encoding
 
 FileTextEncoding MidiFileItem::textEncoding(std::optional<StringEncoding> given) const {
-  return resolveTextEncoding(given, encoding_, [this] { return guess_; });
+  return resolveTextEncoding(given, encoding_, [this] { return encodingGuess(); });
 }
 
 FileTextEncoding MidiFileItem::batchTextEncoding(const MidiSequence& sequence) const {

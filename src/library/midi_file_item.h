@@ -41,7 +41,14 @@ class MidiFileItem : public FileSystemItem {
   // Drops the cached sequence and refreshes; on failure nothing else changes.
   OSStatus reload();
 
-  const SequenceInfo& info() const { return info_; }
+  const SequenceInfo& info() const {
+    settleInfo();
+    return info_;
+  }
+  // For an item only a batch uses: a refresh from the cached sequence leaves the record and
+  // the encoding guess to be worked out when first asked for (from the sequence as it is
+  // then), so a method that never asks does not pay for them.
+  void setInfoOnDemand(bool onDemand) { infoOnDemand_ = onDemand; }
   FourCharCode fdType() const { return fdType_; }
   FourCharCode fdCreator() const { return fdCreator_; }
   void setFinderCodes(FourCharCode type, FourCharCode creator) { fdType_ = type, fdCreator_ = creator; }
@@ -81,7 +88,10 @@ class MidiFileItem : public FileSystemItem {
   // guess of its texts' encoding.
   OSStatus scanStatus() const { return scanStatus_; }
   int16_t SMPTEFormat() const { return SMPTEFormat_; }
-  const EncodingGuess& encodingGuess() const { return guess_; }
+  const EncodingGuess& encodingGuess() const {
+    settleGuess();
+    return guess_;
+  }
 
   // ---- Text encoding: the given one, else the saved one, else the confident guess of the
   // last refresh, else the default (see file_text_encoding.h).
@@ -185,7 +195,14 @@ class MidiFileItem : public FileSystemItem {
   Error error(OSStatus status, std::string message = "") const;
   bool isFile() const { return !isDirectory(); }
 
-  SequenceInfo info_{};
+  // Work out a record or guess left for later by an on-demand refresh.
+  void settleInfo() const;
+  void settleGuess() const;
+
+  mutable SequenceInfo info_{};
+  mutable bool infoPending_ = false;
+  mutable bool guessPending_ = false;
+  bool infoOnDemand_ = false;
   std::vector<Error> damage_;
   FourCharCode fdType_ = 0;
   FourCharCode fdCreator_ = 0;
@@ -201,7 +218,7 @@ class MidiFileItem : public FileSystemItem {
   // The file as it was when eventList_ was read, or last written.
   std::optional<FileIdentity> readIdentity_;
   std::optional<StringEncoding> encoding_;
-  EncodingGuess guess_;
+  mutable EncodingGuess guess_;
   OSStatus scanStatus_ = noErr;
   int16_t SMPTEFormat_ = 0;
   // The write target and, once written in this run, what it holds.

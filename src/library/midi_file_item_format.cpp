@@ -210,9 +210,13 @@ Error MidiFileItem::doConvert(const BatchRun& run) {
       sequence->convertToZero(&keeper);
     tellChange(run, "file", "converted to format " + std::to_string(format));
   }
+  const uint16_t tracks = sequence->numTracks();  // a failed write may release the sequence
   const OSStatus status = writeToFileByCompressing(settings.boolForKey("compressed"), run);
-  // The name follows the converted content, also when a dry run only predicts it.
-  const SequenceInfo content = run.dryRun ? getInfo(*sequence) : info();
+  // The name follows the converted content, also when a dry run only predicts it. Below two
+  // tracks the name ends in "mid" whatever the rest of the record says.
+  SequenceInfo content;
+  if (tracks < 2) content.numTracks = int16_t(tracks);
+  else content = run.dryRun ? getInfo(*sequence) : info();
   if (run.dryRun) releaseEventList();
   if (status != noErr) return writeFailure(status);
   if (Error renaming = fixExtensionFor(content, run)) {

@@ -77,6 +77,8 @@ Error MidiFileItem::writeFailure(OSStatus status) const {
 }
 
 void MidiFileItem::releaseEventList() {
+  settleInfo();
+  settleGuess();
   eventList_.reset();
   readIdentity_.reset();
   fileBytes_ = {};

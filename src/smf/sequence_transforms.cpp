@@ -117,16 +117,25 @@ bool BasicTextKeeper::isSoftKaraokeLyric(const MidiEvent& e) {
   return e.ticks() != 0 || startsWith(e, '\\') || startsWith(e, '/');
 }
 
-void BasicTextKeeper::keep(const MidiSequence& sequence) {
-  hasName_ = softKaraoke_ = false;
+void BasicTextKeeper::keepName(const MidiSequence& sequence) {
+  hasName_ = false;
   name_.clear();
+  for (const MidiEvent* e : sequence.events()) {
+    if (e->ticks() != 0) continue;
+    if (e->track() == 0 && e->isMeta(meta::kTrackName)) {
+      name_.assign(reinterpret_cast<const char*>(e->metaData()), e->metaDataSize());
+      hasName_ = true;
+      return;
+    }
+  }
+}
+
+void BasicTextKeeper::keep(const MidiSequence& sequence) {
+  keepName(sequence);
+  softKaraoke_ = false;
   lyrics_ = chords_ = 0;
   for (const MidiEvent* e : sequence.events()) {
     if (!e->isMeta()) continue;
-    if (e->ticks() == 0 && !hasName_ && e->track() == 0 && e->second() == meta::kTrackName) {
-      name_.assign(reinterpret_cast<const char*>(e->metaData()), e->metaDataSize());
-      hasName_ = true;
-    }
     if (e->second() == meta::kText) {
       if (e->ticks() == 0 ? startsWith(*e, '@', 'K') : startsWith(*e, '\\') || startsWith(*e, '/'))
         softKaraoke_ = true;

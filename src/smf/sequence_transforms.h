@@ -49,6 +49,8 @@ class SequenceTextKeeper {
 class BasicTextKeeper : public SequenceTextKeeper {
  public:
   void keep(const MidiSequence& sequence) override;
+  // Only the sequence name, for a keeper that counts lyrics and chords its own way.
+  void keepName(const MidiSequence& sequence);
   size_t lyricCount() const override { return lyrics_; }
   size_t chordCount() const override { return chords_; }
   void removeLyricsAndChords(MidiSequence&) override {}

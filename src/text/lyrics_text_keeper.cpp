@@ -9,7 +9,7 @@ void LyricsTextKeeper::keep(const MidiSequence& sequence) {
   lyrics_.clear();
   chords_.clear();
   getLyricsDSyncs(sequence, &lyrics_, &chords_);
-  information_.keep(sequence);
+  information_.keepName(sequence);
 }
 
 void LyricsTextKeeper::removeLyricsAndChords(MidiSequence& sequence) { sw::removeLyricsAndChords(sequence); }

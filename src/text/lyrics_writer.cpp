@@ -23,12 +23,12 @@ class PendingEvents {
  public:
   void addMeta(uint8_t track, uint32_t ticks, uint8_t type, std::string_view payload) {
     if (payload.size() > kMaxVLQ) return;  // no meta event can hold it
-    std::vector<uint8_t> bytes{META_EVENT, type};
+    bytes_.assign({META_EVENT, type});
     uint8_t length[4];
     uint32_t size = writeVLQ(uint32_t(payload.size()), length);
-    bytes.insert(bytes.end(), length, length + size);
-    bytes.insert(bytes.end(), payload.begin(), payload.end());
-    add(MidiEvent(bytes.data(), uint32_t(bytes.size()), track, ticks));
+    bytes_.insert(bytes_.end(), length, length + size);
+    bytes_.insert(bytes_.end(), payload.begin(), payload.end());
+    add(MidiEvent(bytes_.data(), uint32_t(bytes_.size()), track, ticks));
   }
   void add(MidiEvent event) {
     if (event.length() > FlattenedEventList::kMaxDataLength) oversized_ = true;
@@ -50,6 +50,7 @@ class PendingEvents {
 
  private:
   std::vector<MidiEvent> events_;
+  std::vector<uint8_t> bytes_;  // the event being made
   bool oversized_ = false;
 };
 
@@ -118,7 +119,7 @@ void removeLyricsAndChords(MidiSequence& sequence) {
     } else if (midisoftMet) {
       remove = isHighlightController(event);
     }
-    if (remove) doomed.insert(i);
+    if (remove) doomed.insert(doomed.begin(), i);  // descending: each goes first
   }
   sequence.removeObjectsAtIndexes(doomed);
 }

@@ -258,3 +258,41 @@ TEST(AtomicFile, RemovesOnlyStaleTemporaryFilesOfItsOwnNaming) {
                                    ".song.mid.scorewell-backup", "song.mid"}));
   ::close(writer);
 }
+
+// A batch flushes each file before its rename but each folder once: counted through the
+// disk-wait observer, which also sees every flush a replacement waits for.
+TEST(AtomicFile, ADeferredFolderSyncFlushesEachFolderOnceAndEveryFileAtOnce) {
+  struct Counter : DiskWaitObserver {
+    int begun = 0, ended = 0;
+    void waitBegins() override { ++begun; }
+    void waitEnds() override { ++ended; }
+  } counter;
+  TempDir dir;
+  std::filesystem::create_directories(dir.file("a"));
+  std::filesystem::create_directories(dir.file("b"));
+  DiskWaitObserver* previous = observeDiskWaits(&counter);
+  ASSERT_EQ(writeBytes(dir.file("single"), {1}), noErr);
+  EXPECT_EQ(counter.begun, 2) << "the file, then its folder";
+  counter.begun = counter.ended = 0;
+  {
+    DeferredFolderSync folders;
+    for (int i = 0; i < 5; ++i) ASSERT_EQ(writeBytes(dir.file("a/song" + std::to_string(i)), {uint8_t(i)}), noErr);
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(writeBytes(dir.file("b/song" + std::to_string(i)), {uint8_t(i)}), noErr);
+    EXPECT_EQ(counter.begun, 8) << "each file's content is flushed before its rename";
+    {
+      DeferredFolderSync inner;  // a nested scope takes the folders of its own writes
+      ASSERT_EQ(writeBytes(dir.file("a/inner"), {9}), noErr);
+      EXPECT_EQ(counter.begun, 9);
+    }
+    EXPECT_EQ(counter.begun, 10) << "the inner scope flushed its folder at its end";
+    folders.flush();
+    EXPECT_EQ(counter.begun, 12) << "then a and b once each";
+    folders.flush();
+    EXPECT_EQ(counter.begun, 12) << "nothing left to flush";
+  }
+  EXPECT_EQ(counter.begun, counter.ended);
+  ASSERT_EQ(writeBytes(dir.file("after"), {2}), noErr);
+  EXPECT_EQ(counter.begun, 14) << "without a scope the folder is flushed with the file again";
+  observeDiskWaits(previous);
+  EXPECT_EQ(TempDir::read(dir.file("a/song4")), Bytes{4});
+}

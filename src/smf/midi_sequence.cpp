@@ -217,7 +217,11 @@ IndexSet MidiSequence::removalSetForIndexes(const IndexSet& indexes) const {
 void MidiSequence::removeObjectsAtIndexes(const IndexSet& indexes) {
   std::lock_guard guard(lock_);
   if (indexes.empty()) return;
-  MidiSequence::removeEventsAtExactIndexes(removalSetForIndexes(indexes));
+  // Without a note-on among them (lyrics, chords, controllers) the set is what goes.
+  const bool partners = std::any_of(indexes.begin(), indexes.end(), [&](int i) {
+    return i < 0 || i >= count() || wholeList_[size_t(i)]->status() == 0x90;
+  });
+  MidiSequence::removeEventsAtExactIndexes(partners ? removalSetForIndexes(indexes) : indexes);
 }
 
 void MidiSequence::removeEventsAtExactIndexes(const IndexSet& indexes) {

@@ -243,6 +243,19 @@ TEST_F(BatchCollection, OutputFolderKeepsTheOriginals) {
   EXPECT_EQ(contents(root), originals);
 }
 
+// More workers than files: every worker ends and the run returns.
+TEST_F(BatchCollection, ARunOfFewerFilesThanWorkersEnds) {
+  const std::string root = dir.file("one");
+  fs::create_directories(root);
+  dir.write("one/song.mid", swtest::makeSong(3, 60, 5));
+  for (unsigned jobs : {2u, 8u}) {
+    Transcript transcript(root);
+    const sw::BatchResult result = convert(root, jobs, transcript);
+    EXPECT_EQ(result.processed, 1u) << "jobs " << jobs;
+    EXPECT_FALSE(result.stopped);
+  }
+}
+
 TEST_F(BatchCollection, ARenamedResultElsewhereNeverReplacesAnotherFilesResult) {
   settings().setRunValue("formatChosen", int64_t(0));
   const std::string root = dir.file("in"), out = dir.file("out");

@@ -244,8 +244,8 @@ void BatchEngine::runHere(BatchFileFinder& finder) {
 
 namespace {
 
-// Turns to compute among a pool's workers: a worker takes one for each file and gives it up
-// while its thread waits for the disk.
+// Turns to compute among a pool's workers: a worker takes one before each file and gives it
+// up while its thread waits for the disk.
 class ComputeSlots : public DiskWaitObserver {
  public:
   explicit ComputeSlots(unsigned count) : free_(count) {}
@@ -313,6 +313,13 @@ void BatchEngine::runOnThreads(BatchFileFinder& finder) {
       DeferredFolderSync folderSync;
       DiskWaitObserver* const previous = observeDiskWaits(&slots);
       for (;;) {
+        // The turn is taken before the job, so that no file starts after a stop: those in
+        // progress are the ones computing and the ones waiting for the disk.
+        struct Turn {
+          ComputeSlots& slots;
+          explicit Turn(ComputeSlots& owner) : slots(owner) { slots.acquire(); }
+          ~Turn() { slots.release(); }
+        } turn(slots);
         Job* job = nullptr;
         {
           std::unique_lock lock(mutex);
@@ -325,9 +332,7 @@ void BatchEngine::runOnThreads(BatchFileFinder& finder) {
           job = pending[nextToTake - first].get();
           ++nextToTake;
         }
-        slots.acquire();
         if (prepare(*job)) execute(*job);
-        slots.release();
         {
           std::lock_guard lock(mutex);
           job->done = true;

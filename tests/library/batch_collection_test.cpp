@@ -336,7 +336,8 @@ TEST_F(BatchCollection, AStopFinishesTheFilesInProgressAndStartsNoOther) {
   EXPECT_GE(result.processed, 5u);
   EXPECT_LT(result.processed, 5u + 3u);
   EXPECT_EQ(result.processed, size_t(calls.load()));
-  EXPECT_GT(result.notProcessed(), 0u);
+  // (Files are found while the run goes on: how many were found but not taken before the stop
+  // depends on how far the walk got, so it is not checked.)
   // Every file is the original or the complete result; nothing else lies there.
   size_t rewritten = 0;
   for (const auto& [relative, bytes] : contents(root)) {

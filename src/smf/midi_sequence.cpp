@@ -221,7 +221,10 @@ void MidiSequence::removeObjectsAtIndexes(const IndexSet& indexes) {
   const bool partners = std::any_of(indexes.begin(), indexes.end(), [&](int i) {
     return i < 0 || i >= count() || wholeList_[size_t(i)]->status() == 0x90;
   });
-  MidiSequence::removeEventsAtExactIndexes(partners ? removalSetForIndexes(indexes) : indexes);
+  if (partners)
+    MidiSequence::removeEventsAtExactIndexes(removalSetForIndexes(indexes));
+  else
+    MidiSequence::removeEventsAtExactIndexes(indexes);
 }
 
 void MidiSequence::removeEventsAtExactIndexes(const IndexSet& indexes) {

@@ -44,9 +44,10 @@ OSStatus writeFileAtomically(const std::string& path, std::span<const unsigned c
 
 // While one lives on a thread, the replacements that thread makes flush each file's content
 // before its rename as always, but leave flushing the folders (which makes the renames last
-// through a power loss) to the scope: once per folder, at flush() and at its end. Until then a
-// power loss can only bring back a file's previous content, complete. For batches, where a
-// folder flush per file would double the waits on the disk.
+// through a power loss) to the scope: once for each run of writes into one folder, at flush(),
+// at its end, and whenever 64 folders wait. Until then a power loss can only bring back a
+// file's previous content, complete. For batches, where a folder flush per file would double
+// the waits on the disk.
 class DeferredFolderSync {
  public:
   DeferredFolderSync();

@@ -80,10 +80,14 @@ bool BatchEngine::holdsDamagedFile(const std::vector<MidiFileItem*>& roots) {
   return damaged;
 }
 
+bool BatchEngine::claim(const std::string& path) {
+  std::lock_guard lock(claimedMutex_);
+  return claimed_.insert(path).second;
+}
+
 void BatchEngine::claimOutput(Job& job) {
   if (outputFolder_.empty() || job.found.kind != FoundFile::Kind::File || job.found.skipped) return;
-  std::lock_guard lock(claimedMutex_);
-  job.clashes = !claimed_.insert(outputFolder_ + "/" + job.found.relative).second;
+  job.clashes = !claim(outputFolder_ + "/" + job.found.relative);
 }
 
 bool BatchEngine::prepare(Job& job) {
@@ -141,11 +145,7 @@ void BatchEngine::execute(Job& job) {
   BatchRun perFile = *batchRun_;  // the run's values (dry run, force), with its own report
   perFile.report = [&](const std::string& line) { report.changes.push_back(line); };
   perFile.unchanged = [&] { job.toldUnchanged = true; };
-  if (!outputFolder_.empty())
-    perFile.claim = [this](const std::string& target) {
-      std::lock_guard lock(claimedMutex_);
-      return claimed_.insert(target).second;
-    };
+  if (!outputFolder_.empty()) perFile.claim = [this](const std::string& target) { return claim(target); };
   perFile.wrote = [&](const std::string& written, const std::string& previous) {
     std::vector<std::string>& list = report.written;
     auto at = std::find(list.begin(), list.end(), previous.empty() ? written : previous);

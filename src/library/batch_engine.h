@@ -138,6 +138,8 @@ class BatchEngine {
   // Two files whose results would go to the same path (two named folders holding the same
   // names): the first one found keeps it, the later one fails.
   void claimOutput(Job& job);
+  // Takes an output path for a result of this run: false when another result has it.
+  bool claim(const std::string& path);
   void execute(Job& job);
   void finish(Job& job);
   void runHere(BatchFileFinder& finder);

@@ -102,6 +102,7 @@ int createTemporary(const std::string& folder, const std::string& name, bool res
 }
 
 thread_local DiskWaitObserver* diskWaitObserver = nullptr;
+thread_local DeferredFolderSync* currentFolderSync = nullptr;  // the innermost on this thread
 
 // fsync, told to this thread's observer.
 int observedSync(int fd) {
@@ -257,10 +258,6 @@ OSStatus writeFileAtomically(const std::string& path, std::span<const unsigned c
   if (expected) *expected = identityOf(written);
   return noErr;
 }
-
-namespace {
-thread_local DeferredFolderSync* currentFolderSync = nullptr;
-}  // namespace
 
 DiskWaitObserver* observeDiskWaits(DiskWaitObserver* observer) {
   DiskWaitObserver* previous = diskWaitObserver;

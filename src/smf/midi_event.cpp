@@ -151,8 +151,13 @@ void MidiEvent::release() {
 }
 
 void MidiEvent::assign(const uint8_t* bytes, uint32_t length) {
-  if (length <= kInlineCapacity) {
-    if (length) std::memcpy(inline_, bytes, length);
+  if (length <= 3) {
+    // Channel messages, most of the events: copied byte by byte rather than by a call.
+    if (length > 0) inline_[0] = bytes[0];
+    if (length > 1) inline_[1] = bytes[1];
+    if (length > 2) inline_[2] = bytes[2];
+  } else if (length <= kInlineCapacity) {
+    std::memcpy(inline_, bytes, length);
   } else {
     heap_ = static_cast<uint8_t*>(std::malloc(length));
     if (!heap_) throw std::bad_alloc();

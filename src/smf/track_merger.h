@@ -65,6 +65,9 @@ class SMFTrackMerger {
   // them would, and answers whether it moved. Anything else is left to the full reader.
   bool skipChannelMessages(Cursor& c);
 
+  // The cursor whose next event comes first; the lower track on equal ticks.
+  size_t choose() const;
+
   std::vector<Cursor> cursors_;  // active cursors in track order
   std::vector<Error> damage_;
 };

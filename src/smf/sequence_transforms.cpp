@@ -191,7 +191,10 @@ void MidiSequence::convertToZero(SequenceTextKeeper* keeper) {
   for (size_t t = 0; t < 256; ++t) trackChannel[t] = messageChannel[t] != kNoChannel ? messageChannel[t] : prefixChannel[t];
 
   keeper->keep(*this);
-  keeper->removeLyricsAndChords(*this);
+  // The lyrics and chords are left out of the new list, to be written back uniformly.
+  std::vector<bool> lyricsAndChords;
+  keeper->markLyricsAndChords(*this, lyricsAndChords);
+  auto marked = [&](size_t i) { return i < lyricsAndChords.size() && lyricsAndChords[i]; };
 
   // First what can fail: the new prefixes go into the result, each kept event leaves an empty
   // place there and its position in `sources`. Only then do the kept events move, so that a
@@ -203,7 +206,7 @@ void MidiSequence::convertToZero(SequenceTextKeeper* keeper) {
   int lastPrefix = kNoChannel;
   for (size_t i = 0; i < wholeList_.size(); ++i) {
     const MidiEvent* e = wholeList_[i].get();
-    if (e->isMeta(meta::kTrackName) || e->isMeta(meta::kChannelPrefix) ||
+    if (marked(i) || e->isMeta(meta::kTrackName) || e->isMeta(meta::kChannelPrefix) ||
         (keeper->rewritesLyrics() && e->isMeta(meta::kText) && startsWith(*e, '@', 'K')))
       continue;
     const int channel = trackChannel[e->track()];

@@ -8,15 +8,22 @@ namespace sw {
 void LyricsTextKeeper::keep(const MidiSequence& sequence) {
   lyrics_.clear();
   chords_.clear();
+  leftOut_ = false;
   getLyricsDSyncs(sequence, &lyrics_, &chords_);
   information_.keepName(sequence);
 }
 
-void LyricsTextKeeper::removeLyricsAndChords(MidiSequence& sequence) { sw::removeLyricsAndChords(sequence); }
+void LyricsTextKeeper::markLyricsAndChords(const MidiSequence& sequence, std::vector<bool>& marks) {
+  marks = lyricAndChordEvents(sequence);
+  leftOut_ = true;
+}
 
 void LyricsTextKeeper::writeLyricsAndChords(MidiSequence& sequence, uint8_t track) {
   // Chords go out as text events, which every chord converts to: nothing can fail here.
-  setLyrics(sequence, lyrics_, chords_, false, track);
+  if (leftOut_)
+    addLyricsAndChords(sequence, lyrics_, chords_, false, track);
+  else
+    setLyrics(sequence, lyrics_, chords_, false, track);
 }
 
 }  // namespace sw

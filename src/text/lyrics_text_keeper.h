@@ -13,13 +13,14 @@ class LyricsTextKeeper : public SequenceTextKeeper {
   void keep(const MidiSequence& sequence) override;
   size_t lyricCount() const override { return lyrics_.size(); }
   size_t chordCount() const override { return chords_.size(); }
-  void removeLyricsAndChords(MidiSequence& sequence) override;
+  void markLyricsAndChords(const MidiSequence& sequence, std::vector<bool>& marks) override;
   void writeLyricsAndChords(MidiSequence& sequence, uint8_t track) override;
   void restoreInformation(MidiSequence& sequence) override { information_.restoreInformation(sequence); }
 
  private:
   DSyncArray lyrics_;
   DSyncArray chords_;
+  bool leftOut_ = false;  // the events marked were left out: none is left to replace
   BasicTextKeeper information_;
 };
 

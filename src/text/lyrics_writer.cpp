@@ -34,6 +34,13 @@ class PendingEvents {
     if (event.length() > FlattenedEventList::kMaxDataLength) oversized_ = true;
     events_.push_back(std::move(event));
   }
+  // The other's events after these, to go in with one insertion.
+  void append(PendingEvents&& other) {
+    events_.insert(events_.end(), std::make_move_iterator(other.events_.begin()),
+                   std::make_move_iterator(other.events_.end()));
+    oversized_ = oversized_ || other.oversized_;
+    other.events_.clear();
+  }
 
   void insertInto(MidiSequence& sequence) {
     if (events_.empty()) return;
@@ -100,9 +107,10 @@ uint32_t itemTicks(int32_t delay, int32_t minimum) { return uint32_t(delay < min
 
 }  // namespace
 
-void removeLyricsAndChords(MidiSequence& sequence) {
+std::vector<bool> lyricAndChordEvents(const MidiSequence& sequence) {
   std::lock_guard guard(sequence.lock());
-  IndexSet doomed;
+  std::vector<bool> marks(size_t(sequence.count()), false);
+  // Walked backwards: the highlight controllers go when a Midisoft message comes after them.
   bool midisoftMet = false;
   for (int i = sequence.count() - 1; i >= 0; --i) {
     const MidiEvent& event = *sequence.eventAtIndex(i);
@@ -119,8 +127,17 @@ void removeLyricsAndChords(MidiSequence& sequence) {
     } else if (midisoftMet) {
       remove = isHighlightController(event);
     }
-    if (remove) doomed.insert(doomed.begin(), i);  // descending: each goes first
+    marks[size_t(i)] = remove;
   }
+  return marks;
+}
+
+void removeLyricsAndChords(MidiSequence& sequence) {
+  std::lock_guard guard(sequence.lock());
+  const std::vector<bool> marks = lyricAndChordEvents(sequence);
+  IndexSet doomed;
+  for (size_t i = 0; i < marks.size(); ++i)
+    if (marks[i]) doomed.insert(doomed.end(), int(i));  // ascending: each goes last
   sequence.removeObjectsAtIndexes(doomed);
 }
 
@@ -129,7 +146,13 @@ bool setLyrics(MidiSequence& sequence, const DSyncArray& lyrics, const DSyncArra
   std::lock_guard guard(sequence.lock());
   const uint8_t track = checkedTrack(sequence, trackNum);
   removeLyricsAndChords(sequence);
+  return addLyricsAndChords(sequence, lyrics, chords, useXGChordsFormat, track, error, manager);
+}
 
+bool addLyricsAndChords(MidiSequence& sequence, const DSyncArray& lyrics, const DSyncArray& chords,
+                        bool useXGChordsFormat, int trackNum, XFChordError* error, const XFChordManager* manager) {
+  std::lock_guard guard(sequence.lock());
+  const uint8_t track = checkedTrack(sequence, trackNum);
   PendingEvents lyricEvents;
   for (const DSyncItem& item : lyrics) {
     std::string_view bytes = item.data();
@@ -137,7 +160,6 @@ bool setLyrics(MidiSequence& sequence, const DSyncArray& lyrics, const DSyncArra
     if (eol) bytes.remove_suffix(1);
     writeLyricItem(lyricEvents, track, itemTicks(item.delay(), 0), bytes, eol);
   }
-  lyricEvents.insertInto(sequence);
 
   PendingEvents chordEvents;
   if (useXGChordsFormat && !manager) manager = &XFChordManager::sharedInstance();
@@ -150,7 +172,10 @@ bool setLyrics(MidiSequence& sequence, const DSyncArray& lyrics, const DSyncArra
       text = text.substr(0, text.find('\0'));
       std::optional<XFChord> chord = manager->xgChordWithString(text, error);
       if (!chord) {
-        if (error) return false;
+        if (error) {
+          lyricEvents.insertInto(sequence);  // the lyrics stay
+          return false;
+        }
         continue;
       }
       chordEvents.add(chord->metaEvent(track, ticks));
@@ -162,7 +187,10 @@ bool setLyrics(MidiSequence& sequence, const DSyncArray& lyrics, const DSyncArra
       chordEvents.addMeta(track, ticks, meta::kText, spelled);
     }
   }
-  chordEvents.insertInto(sequence);
+  // One insertion: at equal ticks the lyrics go first, as inserting them first would place
+  // them (lyrics and chords are meta events of one priority).
+  lyricEvents.append(std::move(chordEvents));
+  lyricEvents.insertInto(sequence);
   return true;
 }
 

@@ -28,7 +28,7 @@ class SequenceBuilder {
     lastChannelMessage_[bytes[0] & 0x0F] = int32_t(seq_.wholeList_.size());
     store(bytes, length, e);
   }
-  bool dropAsRepeat(const SMFParsedEvent& e);
+  bool dropAsRepeat(uint8_t status, const uint8_t* bytes);
   void terminateOpenNotes();
 
   // Note-ons waiting for their note-off, first in first out, per channel and key.
@@ -99,16 +99,15 @@ OSStatus SequenceBuilder::run(const SMFImage& image) {
   return noErr;
 }
 
-bool SequenceBuilder::dropAsRepeat(const SMFParsedEvent& e) {
-  uint8_t channel = e.bytes[0] & 0x0F;
-  uint8_t status = e.status;
+bool SequenceBuilder::dropAsRepeat(uint8_t status, const uint8_t* bytes) {
+  uint8_t channel = bytes[0] & 0x0F;
   if (status == 0x80 || status == 0x90 || status == 0xC0) return false;
   int32_t last = lastChannelMessage_[channel];
   if (last >= 0) {
     const MidiEvent* previous = seq_.wholeList_[size_t(last)].get();
     if (previous->status() == status) {
-      bool same = status == 0xD0 ? previous->second() == e.bytes[1]
-                                 : previous->second() == e.bytes[1] && previous->third() == e.bytes[2];
+      bool same = status == 0xD0 ? previous->second() == bytes[1]
+                                 : previous->second() == bytes[1] && previous->third() == bytes[2];
       if (same) return true;
     }
   }
@@ -153,30 +152,31 @@ void SequenceBuilder::add(const SMFParsedEvent& e) {
     return;
   }
 
-  // Channel messages.
+  // Channel messages. The parsed event is read field by field, never copied whole: its
+  // bytes were just stored one by one, and a wide load of them would wait for every store.
   uint8_t status = e.status;
   uint8_t channel = b[0] & 0x0F;
-  SMFParsedEvent m = e;
+  const uint8_t* bytes = b;
   uint8_t noteOff[3];
   if (status == 0x90 && b[2] == 0) {
     // A note-on of velocity 0 is a note-off of velocity 64.
     noteOff[0] = uint8_t(0x80 | channel);
     noteOff[1] = b[1];
     noteOff[2] = 64;
-    m.bytes = noteOff;
-    m.status = status = 0x80;
+    bytes = noteOff;
+    status = 0x80;
   }
-  if ((flags_ & kSMFLoadDropRepeats) && dropAsRepeat(m)) return;
+  if ((flags_ & kSMFLoadDropRepeats) && dropAsRepeat(status, bytes)) return;
 
   if (status == 0x90) {
-    uint8_t key = m.bytes[1];
+    uint8_t key = bytes[1];
     if (key >= 128) return;
     queues_[size_t(channel) * 128 + key].positions.push_back(uint32_t(seq_.wholeList_.size()));
-    storeChannelMessage(m.bytes, m.length, m);
+    storeChannelMessage(bytes, e.length, e);
     return;
   }
   if (status == 0x80) {
-    uint8_t key = m.bytes[1];
+    uint8_t key = bytes[1];
     if (key >= 128) return;
     NoteQueue& queue = queues_[size_t(channel) * 128 + key];
     if (queue.empty()) {
@@ -188,13 +188,13 @@ void SequenceBuilder::add(const SMFParsedEvent& e) {
       queue.positions.clear();
       queue.head = 0;
     }
-    noteOn->setDuration(m.ticks - noteOn->ticks());
-    noteOn->setOffVelocity(m.bytes[2]);
-    const uint8_t off[3] = {uint8_t(0x80 | channel), key, m.bytes[2]};
-    store(off, 3, m);
+    noteOn->setDuration(e.ticks - noteOn->ticks());
+    noteOn->setOffVelocity(bytes[2]);
+    const uint8_t off[3] = {uint8_t(0x80 | channel), key, bytes[2]};
+    store(off, 3, e);
     return;
   }
-  storeChannelMessage(m.bytes, m.length, m);
+  storeChannelMessage(bytes, e.length, e);
 }
 
 // Every note-on still waiting gets a note-off one tick later. The new note-offs are merged

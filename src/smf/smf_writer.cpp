@@ -22,6 +22,7 @@ namespace {
 constexpr uint8_t kEndOfTrack[4] = {0x00, 0xFF, 0x2F, 0x00};
 constexpr size_t kHeaderSize = 14;
 constexpr size_t kChunkHeaderSize = 8;
+constexpr size_t kWord = 8;  // the bytes an event holds without a buffer of its own
 
 struct TrackState {
   uint32_t lastTicks = 0;
@@ -96,22 +97,16 @@ std::vector<uint8_t> MidiSequence::dataRepresentation(bool compress) {
 
   size_t total = kHeaderSize;
   for (const TrackState& track : tracks) total += kChunkHeaderSize + track.size + sizeof kEndOfTrack;
-  std::vector<uint8_t> bytes(total);
+  // Room for one word beyond the end: short messages are copied a whole word at a time, the
+  // bytes past the message overwritten by what comes after it.
+  std::vector<uint8_t> bytes(total + kWord);
   uint8_t* out = bytes.data();
 
-  std::memcpy(out, "MThd", 4);
-  put32(out + 4, 6);
-  put16(out + 8, trackCount <= 1 ? 0 : 1);
-  put16(out + 10, uint16_t(tracks.size()));
-  put16(out + 12, divisionWord());
-
-  // Chunk headers and closing end-of-track events; the event bytes go in between.
+  // Where each chunk's events go; the headers and the closing end-of-track events are written
+  // after the events, which may have spilled a word's spare bytes over them.
   uint8_t* chunk = out + kHeaderSize;
   for (TrackState& track : tracks) {
-    std::memcpy(chunk, "MTrk", 4);
-    put32(chunk + 4, uint32_t(track.size + sizeof kEndOfTrack));
     track.out = chunk + kChunkHeaderSize;
-    std::memcpy(track.out + track.size, kEndOfTrack, sizeof kEndOfTrack);
     chunk += kChunkHeaderSize + track.size + sizeof kEndOfTrack;
     track.lastTicks = 0;
     track.lastStatus = 0;
@@ -124,17 +119,38 @@ std::vector<uint8_t> MidiSequence::dataRepresentation(bool compress) {
     TrackState& track = tracks[event->track()];
     uint32_t delta = deltaFor(track, event->ticks());
     track.lastTicks += delta;
-    track.out += writeVLQ(delta, track.out);
+    if (delta < 0x80) *track.out++ = uint8_t(delta);
+    else track.out += writeVLQ(delta, track.out);
     const uint8_t* data = event->data();
     uint32_t skip = skippedBytes(track, data, length, compress);
-    if (writtenAsNoteOn(data, length, compress)) {
-      const uint8_t noteOn[3] = {uint8_t(0x90 | (data[0] & 0x0F)), data[1], 0};
-      std::memcpy(track.out, noteOn + skip, length - skip);
+    if (length <= kWord) {
+      // The message held in the event: moved as one word (the word's spare bytes zero).
+      uint8_t word[2 * kWord] = {};
+      std::memcpy(word, data, kWord);
+      if (writtenAsNoteOn(data, length, compress)) {
+        word[0] = uint8_t(0x90 | (data[0] & 0x0F));
+        word[2] = 0;
+      }
+      std::memcpy(track.out, word + skip, kWord);
     } else {
       std::memcpy(track.out, data + skip, length - skip);
     }
     track.out += length - skip;
   }
+
+  std::memcpy(out, "MThd", 4);
+  put32(out + 4, 6);
+  put16(out + 8, trackCount <= 1 ? 0 : 1);
+  put16(out + 10, uint16_t(tracks.size()));
+  put16(out + 12, divisionWord());
+  chunk = out + kHeaderSize;
+  for (TrackState& track : tracks) {
+    std::memcpy(chunk, "MTrk", 4);
+    put32(chunk + 4, uint32_t(track.size + sizeof kEndOfTrack));
+    std::memcpy(chunk + kChunkHeaderSize + track.size, kEndOfTrack, sizeof kEndOfTrack);
+    chunk += kChunkHeaderSize + track.size + sizeof kEndOfTrack;
+  }
+  bytes.resize(total);
   return bytes;
 }
 

@@ -204,14 +204,22 @@ void MidiSequence::convertToZero(SequenceTextKeeper* keeper) {
   std::vector<uint32_t> sources;
   sources.reserve(wholeList_.size());
   int lastPrefix = kNoChannel;
+  const bool rewritesLyrics = keeper->rewritesLyrics();
   for (size_t i = 0; i < wholeList_.size(); ++i) {
+    if (marked(i)) continue;
     const MidiEvent* e = wholeList_[i].get();
-    if (marked(i) || e->isMeta(meta::kTrackName) || e->isMeta(meta::kChannelPrefix) ||
-        (keeper->rewritesLyrics() && e->isMeta(meta::kText) && startsWith(*e, '@', 'K')))
+    const uint8_t status = e->status();
+    if (status < 0xF0) {  // a channel message, most events: kept, and no prefix before it
+      result.emplace_back();
+      sources.push_back(uint32_t(i));
+      continue;
+    }
+    if (e->isMeta(meta::kTrackName) || e->isMeta(meta::kChannelPrefix) ||
+        (rewritesLyrics && e->isMeta(meta::kText) && startsWith(*e, '@', 'K')))
       continue;
     const int channel = trackChannel[e->track()];
-    const bool sysex = e->status() == 0xF0 || e->status() == 0xF7;
-    if ((e->isMeta() || sysex) && channel != kNoChannel && channel != lastPrefix) {
+    const bool sysex = status == 0xF0 || status == 0xF7;
+    if ((status == META_EVENT || sysex) && channel != kNoChannel && channel != lastPrefix) {
       const uint8_t prefix[4] = {META_EVENT, meta::kChannelPrefix, 1, uint8_t(channel)};
       result.push_back(std::make_unique<MidiEvent>(prefix, 4, 0, e->ticks()));
       lastPrefix = channel;

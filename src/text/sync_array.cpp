@@ -28,7 +28,12 @@ DSyncArray SyncArray::normalizedDSyncsWithDSyncs(const DSyncArray& dsyncs) {
   DSyncArray result;
   result.reserve(dsyncs.size());
   for (const DSyncItem& source : dsyncs) {
-    std::string bytes = source.data();
+    const std::string& data = source.data();
+    if (!data.empty() && data.find_first_of("\r\n") == std::string::npos) {
+      result.emplace_back(data, source.delay());  // no line break: the item as it is
+      continue;
+    }
+    std::string bytes = data;
     size_t start = 0;
     for (size_t i = 0; i < bytes.size(); ++i) {
       if (bytes[i] == kLF) bytes[i] = kCR;

@@ -34,20 +34,21 @@ class PendingEvents {
     if (event.length() > FlattenedEventList::kMaxDataLength) oversized_ = true;
     events_.push_back(std::move(event));
   }
-  // The other's events after these, to go in with one insertion.
-  void append(PendingEvents&& other) {
-    events_.insert(events_.end(), std::make_move_iterator(other.events_.begin()),
-                   std::make_move_iterator(other.events_.end()));
-    oversized_ = oversized_ || other.oversized_;
-    other.events_.clear();
+  // Both in one insertion: at equal ticks the first's events go first, as inserting them
+  // first would place them (lyrics and chords are meta events of one priority).
+  static void insertTogether(MidiSequence& sequence, PendingEvents& first, PendingEvents& second) {
+    if (first.oversized_ || second.oversized_ || first.events_.empty() || second.events_.empty()) {
+      first.insertInto(sequence);
+      second.insertInto(sequence);
+      return;
+    }
+    sequence.insertFlattenedEventList(FlattenedEventList::merge(first.flattened(), second.flattened()));
   }
 
   void insertInto(MidiSequence& sequence) {
     if (events_.empty()) return;
     if (!oversized_) {
-      FlattenedEventList list;
-      for (const MidiEvent& event : events_) list.add(event);
-      sequence.insertFlattenedEventList(list);
+      sequence.insertFlattenedEventList(flattened());
       return;
     }
     // An event too long for the flattened form: placed one by one, which keeps the order of
@@ -56,6 +57,12 @@ class PendingEvents {
   }
 
  private:
+  FlattenedEventList flattened() const {
+    FlattenedEventList list;
+    for (const MidiEvent& event : events_) list.add(event);
+    return list;
+  }
+
   std::vector<MidiEvent> events_;
   std::vector<uint8_t> bytes_;  // the event being made
   bool oversized_ = false;
@@ -187,10 +194,7 @@ bool addLyricsAndChords(MidiSequence& sequence, const DSyncArray& lyrics, const 
       chordEvents.addMeta(track, ticks, meta::kText, spelled);
     }
   }
-  // One insertion: at equal ticks the lyrics go first, as inserting them first would place
-  // them (lyrics and chords are meta events of one priority).
-  lyricEvents.append(std::move(chordEvents));
-  lyricEvents.insertInto(sequence);
+  PendingEvents::insertTogether(sequence, lyricEvents, chordEvents);
   return true;
 }
 

@@ -91,6 +91,19 @@ TEST_F(LyricsWriting, ChordsAsTextEventsAndAsXFChords) {
   EXPECT_EQ(delays(again), (std::vector<int32_t>{480, 960}));
 }
 
+TEST_F(LyricsWriting, LyricsAndChordsInterleaveByTimeLyricsFirstAtOneTick) {
+  // A marker at 480 was there before: the new texts go after it, the lyric before the chord
+  // at each tick they share, however the two lists were ordered.
+  const uint8_t marker[4] = {META_EVENT, meta::kMarker, 1, 'M'};
+  sequence_->insertEvent(std::make_unique<MidiEvent>(marker, 4, 0, 480));
+  DSyncArray lyrics{DSyncItem("one ", 480), DSyncItem("two\r", 960), DSyncItem("three", 1440)};
+  DSyncArray chords{chordItem("C", 0), chordItem("G", 480), chordItem("Am", 1200), chordItem("F", 1440)};
+  ASSERT_TRUE(setLyrics(*sequence_, lyrics, chords, false, 0, nullptr, &aliases_));
+  EXPECT_EQ(metas(*sequence_, {meta::kLyric, meta::kText, meta::kMarker}),
+            (Strings{"0 0 1 C ", "0 480 6 M", "0 480 5 one ", "0 480 1 G ", "0 960 5 two", "0 960 5 \r",
+                     "0 1200 1 A m", "0 1440 5 three", "0 1440 1 F "}));
+}
+
 TEST_F(LyricsWriting, AChordWithoutXFFormStopsChordWritingWhenAnErrorIsAskedFor) {
   DSyncArray lyrics{DSyncItem("la\r", 100)};
   DSyncArray chords{chordItem("C", 480), chordItem("Cxyz", 960), chordItem("D", 1440)};

@@ -192,7 +192,7 @@ void MidiSequence::convertToZero(SequenceTextKeeper* keeper) {
 
   keeper->keep(*this);
   // The lyrics and chords are left out of the new list, to be written back uniformly.
-  std::vector<bool> lyricsAndChords;
+  std::vector<uint8_t> lyricsAndChords;  // 1 for an event left out
   keeper->markLyricsAndChords(*this, lyricsAndChords);
   auto marked = [&](size_t i) { return i < lyricsAndChords.size() && lyricsAndChords[i]; };
 

@@ -27,9 +27,9 @@ class SequenceTextKeeper {
   virtual void keep(const MidiSequence& sequence) = 0;
   virtual size_t lyricCount() const = 0;
   virtual size_t chordCount() const = 0;
-  // Flags the lyric and chord events by position, for the conversion to leave out; nothing
+  // Flags (1) the lyric and chord events by position, for the conversion to leave out; nothing
   // flagged (an empty vector will do) keeps every event.
-  virtual void markLyricsAndChords(const MidiSequence& sequence, std::vector<bool>& marks) = 0;
+  virtual void markLyricsAndChords(const MidiSequence& sequence, std::vector<uint8_t>& marks) = 0;
   // Writes the kept lyrics (lyric events, a CR lyric event at each line end) and chords (text
   // events) on the track, replacing the ones there.
   virtual void writeLyricsAndChords(MidiSequence& sequence, uint8_t track) = 0;
@@ -55,7 +55,7 @@ class BasicTextKeeper : public SequenceTextKeeper {
   void keepName(const MidiSequence& sequence);
   size_t lyricCount() const override { return lyrics_; }
   size_t chordCount() const override { return chords_; }
-  void markLyricsAndChords(const MidiSequence&, std::vector<bool>&) override {}
+  void markLyricsAndChords(const MidiSequence&, std::vector<uint8_t>&) override {}
   void writeLyricsAndChords(MidiSequence&, uint8_t) override {}
   void restoreInformation(MidiSequence& sequence) override;
   bool rewritesLyrics() const override { return false; }

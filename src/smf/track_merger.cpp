@@ -31,6 +31,7 @@ SMFTrackMerger::SMFTrackMerger(const SMFImage& image) {
     }
     cursors_.push_back(c);
   }
+  rebuildKeys();
 }
 
 bool SMFTrackMerger::readNextDelta(Cursor& c) {
@@ -129,15 +130,26 @@ done:
   return moved;
 }
 
-void SMFTrackMerger::finish(size_t index) { cursors_.erase(cursors_.begin() + std::ptrdiff_t(index)); }
+void SMFTrackMerger::finish(size_t index) {
+  cursors_.erase(cursors_.begin() + std::ptrdiff_t(index));
+  rebuildKeys();  // the indices after it moved
+}
 
-size_t SMFTrackMerger::choose() const {
+void SMFTrackMerger::rebuildKeys() {
+  keys_.resize(cursors_.size());
+  for (size_t i = 0; i < cursors_.size(); ++i) keys_[i] = (cursors_[i].nextTicks << 8) | i;
+  lastChosen_ = kNoCursor;
+}
+
+size_t SMFTrackMerger::choose() {
   // Times fit 31 bits and indices 8: the smallest key is the earliest time, the lowest track
   // among equals. Taking the minimum of keys needs no branch, where the tracks of a song
-  // take turns too irregularly to be predicted.
+  // take turns too irregularly to be predicted. Only the cursor chosen last has moved since.
+  if (lastChosen_ != kNoCursor) keys_[lastChosen_] = (cursors_[lastChosen_].nextTicks << 8) | lastChosen_;
   uint64_t best = UINT64_MAX;
-  for (size_t i = 0; i < cursors_.size(); ++i) best = std::min(best, (cursors_[i].nextTicks << 8) | i);
-  return size_t(best & 0xFF);
+  for (const uint64_t key : keys_) best = std::min(best, key);
+  lastChosen_ = size_t(best & 0xFF);
+  return lastChosen_;
 }
 
 void SMFTrackMerger::recordFault(const Cursor& c, uint64_t at, OSStatus status, std::string message) {

@@ -3,6 +3,7 @@
 // ends that track only: every other track is read to its end.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -66,9 +67,13 @@ class SMFTrackMerger {
   bool skipChannelMessages(Cursor& c);
 
   // The cursor whose next event comes first; the lower track on equal ticks.
-  size_t choose() const;
+  size_t choose();
+  void rebuildKeys();
 
+  static constexpr size_t kNoCursor = SIZE_MAX;
   std::vector<Cursor> cursors_;  // active cursors in track order
+  std::vector<uint64_t> keys_;   // each cursor's next time and index, for choose()
+  size_t lastChosen_ = kNoCursor;
   std::vector<Error> damage_;
 };
 

@@ -13,7 +13,7 @@ void LyricsTextKeeper::keep(const MidiSequence& sequence) {
   information_.keepName(sequence);
 }
 
-void LyricsTextKeeper::markLyricsAndChords(const MidiSequence& sequence, std::vector<bool>& marks) {
+void LyricsTextKeeper::markLyricsAndChords(const MidiSequence& sequence, std::vector<uint8_t>& marks) {
   marks = lyricAndChordEvents(sequence);
   leftOut_ = true;
 }

@@ -13,7 +13,7 @@ class LyricsTextKeeper : public SequenceTextKeeper {
   void keep(const MidiSequence& sequence) override;
   size_t lyricCount() const override { return lyrics_.size(); }
   size_t chordCount() const override { return chords_.size(); }
-  void markLyricsAndChords(const MidiSequence& sequence, std::vector<bool>& marks) override;
+  void markLyricsAndChords(const MidiSequence& sequence, std::vector<uint8_t>& marks) override;
   void writeLyricsAndChords(MidiSequence& sequence, uint8_t track) override;
   void restoreInformation(MidiSequence& sequence) override { information_.restoreInformation(sequence); }
 

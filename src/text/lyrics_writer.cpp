@@ -114,9 +114,9 @@ uint32_t itemTicks(int32_t delay, int32_t minimum) { return uint32_t(delay < min
 
 }  // namespace
 
-std::vector<bool> lyricAndChordEvents(const MidiSequence& sequence) {
+std::vector<uint8_t> lyricAndChordEvents(const MidiSequence& sequence) {
   std::lock_guard guard(sequence.lock());
-  std::vector<bool> marks(size_t(sequence.count()), false);
+  std::vector<uint8_t> marks(size_t(sequence.count()), 0);
   // Walked backwards: the highlight controllers go when a Midisoft message comes after them.
   bool midisoftMet = false;
   for (int i = sequence.count() - 1; i >= 0; --i) {
@@ -134,14 +134,14 @@ std::vector<bool> lyricAndChordEvents(const MidiSequence& sequence) {
     } else if (midisoftMet) {
       remove = isHighlightController(event);
     }
-    marks[size_t(i)] = remove;
+    marks[size_t(i)] = remove ? 1 : 0;
   }
   return marks;
 }
 
 void removeLyricsAndChords(MidiSequence& sequence) {
   std::lock_guard guard(sequence.lock());
-  const std::vector<bool> marks = lyricAndChordEvents(sequence);
+  const std::vector<uint8_t> marks = lyricAndChordEvents(sequence);
   IndexSet doomed;
   for (size_t i = 0; i < marks.size(); ++i)
     if (marks[i]) doomed.insert(doomed.end(), int(i));  // ascending: each goes last

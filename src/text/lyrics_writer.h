@@ -15,8 +15,8 @@ namespace sw {
 // before the last of them), XG chord messages, text events after tick 0 and "@K" text events
 // at tick 0, lyric events with data, and XF chord events.
 void removeLyricsAndChords(MidiSequence& sequence);
-// The events removeLyricsAndChords removes, flagged by position.
-std::vector<bool> lyricAndChordEvents(const MidiSequence& sequence);
+// The events removeLyricsAndChords removes, flagged by position (1 for each of them).
+std::vector<uint8_t> lyricAndChordEvents(const MidiSequence& sequence);
 
 // Removes, then writes the lyric items as lyric events and the chord items as text events
 // ("C m7") or, with useXGChordsFormat, XF chord events, all on `trackNum`. A chord that has

@@ -85,7 +85,7 @@ struct RecordingKeeper : SequenceTextKeeper {
   void keep(const MidiSequence&) override { calls.push_back("keep"); }
   size_t lyricCount() const override { return lyrics; }
   size_t chordCount() const override { return chords; }
-  void markLyricsAndChords(const MidiSequence&, std::vector<bool>&) override { calls.push_back("remove"); }
+  void markLyricsAndChords(const MidiSequence&, std::vector<uint8_t>&) override { calls.push_back("remove"); }
   void writeLyricsAndChords(MidiSequence& seq, uint8_t track) override {
     calls.push_back("write " + std::to_string(track) + " of " + std::to_string(seq.numTracks()));
   }
@@ -589,7 +589,7 @@ struct SilentKeeper : SequenceTextKeeper {
   void keep(const MidiSequence&) override {}
   size_t lyricCount() const override { return 0; }
   size_t chordCount() const override { return 0; }
-  void markLyricsAndChords(const MidiSequence&, std::vector<bool>&) override {}
+  void markLyricsAndChords(const MidiSequence&, std::vector<uint8_t>&) override {}
   void writeLyricsAndChords(MidiSequence&, uint8_t) override {}
   void restoreInformation(MidiSequence&) override {}
 };

@@ -18,7 +18,9 @@ namespace {
 constexpr size_t kMaxChordBytes = 254;   // longer chord items are not read as chords
 constexpr size_t kMaxXGChordBytes = 255;
 
-// The events to insert, kept in order; inserted in one step.
+// The events to insert, in their flattened form (sorted by time, in the order added at one
+// tick), inserted in one step. An event too long for that form makes them all events placed
+// one by one, in the same order.
 class PendingEvents {
  public:
   void addMeta(uint8_t track, uint32_t ticks, uint8_t type, std::string_view payload) {
@@ -28,43 +30,53 @@ class PendingEvents {
     uint32_t size = writeVLQ(uint32_t(payload.size()), length);
     bytes_.insert(bytes_.end(), length, length + size);
     bytes_.insert(bytes_.end(), payload.begin(), payload.end());
-    add(MidiEvent(bytes_.data(), uint32_t(bytes_.size()), track, ticks));
+    add(track, ticks, bytes_);
   }
-  void add(MidiEvent event) {
-    if (event.length() > FlattenedEventList::kMaxDataLength) oversized_ = true;
-    events_.push_back(std::move(event));
-  }
+  void add(const MidiEvent& event) { add(event.track(), event.ticks(), {event.data(), event.length()}); }
+
   // Both in one insertion: at equal ticks the first's events go first, as inserting them
   // first would place them (lyrics and chords are meta events of one priority).
   static void insertTogether(MidiSequence& sequence, PendingEvents& first, PendingEvents& second) {
-    if (first.oversized_ || second.oversized_ || first.events_.empty() || second.events_.empty()) {
+    if (first.oversized_ || second.oversized_ || first.list_.empty() || second.list_.empty()) {
       first.insertInto(sequence);
       second.insertInto(sequence);
       return;
     }
-    sequence.insertFlattenedEventList(FlattenedEventList::merge(first.flattened(), second.flattened()));
+    sequence.insertFlattenedEventList(FlattenedEventList::merge(first.list_, second.list_));
   }
 
   void insertInto(MidiSequence& sequence) {
-    if (events_.empty()) return;
     if (!oversized_) {
-      sequence.insertFlattenedEventList(flattened());
+      if (!list_.empty()) sequence.insertFlattenedEventList(list_);
       return;
     }
-    // An event too long for the flattened form: placed one by one, which keeps the order of
-    // events at one tick as well.
     for (const MidiEvent& event : events_) sequence.insertEvent(std::make_unique<MidiEvent>(event));
   }
 
  private:
-  FlattenedEventList flattened() const {
-    FlattenedEventList list;
-    for (const MidiEvent& event : events_) list.add(event);
-    return list;
+  void add(uint8_t track, uint32_t ticks, std::span<const uint8_t> data) {
+    if (!oversized_ && data.size() <= FlattenedEventList::kMaxDataLength) {
+      FlattenedRecord record;
+      record.track = track;
+      record.ticks = ticks;
+      record.data = data;
+      list_.add(record);
+      return;
+    }
+    if (!oversized_) {
+      for (size_t at = list_.begin(); !list_.atEnd(at); at = list_.next(at)) {
+        const FlattenedRecord record = list_.record(at);
+        events_.emplace_back(record.data.data(), uint32_t(record.data.size()), record.track, record.ticks);
+      }
+      list_ = FlattenedEventList();
+      oversized_ = true;
+    }
+    events_.emplace_back(data.data(), uint32_t(data.size()), track, ticks);
   }
 
-  std::vector<MidiEvent> events_;
-  std::vector<uint8_t> bytes_;  // the event being made
+  FlattenedEventList list_;
+  std::vector<MidiEvent> events_;  // only once an event was too long for the list
+  std::vector<uint8_t> bytes_;     // the event being made
   bool oversized_ = false;
 };
 

@@ -152,8 +152,7 @@ void SequenceBuilder::add(const SMFParsedEvent& e) {
     return;
   }
 
-  // Channel messages. The parsed event is read field by field, never copied whole: its
-  // bytes were just stored one by one, and a wide load of them would wait for every store.
+  // Channel messages: the parsed event is read field by field, not copied.
   uint8_t status = e.status;
   uint8_t channel = b[0] & 0x0F;
   const uint8_t* bytes = b;

@@ -139,13 +139,25 @@ void SMFTrackMerger::rebuildKeys() {
   keys_.resize(cursors_.size());
   for (size_t i = 0; i < cursors_.size(); ++i) keys_[i] = (cursors_[i].nextTicks << 8) | i;
   lastChosen_ = kNoCursor;
+  keysStale_ = false;
 }
 
-size_t SMFTrackMerger::choose() {
+size_t SMFTrackMerger::choose(uint32_t mask) {
+  if (mask != kClassAll) {
+    // A scan that skips events: its tracks of channel messages are soon done, and a plain
+    // search among the few left is quicker than keeping the keys, which are made again when
+    // a read of every event follows.
+    keysStale_ = true;
+    size_t chosen = 0;
+    for (size_t i = 1; i < cursors_.size(); ++i)
+      if (cursors_[i].nextTicks < cursors_[chosen].nextTicks) chosen = i;
+    return chosen;
+  }
   // Times fit 31 bits and indices 8: the smallest key is the earliest time, the lowest track
   // among equals. Taking the minimum of keys needs no branch, where the tracks of a song
   // take turns too irregularly to be predicted. Only the cursor chosen last has moved since.
-  if (lastChosen_ != kNoCursor) keys_[lastChosen_] = (cursors_[lastChosen_].nextTicks << 8) | lastChosen_;
+  if (keysStale_) rebuildKeys();
+  else if (lastChosen_ != kNoCursor) keys_[lastChosen_] = (cursors_[lastChosen_].nextTicks << 8) | lastChosen_;
   uint64_t best = UINT64_MAX;
   for (const uint64_t key : keys_) best = std::min(best, key);
   lastChosen_ = size_t(best & 0xFF);
@@ -168,19 +180,18 @@ void SMFTrackMerger::endWithFault(size_t index, uint64_t at, OSStatus status, st
 OSStatus SMFTrackMerger::next(uint32_t mask, SMFParsedEvent& event) {
   for (;;) {
     if (cursors_.empty()) return kSMFEndOfTracks;
-    const size_t chosen = choose();
+    const size_t chosen = choose(mask);
     Cursor& c = cursors_[chosen];
     if (!(mask & kClassChannel) && skipChannelMessages(c)) continue;  // its next time moved
 
     bool skipped = false;
-    Cursor saved;  // the cursor before the event read, to put it back after skipped ones
     const bool mayPutBack = mask != kClassAll;
     for (;;) {
       if (c.offset >= c.length) {
         finish(chosen);
         break;
       }
-      if (mayPutBack) saved = c;
+      if (mayPutBack) saved_ = c;
       // The delta time was read into nextTicks already; step over it.
       uint64_t at = uint64_t(c.offset) + c.deltaSize;
       c.ticks = c.nextTicks;
@@ -253,7 +264,7 @@ OSStatus SMFTrackMerger::next(uint32_t mask, SMFParsedEvent& event) {
       if (skipped) {
         // Events were skipped before this one: put it back and choose again, so that the
         // order across tracks stays right.
-        c = saved;
+        c = saved_;
         break;
       }
       if (brokenDelta) recordFault(c, c.offset, eofErr, kBrokenDelta);

@@ -67,13 +67,15 @@ class SMFTrackMerger {
   bool skipChannelMessages(Cursor& c);
 
   // The cursor whose next event comes first; the lower track on equal ticks.
-  size_t choose();
+  size_t choose(uint32_t classMask);
   void rebuildKeys();
 
   static constexpr size_t kNoCursor = SIZE_MAX;
   std::vector<Cursor> cursors_;  // active cursors in track order
   std::vector<uint64_t> keys_;   // each cursor's next time and index, for choose()
   size_t lastChosen_ = kNoCursor;
+  bool keysStale_ = false;  // a scan chose without them
+  Cursor saved_;  // the cursor before the event read, to put it back after skipped ones
   std::vector<Error> damage_;
 };
 

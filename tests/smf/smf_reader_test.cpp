@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <iterator>
+#include <random>
+
 #include "base/log.h"
 #include "sequence_test_util.h"
+#include "smf/track_merger.h"
 #include "temp_dir.h"
 
 using namespace sw;
@@ -289,4 +294,61 @@ TEST(SMFReader, SMPTEDivisionAndOffset) {
   EXPECT_EQ(seq->division(), 0x28);
   EXPECT_EQ(seq->SMPTEFormat(), 0x67);
   EXPECT_EQ(seq->SMPTEOffset(), (SMPTERec{3, 1, 2, 3, 4, 5}));
+}
+
+// The merger with a mask that changes from one event to the next, as an information scan's
+// does: whatever a call passes over is gone, but what comes back keeps the order of a merge of
+// every event, each event in its call's mask, and the meta events, wanted by every call, all
+// come back. Five tracks take turns irregularly, with equal ticks across tracks, running
+// status, and a track that ends early.
+TEST(SMFReader, MergingWithChangingMasksKeepsTheOrder) {
+  MidiFileBuilder file(1, 96);
+  std::mt19937 random(7);
+  for (int t = 0; t < 5; ++t) {
+    TrackBuilder& track = file.track();
+    track.useRunningStatus(t % 2 == 0);
+    const int events = t == 3 ? 12 : 200;
+    for (int i = 0; i < events; ++i) {
+      const uint32_t delta = random() % 4 == 0 ? 0 : random() % 30;
+      switch (random() % 5) {
+        case 0: track.text(delta, meta::kLyric, "x" + std::to_string(i)); break;
+        case 1: track.sysex(delta, {0x7E, 0x7F, 0x09, 0x01, 0xF7}); break;
+        default: track.control(delta, uint8_t(t), 7, uint8_t(i % 128)); break;
+      }
+    }
+    track.endOfTrack();
+  }
+  SMFImage image;
+  ASSERT_EQ(readSMFBytes(file.bytes(), image), noErr);
+
+  struct Seen {
+    uint32_t ticks;
+    uint8_t track, eventClass;
+    std::vector<uint8_t> bytes;
+    bool operator==(const Seen&) const = default;
+  };
+  auto seen = [](const SMFParsedEvent& e) {
+    return Seen{e.ticks, e.track, uint8_t(e.eventClass), std::vector<uint8_t>(e.bytes, e.bytes + e.length)};
+  };
+  std::vector<Seen> all;
+  SMFTrackMerger full(image);
+  SMFParsedEvent event;
+  while (full.next(kClassAll, event) == noErr) all.push_back(seen(event));
+  ASSERT_GT(all.size(), 800u);
+
+  const uint32_t masks[] = {kClassAll, kClassMeta | kClassSystem, kClassMeta, kClassAll, kClassMeta | kClassChannel};
+  SMFTrackMerger changing(image);
+  size_t position = 0, metas = 0;
+  for (size_t call = 0; changing.next(masks[(call / 3) % std::size(masks)], event) == noErr; ++call) {
+    const Seen got = seen(event);
+    ASSERT_TRUE(got.eventClass & masks[(call / 3) % std::size(masks)]) << "call " << call;
+    while (position < all.size() && !(all[position] == got)) {
+      EXPECT_NE(all[position].eventClass, uint8_t(kClassMeta)) << "a meta event lost before call " << call;
+      ++position;
+    }
+    ASSERT_LT(position, all.size()) << "call " << call << " came back out of order";
+    ++position;
+    metas += got.eventClass == kClassMeta;
+  }
+  EXPECT_EQ(metas, size_t(std::count_if(all.begin(), all.end(), [](const Seen& e) { return e.eventClass == kClassMeta; })));
 }

@@ -137,31 +137,26 @@ void SMFTrackMerger::finish(size_t index) {
 
 void SMFTrackMerger::rebuildKeys() {
   keys_.resize(cursors_.size());
-  for (size_t i = 0; i < cursors_.size(); ++i) keys_[i] = (cursors_[i].nextTicks << 8) | i;
+  for (size_t i = 0; i < cursors_.size(); ++i) keys_[i] = keyOf(i);
   lastChosen_ = kNoCursor;
-  keysStale_ = false;
 }
 
 size_t SMFTrackMerger::choose(uint32_t mask) {
+  // Only the cursor chosen last has moved since the keys were made.
+  if (lastChosen_ != kNoCursor) keys_[lastChosen_] = keyOf(lastChosen_);
   if (mask != kClassAll) {
     // A scan that skips events: its tracks of channel messages are soon done, and a plain
-    // search among the few left is quicker than keeping the keys, which are made again when
-    // a read of every event follows.
-    keysStale_ = true;
+    // search among the few left is quicker.
     size_t chosen = 0;
-    for (size_t i = 1; i < cursors_.size(); ++i)
-      if (cursors_[i].nextTicks < cursors_[chosen].nextTicks) chosen = i;
-    return chosen;
+    for (size_t i = 1; i < keys_.size(); ++i)
+      if (keys_[i] < keys_[chosen]) chosen = i;
+    return lastChosen_ = chosen;
   }
-  // Times fit 31 bits and indices 8: the smallest key is the earliest time, the lowest track
-  // among equals. Taking the minimum of keys needs no branch, where the tracks of a song
-  // take turns too irregularly to be predicted. Only the cursor chosen last has moved since.
-  if (keysStale_) rebuildKeys();
-  else if (lastChosen_ != kNoCursor) keys_[lastChosen_] = (cursors_[lastChosen_].nextTicks << 8) | lastChosen_;
+  // Taking the minimum of keys needs no branch, where the tracks of a song take turns too
+  // irregularly to be predicted.
   uint64_t best = UINT64_MAX;
   for (const uint64_t key : keys_) best = std::min(best, key);
-  lastChosen_ = size_t(best & 0xFF);
-  return lastChosen_;
+  return lastChosen_ = size_t(best & 0xFF);
 }
 
 void SMFTrackMerger::recordFault(const Cursor& c, uint64_t at, OSStatus status, std::string message) {

@@ -69,12 +69,14 @@ class SMFTrackMerger {
   // The cursor whose next event comes first; the lower track on equal ticks.
   size_t choose(uint32_t classMask);
   void rebuildKeys();
+  // Times fit 31 bits and indices 8: the smallest key is the earliest time, the lowest track
+  // among equals.
+  uint64_t keyOf(size_t index) const { return (cursors_[index].nextTicks << 8) | index; }
 
   static constexpr size_t kNoCursor = SIZE_MAX;
   std::vector<Cursor> cursors_;  // active cursors in track order
   std::vector<uint64_t> keys_;   // each cursor's next time and index, for choose()
   size_t lastChosen_ = kNoCursor;
-  bool keysStale_ = false;  // a scan chose without them
   Cursor saved_;  // the cursor before the event read, to put it back after skipped ones
   std::vector<Error> damage_;
 };

@@ -684,7 +684,7 @@ void EditOperations::moveToTrack(const std::vector<uint32_t>& ids, uint8_t track
     moving = {};
     list_.removeEventsAtExactIndexes(out);
     out = {};
-    list_.insertFlattenedEventList(moved);
+    list_.addFlattenedEventList(moved);
   }
   for (const auto& [id, ticks] : alone) {
     const IndexRange run = list_.indexRangeAtTicks(ticks);

@@ -275,6 +275,12 @@ IndexSet FEventList::insertFlattenedEventList(const FlattenedEventList& list) {
   return inserted;
 }
 
+void FEventList::addFlattenedEventList(const FlattenedEventList& list) {
+  noteBulkChange();
+  MidiSequence::addFlattenedEventList(list);
+  filter();
+}
+
 void FEventList::removeEventsAtExactIndexes(const IndexSet& indexes) {
   noteBulkChange();
   if (indexes.size() > kFewExactEvents) {

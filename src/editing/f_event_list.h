@@ -148,6 +148,7 @@ class FEventList : public MidiSequence {
   void removeObjectAtIndex(int index) override;
   void removeObjectsAtIndexes(const IndexSet& indexes) override;
   IndexSet insertFlattenedEventList(const FlattenedEventList& list) override;
+  void addFlattenedEventList(const FlattenedEventList& list) override;
   void removeEventsAtExactIndexes(const IndexSet& indexes) override;
   void insertEventsAtExactIndexes(const std::vector<PlacedEvent>& events) override;
 

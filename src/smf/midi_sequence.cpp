@@ -337,6 +337,16 @@ IndexSet MidiSequence::insertEventCollection(std::span<const uint8_t> bytes) {
 }
 
 IndexSet MidiSequence::insertFlattenedEventList(const FlattenedEventList& list) {
+  std::vector<int> positions;
+  placeFlattenedEventList(list, &positions);
+  IndexSet inserted;
+  for (int position : positions) inserted.insert(inserted.end(), position);
+  return inserted;
+}
+
+void MidiSequence::addFlattenedEventList(const FlattenedEventList& list) { placeFlattenedEventList(list, nullptr); }
+
+void MidiSequence::placeFlattenedEventList(const FlattenedEventList& list, std::vector<int>* positions) {
   std::lock_guard guard(lock_);
   // Records whose track is out of range cannot be placed: they are refused as a whole
   // before anything changes.
@@ -386,7 +396,6 @@ IndexSet MidiSequence::insertFlattenedEventList(const FlattenedEventList& list) 
   // k is the position of the cursor in the combined list. Among events of equal ticks the
   // tracks keep their order; within a track a record goes to its proposed index when that
   // lies in the run of the track's events there, otherwise after the events of its priority.
-  std::vector<int> positions;
   EventVector combined;
   combined.reserve(wholeList_.size() + records.size());
   EventVector made;
@@ -414,7 +423,7 @@ IndexSet MidiSequence::insertFlattenedEventList(const FlattenedEventList& list) 
   // allocation leaves the sequence as it was.
   made.reserve(records.size());
   fresh.reserve(records.size());
-  positions.reserve(records.size());
+  if (positions) positions->reserve(records.size());
   for (const auto& placed : records) {
     const auto& r = placed.record;
     made.push_back(std::make_unique<MidiEvent>(r.data.data(), uint32_t(r.data.size()), r.track, r.ticks, r.duration,
@@ -448,15 +457,12 @@ IndexSet MidiSequence::insertFlattenedEventList(const FlattenedEventList& list) 
       if (!advance) break;
       combined.push_back(std::move(wholeList_[j++]));
     }
-    if (made[k]->status() != 0x80) positions.push_back(int(combined.size()));
+    if (positions && made[k]->status() != 0x80) positions->push_back(int(combined.size()));
     combined.push_back(std::move(made[k++]));
   }
   while (j < wholeList_.size()) combined.push_back(std::move(wholeList_[j++]));
   wholeList_.swap(combined);
   settleMapsAt(std::move(fresh));
-  IndexSet inserted;
-  for (int position : positions) inserted.insert(inserted.end(), position);
-  return inserted;
 }
 
 // ---------------------------------------------------------------- note pairing

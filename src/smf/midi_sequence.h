@@ -168,6 +168,8 @@ class MidiSequence {
   static constexpr size_t kFewExactEvents = 16;
   IndexSet insertEventCollection(std::span<const uint8_t> bytes);
   virtual IndexSet insertFlattenedEventList(const FlattenedEventList& list);
+  // The same insertion for callers that do not need the indexes (a set node each).
+  virtual void addFlattenedEventList(const FlattenedEventList& list);
 
   // ---- Note pairing
   // Positions flagged in `skip` are passed over.
@@ -247,6 +249,8 @@ class MidiSequence {
  protected:
   void setupMidiSequence();
   void freeEvents();
+  // The insertion itself; `positions`, when given, receives the new events' indexes in order.
+  void placeFlattenedEventList(const FlattenedEventList& list, std::vector<int>* positions);
   friend class SequenceBuilder;
 
   EventVector wholeList_;

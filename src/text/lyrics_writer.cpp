@@ -42,12 +42,12 @@ class PendingEvents {
       second.insertInto(sequence);
       return;
     }
-    sequence.insertFlattenedEventList(FlattenedEventList::merge(first.list_, second.list_));
+    sequence.addFlattenedEventList(FlattenedEventList::merge(first.list_, second.list_));
   }
 
   void insertInto(MidiSequence& sequence) {
     if (!oversized_) {
-      if (!list_.empty()) sequence.insertFlattenedEventList(list_);
+      if (!list_.empty()) sequence.addFlattenedEventList(list_);
       return;
     }
     for (const MidiEvent& event : events_) sequence.insertEvent(std::make_unique<MidiEvent>(event));

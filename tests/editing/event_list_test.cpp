@@ -283,6 +283,17 @@ TEST(FEventListUpkeep, SequenceInterfaceKeepsTheViewToo) {
   EXPECT_TRUE(viewIsExact(*list));
   seq.removeObjectAtIndex(find(*list, 0x80));
   EXPECT_TRUE(viewIsExact(*list));
+  // Bulk insertion, with and without the inserted indexes (lyrics are written back without).
+  FlattenedEventList bulk;
+  FlattenedRecord record;
+  record.track = 1;
+  record.ticks = 6;
+  record.data = std::span<const uint8_t>(cc, 3);
+  bulk.add(record);
+  seq.addFlattenedEventList(bulk);
+  EXPECT_TRUE(viewIsExact(*list));
+  EXPECT_EQ(seq.insertFlattenedEventList(bulk).size(), 1u);
+  EXPECT_TRUE(viewIsExact(*list));
   EXPECT_THROW(seq.removeObjectAtIndex(list->count()), std::out_of_range);
   EXPECT_THROW(list->removeObjectAtWholeIndex(-1), std::out_of_range);
   EXPECT_TRUE(viewIsExact(*list));

@@ -19,12 +19,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "karaoke_generator.h"
@@ -97,6 +100,21 @@ Rates filesPerSecond(const fs::path& root, size_t files, unsigned jobs) {
   return rates;
 }
 
+// A positive count, or nothing for anything else.
+std::optional<size_t> countOf(std::string_view text) {
+  size_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value == 0) return std::nullopt;
+  return value;
+}
+
+int usage() {
+  std::fprintf(stderr,
+               "usage: collection_bench [N...] [--only-parallel N...] [--dir FOLDER] [--best-of R]\n"
+               "       collection_bench --make N FOLDER\n");
+  return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -105,7 +123,9 @@ int main(int argc, char** argv) {
   bool onlyParallel = false;
   int rounds = 1;
   if (argc == 4 && std::string(argv[1]) == "--make") {
-    makeCollection(argv[3], std::stoul(argv[2]));  // only the files, to time other runs by hand
+    const std::optional<size_t> files = countOf(argv[2]);
+    if (!files) return usage();
+    makeCollection(argv[3], *files);  // only the files, to time other runs by hand
     return 0;
   }
   for (int i = 1; i < argc; ++i) {
@@ -113,11 +133,15 @@ int main(int argc, char** argv) {
     if (argument == "--only-parallel") {
       onlyParallel = true;
     } else if (argument == "--best-of" && i + 1 < argc) {
-      rounds = std::max(1, std::stoi(argv[++i]));
+      const std::optional<size_t> count = countOf(argv[++i]);
+      if (!count) return usage();
+      rounds = int(std::min<size_t>(*count, 100));
     } else if (argument == "--dir" && i + 1 < argc) {
       base = argv[++i];
+    } else if (const std::optional<size_t> files = countOf(argument)) {
+      (onlyParallel ? parallelOnly : both).push_back(*files);
     } else {
-      (onlyParallel ? parallelOnly : both).push_back(std::stoul(argument));
+      return usage();
     }
   }
   if (both.empty() && parallelOnly.empty()) both = {1000, 10000};

@@ -73,11 +73,12 @@ class TerminalProgress : public sw::BatchProgress {
   void fileFinished(const sw::BatchFileReport& report) override {
     if (!json_) return;
     clear();
-    std::string line = "{\"type\":\"file\",\"path\":" + jsonString(report.path) + ",\"outcome\":\"" +
-                       sw::outcomeName(report.outcome) + "\",\"changes\":[";
+    std::string line = "{\"type\":\"file\",\"path\":" + jsonString(report.path) + jsonPathBytes("path_hex", report.path) +
+                       ",\"outcome\":\"" + sw::outcomeName(report.outcome) + "\",\"changes\":[";
     for (size_t i = 0; i < report.changes.size(); ++i) line += (i ? "," : "") + jsonString(report.changes[i]);
     line += "],\"status\":" + std::to_string(report.error.status) + ",\"message\":" + jsonString(report.error.message) +
-            ",\"output\":" + (report.output.empty() ? std::string("null") : jsonString(report.output)) + ",\"written\":[";
+            ",\"output\":" + (report.output.empty() ? std::string("null") : jsonString(report.output)) +
+            jsonPathBytes("output_hex", report.output) + ",\"written\":[";
     for (size_t i = 0; i < report.written.size(); ++i) line += (i ? "," : "") + jsonString(report.written[i]);
     line += "]}\n";
     std::fputs(line.c_str(), stdout);

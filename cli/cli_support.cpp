@@ -1,5 +1,8 @@
 #include "cli_support.h"
 
+#include <climits>
+#include <cstdlib>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -37,7 +40,7 @@ Arguments::Arguments(int argc, char** argv, const OptionSpec& spec) {
         error_ = "option " + arg + " takes no value";
         return;
       }
-      values_[arg] = "";
+      values_[arg].push_back("");
     } else if (spec.valued.count(arg)) {
       if (!hasValue) {
         if (i + 1 >= argc) {
@@ -46,7 +49,7 @@ Arguments::Arguments(int argc, char** argv, const OptionSpec& spec) {
         }
         value = argv[++i];
       }
-      values_[arg] = value;
+      values_[arg].push_back(value);
     } else {
       error_ = "unknown option " + arg;
       return;
@@ -57,7 +60,12 @@ Arguments::Arguments(int argc, char** argv, const OptionSpec& spec) {
 std::optional<std::string> Arguments::value(const std::string& option) const {
   auto it = values_.find(option);
   if (it == values_.end()) return std::nullopt;
-  return it->second;
+  return it->second.back();
+}
+
+std::vector<std::string> Arguments::values(const std::string& option) const {
+  auto it = values_.find(option);
+  return it == values_.end() ? std::vector<std::string>() : it->second;
 }
 
 std::unique_ptr<sw::MidiSequence> loadSequence(const std::string& path, sw::OSStatus* status) {
@@ -84,36 +92,32 @@ std::unique_ptr<sw::MidiSequence> loadSequence(const std::string& path, sw::OSSt
   return sequence;
 }
 
-std::vector<std::string> collectFiles(const std::vector<std::string>& paths, int& missing) {
-  std::vector<std::string> files;
+std::vector<CollectedFile> collectFiles(const std::vector<std::string>& paths, const sw::BatchSelection& selection,
+                                        int& missing) {
+  std::vector<std::unique_ptr<sw::MidiFileItem>> roots;
   for (const std::string& path : paths) {
     std::error_code error;
-    fs::file_status status = fs::status(path, error);
+    const fs::file_status status = fs::status(path, error);
     if (error || !fs::exists(status)) {
       reportError(path, sw::fnfErr);
       ++missing;
       continue;
     }
-    if (!fs::is_directory(status)) {
-      files.push_back(path);
-      continue;
-    }
-    std::vector<std::string> found;
-    fs::recursive_directory_iterator it(path, fs::directory_options::skip_permission_denied, error), end;
-    for (; !error && it != end; it.increment(error)) {
-      // Hidden entries are left out as the browser leaves them out: among them the
-      // temporary files of an interrupted write.
-      const std::string name = it->path().filename().string();
-      if (!name.empty() && name[0] == '.') {
-        if (it->is_directory()) it.disable_recursion_pending();
-        continue;
-      }
-      std::error_code statusError;
-      if (it->is_regular_file(statusError)) found.push_back(it->path().string());
-    }
-    std::sort(found.begin(), found.end());
-    files.insert(files.end(), found.begin(), found.end());
+    std::string rootPath = path;
+    // A link to a folder is walked where it points, as a batch walks it.
+    char resolved[PATH_MAX];
+    if (fs::is_directory(status) && fs::is_symlink(fs::symlink_status(path, error)) && ::realpath(path.c_str(), resolved))
+      rootPath = resolved;
+    roots.push_back(std::make_unique<sw::MidiFileItem>(rootPath, nullptr));
   }
+  std::vector<sw::MidiFileItem*> pointers;
+  for (const auto& root : roots) pointers.push_back(root.get());
+  std::vector<CollectedFile> files;
+  sw::BatchFileFinder finder(std::move(pointers), selection, false);
+  finder.find([&](sw::FoundFile&& found) {
+    if (found.kind == sw::FoundFile::Kind::File && !found.skipped) files.push_back({std::move(found.path), found.named});
+    return true;
+  });
   return files;
 }
 
@@ -157,6 +161,17 @@ std::string jsonString(const std::string& text) {
           out += char(c);
         }
     }
+  }
+  return out + "\"";
+}
+
+std::string jsonPathBytes(const char* key, const std::string& path) {
+  if (sw::isWellFormedUTF8(path)) return "";
+  static const char* const kHex = "0123456789abcdef";
+  std::string out = std::string(",\"") + key + "\":\"";
+  for (const char c : path) {
+    out += kHex[uint8_t(c) >> 4];
+    out += kHex[uint8_t(c) & 15];
   }
   return out + "\"";
 }

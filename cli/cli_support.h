@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/status.h"
+#include "library/batch_roots.h"
 
 namespace sw {
 class MidiSequence;
@@ -35,19 +36,29 @@ class Arguments {
   bool ok() const { return error_.empty(); }
   const std::string& error() const { return error_; }
   bool has(const std::string& option) const { return values_.count(option) > 0; }
+  // The last value given, and every value of an option that may be repeated.
   std::optional<std::string> value(const std::string& option) const;
+  std::vector<std::string> values(const std::string& option) const;
   const std::vector<std::string>& positional() const { return positional_; }
 
  private:
-  std::map<std::string, std::string> values_;
+  std::map<std::string, std::vector<std::string>> values_;
   std::vector<std::string> positional_;
   std::string error_;
 };
 
-// Regular files named by the paths; folders are walked recursively, in name order, leaving
-// out hidden files and folders. Paths that do not exist are reported on stderr and counted in
-// `missing`.
-std::vector<std::string> collectFiles(const std::vector<std::string>& paths, int& missing);
+// One file to read, and whether it was named on the command line.
+struct CollectedFile {
+  std::string path;
+  bool named = false;
+};
+
+// Each named file, and the files below each named folder that `selection` takes, found as a
+// batch finds them: in name order, without hidden files, links not followed (unless the
+// selection follows them) or a file met a second time. Paths that do not exist are reported
+// on stderr and counted in `missing`.
+std::vector<CollectedFile> collectFiles(const std::vector<std::string>& paths, const sw::BatchSelection& selection,
+                                        int& missing);
 
 // The file read in full; on failure nothing, the error reported on stderr and its status in
 // `status`. A file the reader could only partly repair counts as failed.
@@ -63,6 +74,9 @@ void reportError(const std::string& path, sw::OSStatus status, const std::string
 void reportUsage(const std::string& command, const std::string& message);
 
 std::string jsonString(const std::string& text);
+// Nothing for a path that is UTF-8; otherwise `,"KEY":"2f746d70..."`, its bytes in hex: the
+// JSON string shows U+FFFD for the bytes that are not UTF-8, so it cannot name the file.
+std::string jsonPathBytes(const char* key, const std::string& path);
 // "m:ss" for a time in seconds.
 std::string minutesSeconds(double seconds);
 // "m:ss.mmm"

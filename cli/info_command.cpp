@@ -1,7 +1,6 @@
 // scorewell-cli info: the vital data of every MIDI file under the given paths.
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <unordered_set>
 
 #include "cli_support.h"
@@ -18,7 +17,8 @@ namespace swcli {
 namespace {
 
 const char* kInfoHelp =
-    "Usage: scorewell-cli info [--json] [--long] [--all] [--encoding E] [--jobs N] PATH...\n"
+    "Usage: scorewell-cli info [--json] [--long] [--all] [--encoding E] [--jobs N]\n"
+    "                          [--include GLOB] [--exclude GLOB] [--no-recurse] [--follow-links] PATH...\n"
     "\n"
     "Shows what every Standard MIDI File among PATHs holds, as the browser's information\n"
     "record has it: format (0 below two tracks), tracks, division, duration (seconds cut),\n"
@@ -26,7 +26,8 @@ const char* kInfoHelp =
     "GM/GS/XG resets found, the title, and the defects the diagnosis finds (T: file type or name\n"
     "extension, S: tempo or time signature not on the first track before the first\n"
     "note, R: no reset message, D: damaged, only read up to a fault in a track or chunk,\n"
-    "which is named). Folders are walked recursively.\n"
+    "which is named). Folders are walked recursively, in name order; hidden files, links and\n"
+    "a file met a second time are left out, as the batch commands leave them out.\n"
     "\n"
     "  --json         one JSON object per line with the whole information record\n"
     "  --long         the whole record and the defects' explanations below each row\n"
@@ -36,6 +37,12 @@ const char* kInfoHelp =
     "                 guessed to be in, else the default encoding\n"
     "  --jobs N       read N files at the same time [the number of cores]; the rows\n"
     "                 come out in the same order as with --jobs 1\n"
+    "  --include GLOB, --exclude GLOB\n"
+    "                 list only the files below the named folders that match an include\n"
+    "                 and no exclude (repeatable; a pattern with '/' matches the path below\n"
+    "                 the folder, one without the name; an excluded folder is not entered)\n"
+    "  --no-recurse   list only the files directly in the named folders\n"
+    "  --follow-links list the files and folders that symbolic links point to\n"
     "\n"
     "Exit status: 0 when every named file was read, 1 when a file named on the command\n"
     "line could not be read or a path does not exist, 2 for bad usage.\n";
@@ -71,8 +78,8 @@ std::string divisionText(const FileInformation& f) {
 
 void printJSON(const FileInformation& f) {
   if (!f.readable) {
-    std::printf("{\"path\":%s,\"status\":%d,\"error\":%s}\n", jsonString(f.path).c_str(), f.status,
-                jsonString(sw::statusDescription(f.status)).c_str());
+    std::printf("{\"path\":%s%s,\"status\":%d,\"error\":%s}\n", jsonString(f.path).c_str(),
+                jsonPathBytes("pathHex", f.path).c_str(), f.status, jsonString(sw::statusDescription(f.status)).c_str());
     return;
   }
   std::string defectList = "[";
@@ -90,12 +97,12 @@ void printJSON(const FileInformation& f) {
   }
   damageList += "]";
   std::printf(
-      "{\"path\":%s,\"status\":%d,\"format\":%d,\"tracks\":%d,\"division\":%d,\"smpteFormat\":%d,"
+      "{\"path\":%s%s,\"status\":%d,\"format\":%d,\"tracks\":%d,\"division\":%d,\"smpteFormat\":%d,"
       "\"duration\":%s,\"seconds\":%.3f,\"tempo\":%d,\"karaokeType\":%s,"
       "\"hasChords\":%s,\"resets\":%s,\"name\":%s,\"title\":%s,\"author\":%s,\"copyright\":%s,"
       "\"genre\":%s,\"composer\":%s,\"utf8\":%s,\"encoding\":{\"number\":%u,\"name\":%s,\"source\":%s},"
       "\"type\":%s,\"creator\":%s,\"defects\":%s,\"damage\":%s}\n",
-      jsonString(f.path).c_str(), f.scanStatus, f.format, f.tracks, f.division, f.SMPTEFormat,
+      jsonString(f.path).c_str(), jsonPathBytes("pathHex", f.path).c_str(), f.scanStatus, f.format, f.tracks, f.division, f.SMPTEFormat,
       jsonString(f.duration).c_str(), f.durationMSecs / 1000.0, f.tempo, jsonString(f.karaokeType).c_str(),
       f.hasChords ? "true" : "false", jsonStrings(f.resets).c_str(), jsonString(f.sequenceName).c_str(),
       jsonString(f.title).c_str(), jsonString(f.author).c_str(), jsonString(f.copyright).c_str(),
@@ -146,8 +153,8 @@ void printRow(const FileInformation& f, bool details) {
 
 int infoCommand(int argc, char** argv) {
   OptionSpec spec;
-  spec.flags = {"--json", "--all", "--long", "--help"};
-  spec.valued = {"--encoding", "--jobs"};
+  spec.flags = {"--json", "--all", "--long", "--no-recurse", "--follow-links", "--help"};
+  spec.valued = {"--encoding", "--jobs", "--include", "--exclude"};
   spec.aliases = {{"-h", "--help"}};
   Arguments args(argc, argv, spec);
   if (std::optional<int> done = helpOrUsageError("info", kInfoHelp, args)) return *done;
@@ -175,11 +182,23 @@ int infoCommand(int argc, char** argv) {
     }
     jobs = unsigned(*number);
   }
+  sw::BatchSelection selection;
+  selection.includes = args.values("--include");
+  selection.excludes = args.values("--exclude");
+  selection.recurse = !args.has("--no-recurse");
+  selection.followLinks = args.has("--follow-links");
+  for (const std::vector<std::string>* patterns : {&selection.includes, &selection.excludes})
+    if (std::find(patterns->begin(), patterns->end(), "") != patterns->end()) {
+      reportUsage("info", "--include and --exclude need a pattern");
+      return kExitUsage;
+    }
   int failures = 0;
   std::unordered_set<std::string> named;  // a shell glob may name many thousands
-  for (const std::string& p : args.positional())
-    if (!std::filesystem::is_directory(p)) named.insert(p);
-  std::vector<std::string> files = collectFiles(args.positional(), failures);
+  std::vector<std::string> files;
+  for (CollectedFile& file : collectFiles(args.positional(), selection, failures)) {
+    if (file.named) named.insert(file.path);
+    files.push_back(std::move(file.path));
+  }
   if (!json)
     std::printf("%-3s %6s %9s %7s %5s %-4s %-3s %-8s %-7s  %s\n", "FMT", "TRACKS", "DIVISION", "TIME", "BPM", "KAR",
                 "CHD", "RESETS", "DEFECTS", "FILE");

@@ -81,6 +81,20 @@ cp "$examples/band.mid" "$work/odd/$(printf 'bad\xffname.mid')"
 check "odd name" 0 "$cli" compand --expand --dry-run --json "$work/odd"
 iconv -f UTF-8 -t UTF-8 "$work/out" >/dev/null 2>&1 || fail "the JSON of an odd name is not UTF-8"
 contains "odd name replaced" "$work/out" 'bad\ufffdname.mid'
+# Its bytes come too, so that a script can find the file (and its result) again.
+found_again() {  # found_again DESCRIPTION KEY: the hex of KEY in $work/out names a file
+  local hex
+  hex="$(jq -r "select(.$2 != null) | .$2" "$work/out" | head -1)"
+  [ -n "$hex" ] || { fail "$1: no $2"; return; }
+  [ -f "$(printf "$(sed 's/../\\x&/g' <<<"$hex")")" ] || fail "$1: $2 names no file"
+}
+found_again "batch path bytes" path_hex
+check "odd name converted" 0 "$cli" convert --format 0 --json --output-dir "$work/odd-out" "$work/odd"
+found_again "batch output bytes" output_hex
+check "odd name in info" 0 "$cli" info --json "$work/odd"
+found_again "info path bytes" pathHex
+check "a UTF-8 name" 0 "$cli" info --json "$examples/band.mid"
+lacks "no bytes for a UTF-8 name" "$work/out" 'pathHex'
 
 # --output-dir: the input tree is not touched; only what changed is written, in its layout.
 snapshot() { (cd "$1" && find . -printf '%p %i %s %T@ %m\n' | sort); }
@@ -109,6 +123,26 @@ lacks "excluded path" "$work/out" "/c/"
 lacks "not included" "$work/out" "twinkle.kar"
 check "no recursion" 0 "$cli" compand --expand --dry-run --json --no-recurse "$tree"
 contains "nothing below" "$work/out" '"files":0'
+
+# info lists what a batch with the same choice takes: no hidden file, no link unless followed,
+# a file named twice once.
+ln -s "$tree/b" "$tree/a/linked"
+choice=(--include '*.mid' --exclude deep --exclude 'c/*' "$tree" "$tree/a/song1.mid")
+check "info with a choice" 0 "$cli" info --json "${choice[@]}"
+sed -n 's/^{"path":"\([^"]*\)".*/\1/p' "$work/out" >"$work/info.paths"
+check "the same choice in a batch" 0 "$cli" compand --expand --dry-run --json "${choice[@]}"
+sed -n 's/^{"type":"file","path":"\([^"]*\)","outcome":"\(changed\|unchanged\)".*/\1/p' "$work/out" >"$work/batch.paths"
+cmp -s "$work/info.paths" "$work/batch.paths" || { fail "info and a batch chose different files"; diff "$work/info.paths" "$work/batch.paths"; }
+[ "$(wc -l <"$work/info.paths")" -eq 20 ] || fail "info listed $(wc -l <"$work/info.paths") files, expected 20"
+check "info following links" 0 "$cli" info --json --follow-links --include '*.mid' "$tree/a" "$tree/b"
+# b's songs come once, at the path they were met first (through the link, walked before b).
+[ "$(grep -c '"path"' "$work/out")" -eq 30 ] || fail "info --follow-links listed $(grep -c '"path"' "$work/out") files, expected 30"
+[ "$(grep -c '"path":"[^"]*/b/song' "$work/out")" -eq 0 ] || fail "a folder listed twice through a link"
+check "info through a link only" 0 "$cli" info --json --follow-links --no-recurse --include '*.mid' "$tree/a/linked"
+[ "$(grep -c '"path"' "$work/out")" -eq 10 ] || fail "a linked folder named alone was not listed"
+check "info without recursion" 0 "$cli" info --json --no-recurse "$tree"
+[ ! -s "$work/out" ] || fail "info --no-recurse listed files below the folder"
+rm "$tree/a/linked"
 
 # Ctrl-C in a parallel run: each file is the original or the complete result.
 mkdir -p "$work/many"

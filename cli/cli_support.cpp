@@ -92,8 +92,8 @@ std::unique_ptr<sw::MidiSequence> loadSequence(const std::string& path, sw::OSSt
   return sequence;
 }
 
-std::vector<CollectedFile> collectFiles(const std::vector<std::string>& paths, const sw::BatchSelection& selection,
-                                        int& missing) {
+void findFiles(const std::vector<std::string>& paths, const sw::BatchSelection& selection, int& missing,
+               const std::function<void(CollectedFile&&)>& take) {
   std::vector<std::unique_ptr<sw::MidiFileItem>> roots;
   for (const std::string& path : paths) {
     std::error_code error;
@@ -112,13 +112,11 @@ std::vector<CollectedFile> collectFiles(const std::vector<std::string>& paths, c
   }
   std::vector<sw::MidiFileItem*> pointers;
   for (const auto& root : roots) pointers.push_back(root.get());
-  std::vector<CollectedFile> files;
   sw::BatchFileFinder finder(std::move(pointers), selection, false);
   finder.find([&](sw::FoundFile&& found) {
-    if (found.kind == sw::FoundFile::Kind::File && !found.skipped) files.push_back({std::move(found.path), found.named});
+    if (found.kind == sw::FoundFile::Kind::File && !found.skipped) take({std::move(found.path), found.named});
     return true;
   });
-  return files;
 }
 
 void reportError(const std::string& path, sw::OSStatus status, const std::string& message) {

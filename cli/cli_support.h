@@ -2,6 +2,7 @@
 // error lines on stderr and small text helpers.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -53,12 +54,12 @@ struct CollectedFile {
   bool named = false;
 };
 
-// Each named file, and the files below each named folder that `selection` takes, found as a
-// batch finds them: in name order, without hidden files, links not followed (unless the
-// selection follows them) or a file met a second time. Paths that do not exist are reported
-// on stderr and counted in `missing`.
-std::vector<CollectedFile> collectFiles(const std::vector<std::string>& paths, const sw::BatchSelection& selection,
-                                        int& missing);
+// Hands over each named file, and the files below each named folder that `selection` takes,
+// as a batch finds them: in name order, without hidden files, links not followed (unless the
+// selection follows them) or a file met a second time; each as soon as it is found. Paths
+// that do not exist are reported on stderr and counted in `missing`.
+void findFiles(const std::vector<std::string>& paths, const sw::BatchSelection& selection, int& missing,
+               const std::function<void(CollectedFile&&)>& take);
 
 // The file read in full; on failure nothing, the error reported on stderr and its status in
 // `status`. A file the reader could only partly repair counts as failed.

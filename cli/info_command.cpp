@@ -193,28 +193,37 @@ int infoCommand(int argc, char** argv) {
       return kExitUsage;
     }
   int failures = 0;
-  std::unordered_set<std::string> named;  // a shell glob may name many thousands
-  std::vector<std::string> files;
-  for (CollectedFile& file : collectFiles(args.positional(), selection, failures)) {
-    if (file.named) named.insert(file.path);
-    files.push_back(std::move(file.path));
-  }
   if (!json)
     std::printf("%-3s %6s %9s %7s %5s %-4s %-3s %-8s %-7s  %s\n", "FMT", "TRACKS", "DIVISION", "TIME", "BPM", "KAR",
                 "CHD", "RESETS", "DEFECTS", "FILE");
-  sw::streamFileInformation(files, chosen, jobs, [&](const FileInformation& facts) {
-    const std::string& path = facts.path;
+  // Files are listed while the folders are still walked, a few hundred at a time, so the
+  // first rows of a large collection come at once.
+  constexpr size_t kChunk = 256;
+  std::vector<std::string> chunk;
+  std::unordered_set<std::string> named;  // the chunk's files named on the command line
+  auto show = [&](const FileInformation& facts) {
     const bool unreadable = !facts.readable;
-    const bool wasNamed = named.count(path) != 0;
-    if (unreadable && wasNamed) {
-      reportError(path, facts.status, sw::statusDescription(facts.status));
+    if (unreadable && named.count(facts.path) != 0) {
+      reportError(facts.path, facts.status, sw::statusDescription(facts.status));
       ++failures;
       if (!all) return;
     } else if (unreadable && !all) {
       return;
     }
     json ? printJSON(facts) : printRow(facts, details);
+  };
+  auto listChunk = [&] {
+    sw::streamFileInformation(chunk, chosen, jobs, show);
+    std::fflush(stdout);
+    chunk.clear();
+    named.clear();
+  };
+  findFiles(args.positional(), selection, failures, [&](CollectedFile&& file) {
+    if (file.named) named.insert(file.path);
+    chunk.push_back(std::move(file.path));
+    if (chunk.size() == kChunk) listChunk();
   });
+  listChunk();
   return failures ? kExitFailed : kExitOK;
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unicode/ucnv.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -106,6 +107,33 @@ TEST(EncodingGuess, MultiByteAndCyrillicTextsAreDetected) {
     const sw::EncodingDetection detection = sw::detectEncoding(inCharset(c.text, c.charset));
     EXPECT_FALSE(detection.lossy) << c.charset;
     EXPECT_EQ(sw::getInfo(*sequence).UTF8, 0);
+  }
+}
+
+const std::string kHebrew =
+    "ירושלים של זהב ושל נחושת ושל אור, הלא לכל שירייך אני כינור. אוויר הרים צלול כיין וריח אורנים, נישא ברוח "
+    "הערביים עם קול פעמונים. הבה נגילה ונשמחה, הבה נרננה ונשמחה, עורו אחים בלב שמח. שלום חברים, להתראות.";
+const std::string kArabic =
+    "أنا لحبيبي وحبيبي إلي، يا عصفورة بيضا لا بقى تسألي. زوروني كل سنة مرة، حرام تنسوني بالمرة. سلم لي "
+    "عليه وقل له إني بسلم عليه، بوس لي عينيه وقل له إني ببوس عينيه. يا حبيبي تعال الحقني، شوف اللي جرالي.";
+
+// The detector runs without the recognisers whose charsets have no encoding here (EBCDIC
+// Hebrew and Arabic): Hebrew and Arabic texts are still found in the charsets users have.
+TEST(EncodingGuess, HebrewAndArabicTextsAreDetected) {
+  const struct {
+    const std::string& text;
+    const char* charset;
+    std::vector<sw::StringEncoding> expected;
+  } cases[] = {
+      {kHebrew, "ISO-8859-8", {sw::encodingFromName("ISO-8859-8"), sw::kWindowsCP1255StringEncoding}},
+      {kHebrew, "windows-1255", {sw::encodingFromName("ISO-8859-8"), sw::kWindowsCP1255StringEncoding}},
+      {kArabic, "windows-1256", {sw::kWindowsCP1256StringEncoding}},
+  };
+  for (const auto& c : cases) {
+    const sw::EncodingDetection detection = sw::detectEncoding(inCharset(c.text, c.charset));
+    EXPECT_NE(std::find(c.expected.begin(), c.expected.end(), detection.encoding), c.expected.end())
+        << c.charset << " detected as " << detection.charset;
+    EXPECT_FALSE(detection.lossy) << c.charset;
   }
 }
 

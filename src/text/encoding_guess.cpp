@@ -1,7 +1,5 @@
 #include "text/encoding_guess.h"
 
-// For ucsdet_setDetectableCharset, which ICU has long exported but marks internal.
-#define U_SHOW_INTERNAL_API 1
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_err.h>
 #include <unicode/ucsdet.h>
@@ -29,20 +27,6 @@ struct DetectorCloser {
   void operator()(UCharsetDetector* detector) const { ucsdet_close(detector); }
 };
 
-StringEncoding encodingOfCharset(std::string_view charset);
-
-// The EBCDIC recognisers (Hebrew and Arabic, each in two directions) take a fifth of the
-// detector's time, and their charsets have no encoding here: their matches would be passed
-// over, so they are not run. Each names only its own charset; the order of the other matches
-// stays, as the detector sorts them stably.
-void disableUnusedRecognisers(UCharsetDetector* detector) {
-  for (const char* charset : {"IBM424_rtl", "IBM424_ltr", "IBM420_rtl", "IBM420_ltr"}) {
-    if (encodingOfCharset(charset) != kNoEncoding) continue;
-    UErrorCode status = U_ZERO_ERROR;
-    ucsdet_setDetectableCharset(detector, charset, false, &status);  // a failure leaves it running
-  }
-}
-
 // Opening a detector builds all its recognisers: one per thread is kept.
 UCharsetDetector* threadDetector() {
   thread_local std::unique_ptr<UCharsetDetector, DetectorCloser> detector = [] {
@@ -52,7 +36,6 @@ UCharsetDetector* threadDetector() {
       if (d) ucsdet_close(d);
       d = nullptr;
     }
-    if (d) disableUnusedRecognisers(d);
     return std::unique_ptr<UCharsetDetector, DetectorCloser>(d);
   }();
   return detector.get();

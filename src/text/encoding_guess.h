@@ -23,7 +23,7 @@ struct EncodingDetection {
 };
 
 // Runs the detector on the sample with lossy conversion allowed. ICU's detector costs about
-// a third of a microsecond per byte, so only kDetectionWindow bytes are examined
+// a quarter of a microsecond per byte, so only kDetectionWindow bytes are examined
 // statistically, from just before the first non-ASCII byte; the lossy check covers the
 // whole sample.
 inline constexpr size_t kDetectionWindow = 512;

@@ -117,8 +117,8 @@ const std::string kArabic =
     "أنا لحبيبي وحبيبي إلي، يا عصفورة بيضا لا بقى تسألي. زوروني كل سنة مرة، حرام تنسوني بالمرة. سلم لي "
     "عليه وقل له إني بسلم عليه، بوس لي عينيه وقل له إني ببوس عينيه. يا حبيبي تعال الحقني، شوف اللي جرالي.";
 
-// The detector runs without the recognisers whose charsets have no encoding here (EBCDIC
-// Hebrew and Arabic): Hebrew and Arabic texts are still found in the charsets users have.
+// Right-to-left texts in the charsets their users have, among the detector's EBCDIC
+// recognisers for the same languages.
 TEST(EncodingGuess, HebrewAndArabicTextsAreDetected) {
   const struct {
     const std::string& text;

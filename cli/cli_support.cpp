@@ -103,6 +103,12 @@ void findFiles(const std::vector<std::string>& paths, const sw::BatchSelection& 
       ++missing;
       continue;
     }
+    if (!fs::is_directory(status) && !fs::is_regular_file(status)) {
+      // A pipe or a device: nothing a MIDI file could be read from.
+      reportError(path, sw::paramErr, "is not a regular file");
+      ++missing;
+      continue;
+    }
     std::string rootPath = path;
     // A link to a folder is walked where it points, as a batch walks it.
     char resolved[PATH_MAX];

@@ -57,7 +57,8 @@ struct CollectedFile {
 // Hands over each named file, and the files below each named folder that `selection` takes,
 // as a batch finds them: in name order, without hidden files, links not followed (unless the
 // selection follows them) or a file met a second time; each as soon as it is found. Paths
-// that do not exist are reported on stderr and counted in `missing`.
+// that do not exist or are not regular files or folders are reported on stderr and counted
+// in `missing`.
 void findFiles(const std::vector<std::string>& paths, const sw::BatchSelection& selection, int& missing,
                const std::function<void(CollectedFile&&)>& take);
 

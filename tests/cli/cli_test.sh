@@ -30,6 +30,10 @@ check "info --all lists it with its status" 1 "$cli" info --all "$work/garbage.m
 contains "status shown" "$work/out" "garbage.mid"
 check "a folder skips what is not MIDI" 0 "$cli" info "$work"
 check "missing path" 1 "$cli" info "$work/none.mid"
+mkfifo "$work/pipe.mid"
+check "a named pipe is refused, not waited on" 1 timeout 10 "$cli" info "$work/pipe.mid"
+contains "refusal says why" "$work/err" "pipe.mid: is not a regular file"
+rm "$work/pipe.mid"
 check "unknown option" 2 "$cli" info --bogus "$examples"
 
 # Files read on several threads come out as one thread lists them, failures included.

@@ -73,8 +73,9 @@ class TerminalProgress : public sw::BatchProgress {
   void fileFinished(const sw::BatchFileReport& report) override {
     if (!json_) return;
     clear();
-    std::string line = "{\"type\":\"file\",\"path\":" + jsonString(report.path) + jsonPathBytes("path_hex", report.path) +
-                       ",\"outcome\":\"" + sw::outcomeName(report.outcome) + "\",\"changes\":[";
+    std::string line = "{\"type\":\"file\",\"path\":" + jsonString(report.path) +
+                       jsonPathBytes("path_hex", report.path) + ",\"outcome\":\"" + sw::outcomeName(report.outcome) +
+                       "\",\"changes\":[";
     for (size_t i = 0; i < report.changes.size(); ++i) line += (i ? "," : "") + jsonString(report.changes[i]);
     line += "],\"status\":" + std::to_string(report.error.status) + ",\"message\":" + jsonString(report.error.message) +
             ",\"output\":" + (report.output.empty() ? std::string("null") : jsonString(report.output)) +

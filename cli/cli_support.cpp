@@ -112,8 +112,8 @@ void findFiles(const std::vector<std::string>& paths, const sw::BatchSelection& 
     std::string rootPath = path;
     // A link to a folder is walked where it points, as a batch walks it.
     char resolved[PATH_MAX];
-    if (fs::is_directory(status) && fs::is_symlink(fs::symlink_status(path, error)) && ::realpath(path.c_str(), resolved))
-      rootPath = resolved;
+    const bool linkToFolder = fs::is_directory(status) && fs::is_symlink(fs::symlink_status(path, error));
+    if (linkToFolder && ::realpath(path.c_str(), resolved)) rootPath = resolved;
     roots.push_back(std::make_unique<sw::MidiFileItem>(rootPath, nullptr));
   }
   std::vector<sw::MidiFileItem*> pointers;

@@ -79,7 +79,8 @@ std::string divisionText(const FileInformation& f) {
 void printJSON(const FileInformation& f) {
   if (!f.readable) {
     std::printf("{\"path\":%s%s,\"status\":%d,\"error\":%s}\n", jsonString(f.path).c_str(),
-                jsonPathBytes("pathHex", f.path).c_str(), f.status, jsonString(sw::statusDescription(f.status)).c_str());
+                jsonPathBytes("pathHex", f.path).c_str(), f.status,
+                jsonString(sw::statusDescription(f.status)).c_str());
     return;
   }
   std::string defectList = "[";
@@ -102,8 +103,9 @@ void printJSON(const FileInformation& f) {
       "\"hasChords\":%s,\"resets\":%s,\"name\":%s,\"title\":%s,\"author\":%s,\"copyright\":%s,"
       "\"genre\":%s,\"composer\":%s,\"utf8\":%s,\"encoding\":{\"number\":%u,\"name\":%s,\"source\":%s},"
       "\"type\":%s,\"creator\":%s,\"defects\":%s,\"damage\":%s}\n",
-      jsonString(f.path).c_str(), jsonPathBytes("pathHex", f.path).c_str(), f.scanStatus, f.format, f.tracks, f.division, f.SMPTEFormat,
-      jsonString(f.duration).c_str(), f.durationMSecs / 1000.0, f.tempo, jsonString(f.karaokeType).c_str(),
+      jsonString(f.path).c_str(), jsonPathBytes("pathHex", f.path).c_str(), f.scanStatus, f.format, f.tracks,
+      f.division, f.SMPTEFormat, jsonString(f.duration).c_str(), f.durationMSecs / 1000.0, f.tempo,
+      jsonString(f.karaokeType).c_str(),
       f.hasChords ? "true" : "false", jsonStrings(f.resets).c_str(), jsonString(f.sequenceName).c_str(),
       jsonString(f.title).c_str(), jsonString(f.author).c_str(), jsonString(f.copyright).c_str(),
       jsonString(f.genre).c_str(), jsonString(f.composer).c_str(), f.utf8 ? "true" : "false", f.encoding.encoding,

@@ -10,9 +10,9 @@
 //
 // Defaults: 1000 and 10000 files under /tmp, each run once. With --best-of R every size is
 // run R times, one job and two jobs taking turns, and the best rate of each kind is shown:
-// this machine's speed (its disk's most of all) changes from one minute to the next. Sizes after --only-parallel run with --jobs 2
-// only (100,000 files take 5 GB and minutes per run). Note the machine's load (uptime) with
-// the figures: other work on it slows the runs.
+// this machine's speed (its disk's most of all) changes from one minute to the next. Sizes
+// after --only-parallel run with --jobs 2 only (100,000 files take 5 GB and minutes per run).
+// Note the machine's load (uptime) with the figures: other work on it slows the runs.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
